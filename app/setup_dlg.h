@@ -1,0 +1,39 @@
+// The setup dialog: picks the product from the command line, offers its default
+// directory, and carries out the installation behind "OK/Save".
+#pragma once
+
+#include "framework/afxwin.h"
+#include "res/resource.h"
+
+class CSetupDlg : public CDialog {
+ public:
+  enum { IDD = IDD_SETUP_DIALOG };
+
+  explicit CSetupDlg(CWnd* parent = nullptr);
+  ~CSetupDlg() override = default;
+
+  // Reads the running setup file whole and writes the archive behind its second marker
+  // to `packFile`. 0 when the setup file could not be sized, buffered, opened or read
+  // (after a message); 1 otherwise, whether or not a payload was found and written.
+  int ExtractEmbeddedPayload(const CString& packFile);
+  // Scans `data` for the marker and writes what follows the second occurrence to
+  // `packFile`. 1 when the pack file was written whole; 0 after a message otherwise.
+  int SavePayload(const BYTE* data, int size, const CString& packFile);
+
+ protected:
+  void DoDataExchange(CDataExchange* pDX) override;
+  BOOL OnInitDialog() override;
+
+  afx_msg void OnPaint();
+  afx_msg HCURSOR OnQueryDragIcon();
+
+  CString m_strSetupFile;    // the command line without its double quotes
+  char m_chPackSelector = 0;  // set when a profile is chosen
+  CString m_strProductName;
+  CString m_strPackFile;
+  CStringList m_agreementLines;
+  CString m_strDirectory;    // exchanged with the directory box
+  HICON m_hIcon;
+
+  DECLARE_MESSAGE_MAP()
+};

@@ -1,0 +1,38 @@
+# zlib and minizip (zlib's unzip/zip library).
+#   Native: Debian's zlib1g-dev and libminizip-dev.
+#   mingw:  Debian's libz-mingw-w64-dev, and minizip compiled here from Debian's
+#           minizip source package, which scripts/bootstrap.sh unpacks into SETUP_DEPS_DIR.
+# Either way the build sees two targets: deps::unzip (reader) and deps::zip (writer).
+
+if(WIN32)
+  find_library(MINGW_ZLIB NAMES libz.a z REQUIRED)
+  add_library(deps_zlib INTERFACE)
+  target_link_libraries(deps_zlib INTERFACE ${MINGW_ZLIB})
+
+  set(MINIZIP_SRC "${SETUP_DEPS_DIR}/minizip")
+  if(NOT EXISTS "${MINIZIP_SRC}/unzip.c")
+    message(FATAL_ERROR "minizip sources not found in ${MINIZIP_SRC}: run scripts/bootstrap.sh first")
+  endif()
+  # The third-party sources are compiled as they are: their own warnings are not ours to fix.
+  add_library(deps_minizip_unzip STATIC "${MINIZIP_SRC}/unzip.c" "${MINIZIP_SRC}/ioapi.c")
+  add_library(deps_minizip_zip STATIC "${MINIZIP_SRC}/zip.c")
+  foreach(t deps_minizip_unzip deps_minizip_zip)
+    target_include_directories(${t} SYSTEM PUBLIC "${MINIZIP_SRC}")
+    target_compile_options(${t} PRIVATE -w)
+    target_compile_definitions(${t} PUBLIC NOCRYPT NOUNCRYPT)
+    target_link_libraries(${t} PUBLIC deps_zlib)
+  endforeach()
+  target_link_libraries(deps_minizip_zip PUBLIC deps_minizip_unzip)
+  add_library(deps::unzip ALIAS deps_minizip_unzip)
+  add_library(deps::zip ALIAS deps_minizip_zip)
+else()
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(MINIZIP REQUIRED IMPORTED_TARGET minizip)
+  find_package(ZLIB REQUIRED)
+  add_library(deps_minizip INTERFACE)
+  target_link_libraries(deps_minizip INTERFACE PkgConfig::MINIZIP ZLIB::ZLIB)
+  # Debian installs the headers under minizip/; both spellings resolve.
+  target_include_directories(deps_minizip INTERFACE /usr/include/minizip)
+  add_library(deps::unzip ALIAS deps_minizip)
+  add_library(deps::zip ALIAS deps_minizip)
+endif()

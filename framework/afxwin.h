@@ -1,0 +1,203 @@
+// The small application framework the program is written against: application object,
+// windows and modal dialogs with message maps, dialog data exchange, message boxes, the
+// wait cursor and drawing contexts. Windows and dialogs are real Win32 ones, built from
+// the program's resource templates (on Linux, the stand-in's).
+#pragma once
+
+#include "framework/afxmsg.h"
+#include "framework/afxstr.h"
+#include "platform/win32_api.h"
+
+#include <map>
+#include <memory>
+
+#define ID_HELP 0xE146  // 57670
+
+class CDataExchange;
+class CWinApp;
+
+class CCmdTarget {
+ public:
+  virtual ~CCmdTarget() = default;
+
+  // Routes a command through this object's message map; true when a handler ran.
+  virtual BOOL OnCmdMsg(UINT nID, int nCode);
+
+  void BeginWaitCursor();
+  void EndWaitCursor();
+
+  // Finds the handler for a message (or, for WM_COMMAND, a control id and code).
+  const AFX_MSGMAP_ENTRY* FindEntry(UINT message, UINT code, UINT id) const;
+
+ protected:
+  static const AFX_MSGMAP* GetThisMessageMap();
+  virtual const AFX_MSGMAP* GetMessageMap() const;
+};
+
+class CRect : public RECT {
+ public:
+  CRect() : RECT{0, 0, 0, 0} {}
+  int Width() const { return right - left; }
+  int Height() const { return bottom - top; }
+  operator LPRECT() { return this; }  // NOLINT: as the framework's
+};
+
+class CDC {
+ public:
+  CDC() = default;
+  virtual ~CDC() = default;
+  HDC GetSafeHdc() const { return m_hDC; }
+  operator HDC() const { return m_hDC; }  // NOLINT: as the framework's
+  BOOL DrawIcon(int x, int y, HICON icon) { return ::DrawIcon(m_hDC, x, y, icon); }
+
+  HDC m_hDC = nullptr;
+};
+
+// The drawing context of a WM_PAINT: BeginPaint on construction, EndPaint on destruction.
+class CPaintDC : public CDC {
+ public:
+  explicit CPaintDC(CWnd* wnd);
+  ~CPaintDC() override;
+  CPaintDC(const CPaintDC&) = delete;
+  CPaintDC& operator=(const CPaintDC&) = delete;
+
+  PAINTSTRUCT m_ps;
+
+ private:
+  HWND m_hWnd;
+};
+
+class CWnd : public CCmdTarget {
+ public:
+  CWnd() = default;
+  CWnd(const CWnd&) = delete;
+  CWnd& operator=(const CWnd&) = delete;
+
+  HWND GetSafeHwnd() const { return m_hWnd; }
+  void SetWindowText(LPCTSTR text) { ::SetWindowTextA(m_hWnd, text); }
+  void GetWindowText(CString& text) const;
+  LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+    return ::SendMessageA(m_hWnd, message, wParam, lParam);
+  }
+  HICON SetIcon(HICON icon, BOOL bigIcon) {
+    return reinterpret_cast<HICON>(SendMessage(WM_SETICON, bigIcon, reinterpret_cast<LPARAM>(icon)));
+  }
+  BOOL IsIconic() const { return ::IsIconic(m_hWnd); }
+  void GetClientRect(LPRECT rect) const { ::GetClientRect(m_hWnd, rect); }
+  void Invalidate(BOOL erase = TRUE) { ::InvalidateRect(m_hWnd, nullptr, erase); }
+  // The control with that id, wrapped; the wrapper lives as long as this window object.
+  CWnd* GetDlgItem(int id);
+  void SetDlgItemText(int id, LPCTSTR text) { ::SetDlgItemTextA(m_hWnd, id, text); }
+  int GetDlgItemText(int id, CString& text) const;
+
+  // Asks the platform's default handling to process the message being handled.
+  LRESULT Default();
+
+  // Routes one window message through the message map. True when a handler took it;
+  // false leaves it to the platform's default handling.
+  BOOL DispatchWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
+
+  HWND m_hWnd = nullptr;
+
+ protected:
+  afx_msg void OnPaint() { Default(); }
+  afx_msg HCURSOR OnQueryDragIcon() { return reinterpret_cast<HCURSOR>(Default()); }
+
+  DECLARE_MESSAGE_MAP()
+
+ private:
+  bool m_defaultRequested = false;
+  std::map<int, std::unique_ptr<CWnd>> m_controls;
+};
+
+class CDialog : public CWnd {
+ public:
+  explicit CDialog(UINT templateId, CWnd* parent = nullptr);
+  ~CDialog() override = default;
+
+  // Runs the dialog modally; the result EndDialog gave, or -1 if it could not be created.
+  virtual INT_PTR DoModal();
+  void EndDialog(int result) { ::EndDialog(m_hWnd, result); }
+  // Moves data between the controls and the members (TRUE: controls to members).
+  BOOL UpdateData(BOOL saveAndValidate = TRUE);
+  virtual BOOL OnInitDialog();
+
+ protected:
+  virtual void DoDataExchange(CDataExchange* /*pDX*/) {}
+  virtual void OnOK();
+  virtual void OnCancel();
+
+  UINT m_nIDHelp;  // the template id
+  CWnd* m_pParentWnd;
+
+  DECLARE_MESSAGE_MAP()
+
+ private:
+  static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+};
+
+class CDataExchange {
+ public:
+  CDataExchange(CWnd* dialog, BOOL saveAndValidate) : m_bSaveAndValidate(saveAndValidate), m_pDlgWnd(dialog) {}
+  BOOL m_bSaveAndValidate;
+  CWnd* m_pDlgWnd;
+};
+
+// Exchanges the text of control `id` with `value`, unchanged in either direction.
+void DDX_Text(CDataExchange* pDX, int id, CString& value);
+
+class CWinApp : public CCmdTarget {
+ public:
+  explicit CWinApp(LPCTSTR appName = nullptr);
+  ~CWinApp() override;
+
+  virtual BOOL InitApplication() { return TRUE; }
+  virtual BOOL InitInstance() { return TRUE; }
+  virtual int ExitInstance() { return 0; }
+  // Every program built on this framework does its work in modal dialogs inside
+  // InitInstance, so there is no message loop of the framework's own to run.
+  virtual int Run() { return ExitInstance(); }
+  virtual int DoMessageBox(LPCTSTR prompt, UINT type, UINT helpId);
+  virtual void DoWaitCursor(int code);
+
+  HICON LoadIcon(UINT id) const { return ::LoadIconA(m_hInstance, MAKEINTRESOURCEA(id)); }
+  // Three-dimensional controls came with the old ctl3d library; every supported system
+  // draws them itself.
+  BOOL Enable3dControlsStatic() { return TRUE; }
+  // No help file ships with the program.
+  afx_msg void OnHelp() {}
+
+  // Called by the framework before InitInstance: the title is the program file's base
+  // name without its extension, unless a name was given to the constructor.
+  void SetCurrentHandles(HINSTANCE instance);
+
+  LPCTSTR m_pszAppName = nullptr;
+  HINSTANCE m_hInstance = nullptr;
+  CWnd* m_pMainWnd = nullptr;
+
+ protected:
+  DECLARE_MESSAGE_MAP()
+
+ private:
+  CString m_appName;
+  int m_nWaitCursorCount = 0;
+  HCURSOR m_hcurWaitCursorRestore = nullptr;
+};
+
+CWinApp* AfxGetApp();
+CWnd* AfxGetMainWnd();
+HINSTANCE AfxGetInstanceHandle();
+// A message box captioned with the application title; with no icon flag in `type`,
+// the exclamation icon is added.
+int AfxMessageBox(LPCTSTR text, UINT type = MB_OK, UINT helpId = 0);
+// The framework's entry point: sets the application up and runs InitInstance.
+int AfxWinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int show);
+
+// Shows the wait cursor for its lifetime.
+class CWaitCursor {
+ public:
+  CWaitCursor() { AfxGetApp()->DoWaitCursor(1); }
+  ~CWaitCursor() { AfxGetApp()->DoWaitCursor(-1); }
+  CWaitCursor(const CWaitCursor&) = delete;
+  CWaitCursor& operator=(const CWaitCursor&) = delete;
+};

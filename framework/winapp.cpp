@@ -1,0 +1,75 @@
+#include "framework/afxwin.h"
+
+namespace {
+CWinApp* g_app = nullptr;
+}  // namespace
+
+HWND AfxActiveModalWindow();
+
+BEGIN_MESSAGE_MAP(CWinApp, CCmdTarget)
+END_MESSAGE_MAP()
+
+CWinApp::CWinApp(LPCTSTR appName) {
+  if (appName) {
+    m_appName = appName;
+    m_pszAppName = m_appName;
+  }
+  g_app = this;
+}
+
+CWinApp::~CWinApp() {
+  if (g_app == this) g_app = nullptr;
+}
+
+void CWinApp::SetCurrentHandles(HINSTANCE instance) {
+  m_hInstance = instance;
+  if (m_pszAppName) return;
+  char path[MAX_PATH + 1] = "";
+  ::GetModuleFileNameA(instance, path, sizeof path);
+  CString title(path);
+  const int slash = title.ReverseFind('\\') > title.ReverseFind('/') ? title.ReverseFind('\\') : title.ReverseFind('/');
+  title = title.Mid(slash + 1);
+  const int dot = title.ReverseFind('.');
+  if (dot >= 0) title = title.Left(dot);
+  m_appName = title;
+  m_pszAppName = m_appName;
+}
+
+int CWinApp::DoMessageBox(LPCTSTR prompt, UINT type, UINT /*helpId*/) {
+  if ((type & MB_ICONMASK) == 0) type |= MB_ICONEXCLAMATION;
+  HWND owner = AfxActiveModalWindow();
+  if (!owner) type |= MB_TASKMODAL;
+  return ::MessageBoxA(owner, prompt, m_pszAppName, type);
+}
+
+void CWinApp::DoWaitCursor(int code) {
+  const HCURSOR wait = ::LoadCursorA(nullptr, IDC_WAIT);
+  m_nWaitCursorCount += code;
+  if (m_nWaitCursorCount > 0) {
+    HCURSOR previous = ::SetCursor(wait);
+    if (code > 0 && m_nWaitCursorCount == 1) m_hcurWaitCursorRestore = previous;
+  } else {
+    m_nWaitCursorCount = 0;
+    ::SetCursor(m_hcurWaitCursorRestore ? m_hcurWaitCursorRestore : ::LoadCursorA(nullptr, IDC_ARROW));
+  }
+}
+
+CWinApp* AfxGetApp() { return g_app; }
+CWnd* AfxGetMainWnd() { return g_app ? g_app->m_pMainWnd : nullptr; }
+HINSTANCE AfxGetInstanceHandle() { return g_app ? g_app->m_hInstance : nullptr; }
+
+int AfxMessageBox(LPCTSTR text, UINT type, UINT helpId) {
+  if (g_app) return g_app->DoMessageBox(text, type, helpId);
+  return ::MessageBoxA(AfxActiveModalWindow(), text, nullptr, type | MB_ICONEXCLAMATION | MB_TASKMODAL);
+}
+
+int AfxWinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLine*/, int /*show*/) {
+  CWinApp* app = AfxGetApp();
+  if (!app) return -1;
+  app->SetCurrentHandles(instance);
+  if (!app->InitApplication() || !app->InitInstance()) {
+    app->m_pMainWnd = nullptr;
+    return app->ExitInstance();
+  }
+  return app->Run();
+}

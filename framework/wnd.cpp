@@ -1,0 +1,181 @@
+#include "framework/afxwin.h"
+
+#include <vector>
+
+namespace {
+
+// A dialog procedure returns these messages' results itself instead of through
+// DWLP_MSGRESULT.
+bool ReturnsDirectly(UINT message) {
+  return message == WM_INITDIALOG || message == WM_QUERYDRAGICON ||
+         (message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC);
+}
+
+}  // namespace
+
+// ---- CCmdTarget ----
+
+const AFX_MSGMAP* CCmdTarget::GetThisMessageMap() {
+  static const AFX_MSGMAP_ENTRY entries[] = {{0, 0, 0, 0, AfxSig_end, nullptr}};
+  static const AFX_MSGMAP map = {nullptr, entries};
+  return &map;
+}
+
+const AFX_MSGMAP* CCmdTarget::GetMessageMap() const { return GetThisMessageMap(); }
+
+const AFX_MSGMAP_ENTRY* CCmdTarget::FindEntry(UINT message, UINT code, UINT id) const {
+  for (const AFX_MSGMAP* map = GetMessageMap(); map; map = map->pfnGetBaseMap ? map->pfnGetBaseMap() : nullptr) {
+    for (const AFX_MSGMAP_ENTRY* e = map->lpEntries; e->nSig != AfxSig_end; ++e) {
+      if (e->nMessage != message) continue;
+      if (message != WM_COMMAND || (e->nCode == code && e->nID <= id && id <= e->nLastID)) return e;
+    }
+  }
+  return nullptr;
+}
+
+BOOL CCmdTarget::OnCmdMsg(UINT nID, int nCode) {
+  const AFX_MSGMAP_ENTRY* e = FindEntry(WM_COMMAND, UINT(nCode), nID);
+  if (!e) return FALSE;
+  (this->*(e->pfn))();
+  return TRUE;
+}
+
+void CCmdTarget::BeginWaitCursor() { AfxGetApp()->DoWaitCursor(1); }
+void CCmdTarget::EndWaitCursor() { AfxGetApp()->DoWaitCursor(-1); }
+
+// ---- CWnd ----
+
+BEGIN_MESSAGE_MAP(CWnd, CCmdTarget)
+END_MESSAGE_MAP()
+
+void CWnd::GetWindowText(CString& text) const {
+  const int n = ::GetWindowTextLengthA(m_hWnd);
+  const int got = ::GetWindowTextA(m_hWnd, text.GetBuffer(n + 1), n + 1);
+  text.ReleaseBuffer(got);
+}
+
+int CWnd::GetDlgItemText(int id, CString& text) const {
+  const int n = ::GetWindowTextLengthA(::GetDlgItem(m_hWnd, id));
+  const int got = int(::GetDlgItemTextA(m_hWnd, id, text.GetBuffer(n + 1), n + 1));
+  text.ReleaseBuffer(got);
+  return got;
+}
+
+CWnd* CWnd::GetDlgItem(int id) {
+  HWND control = ::GetDlgItem(m_hWnd, id);
+  if (!control) return nullptr;
+  auto& slot = m_controls[id];
+  if (!slot) slot = std::make_unique<CWnd>();
+  slot->m_hWnd = control;
+  return slot.get();
+}
+
+LRESULT CWnd::Default() {
+  m_defaultRequested = true;
+  return 0;
+}
+
+BOOL CWnd::DispatchWindowMessage(UINT message, WPARAM wParam, LPARAM /*lParam*/, LRESULT* result) {
+  *result = 0;
+  if (message == WM_COMMAND) {
+    if (OnCmdMsg(LOWORD(wParam), HIWORD(wParam))) return TRUE;
+    // Commands nobody here handles go on to the application, as menus' commands do.
+    return AfxGetApp() && AfxGetApp()->OnCmdMsg(LOWORD(wParam), HIWORD(wParam));
+  }
+  const AFX_MSGMAP_ENTRY* e = FindEntry(message, 0, 0);
+  if (!e) return FALSE;
+  m_defaultRequested = false;
+  switch (e->nSig) {
+    case AfxSig_vv:
+      (this->*static_cast<void (CWnd::*)()>(e->pfn))();
+      break;
+    case AfxSig_hv:
+      *result = reinterpret_cast<LRESULT>((this->*AfxHandlerCast<HCURSOR (CWnd::*)()>(e->pfn))());
+      break;
+    default:
+      return FALSE;
+  }
+  // A handler that called Default() leaves the message to the platform.
+  return !m_defaultRequested;
+}
+
+// ---- CPaintDC ----
+
+CPaintDC::CPaintDC(CWnd* wnd) : m_hWnd(wnd->m_hWnd) { m_hDC = ::BeginPaint(m_hWnd, &m_ps); }
+CPaintDC::~CPaintDC() { ::EndPaint(m_hWnd, &m_ps); }
+
+// ---- CDialog ----
+
+BEGIN_MESSAGE_MAP(CDialog, CWnd)
+  ON_COMMAND(IDOK, &CDialog::OnOK)
+  ON_COMMAND(IDCANCEL, &CDialog::OnCancel)
+END_MESSAGE_MAP()
+
+namespace {
+// The modal dialogs that are running, innermost last: message boxes belong to it.
+std::vector<CDialog*> g_modalDialogs;
+}  // namespace
+
+HWND AfxActiveModalWindow() { return g_modalDialogs.empty() ? nullptr : g_modalDialogs.back()->m_hWnd; }
+
+CDialog::CDialog(UINT templateId, CWnd* parent) : m_nIDHelp(templateId), m_pParentWnd(parent) {}
+
+INT_PTR CDialog::DoModal() {
+  HWND parent = m_pParentWnd ? m_pParentWnd->m_hWnd : AfxActiveModalWindow();
+  g_modalDialogs.push_back(this);
+  const INT_PTR result = ::DialogBoxParamA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(m_nIDHelp), parent,
+                                           &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
+  g_modalDialogs.pop_back();
+  m_hWnd = nullptr;
+  return result;
+}
+
+BOOL CDialog::UpdateData(BOOL saveAndValidate) {
+  CDataExchange dx(this, saveAndValidate);
+  DoDataExchange(&dx);
+  return TRUE;
+}
+
+BOOL CDialog::OnInitDialog() {
+  UpdateData(FALSE);
+  return TRUE;
+}
+
+void CDialog::OnOK() {
+  if (!UpdateData(TRUE)) return;
+  EndDialog(IDOK);
+}
+
+void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+
+INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  CDialog* dialog;
+  if (message == WM_INITDIALOG) {
+    dialog = reinterpret_cast<CDialog*>(lParam);
+    ::SetWindowLongPtrA(hwnd, DWLP_USER, lParam);
+    dialog->m_hWnd = hwnd;
+  } else {
+    // Messages such as WM_SETFONT arrive before WM_INITDIALOG binds the object.
+    dialog = reinterpret_cast<CDialog*>(::GetWindowLongPtrA(hwnd, DWLP_USER));
+  }
+  if (!dialog) return FALSE;
+  // Nothing may unwind through the window system.
+  try {
+    if (message == WM_INITDIALOG) return dialog->OnInitDialog();
+    LRESULT result = 0;
+    if (!dialog->DispatchWindowMessage(message, wParam, lParam, &result)) return FALSE;
+    if (ReturnsDirectly(message)) return INT_PTR(result);
+    ::SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, result);
+    return TRUE;
+  } catch (...) {
+    return FALSE;
+  }
+}
+
+void DDX_Text(CDataExchange* pDX, int id, CString& value) {
+  if (pDX->m_bSaveAndValidate) {
+    pDX->m_pDlgWnd->GetDlgItemText(id, value);
+  } else {
+    pDX->m_pDlgWnd->SetDlgItemText(id, value);
+  }
+}

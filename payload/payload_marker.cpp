@@ -1,0 +1,3 @@
+#include "payload/payload_marker.h"
+
+const char PayloadMarker[] = "UUUUUUUU";

@@ -1,0 +1,325 @@
+// Win32 file and time calls over POSIX, with the behaviour the program relies on:
+// a backslash separates path components, a name that ends in a separator is not found
+// by FindFirstFileA, directories cannot be opened as files, and failures leave the
+// Win32 error number that Windows would give in GetLastError.
+//
+// Not reproduced: share modes (Linux has no mandatory locking), case-insensitive names,
+// wildcards in FindFirstFileA (the program never passes one), and the creation time,
+// which Linux cannot set.
+#include "platform/posix/win32_api.h"
+#include "platform/posix/path.h"
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+thread_local DWORD g_lastError = ERROR_SUCCESS;
+
+// What a HANDLE points to. The magic tells file handles from find handles and catches
+// a stale or foreign pointer in tests.
+struct PosixHandle {
+  enum Kind : uint32_t { kFile = 0x46494c45, kFind = 0x46494e44 } kind;
+  int fd;
+};
+
+PosixHandle* AsFile(HANDLE h) {
+  if (h == nullptr || h == INVALID_HANDLE_VALUE) return nullptr;
+  auto* p = static_cast<PosixHandle*>(h);
+  return p->kind == PosixHandle::kFile ? p : nullptr;
+}
+
+BOOL Fail(DWORD error) {
+  g_lastError = error;
+  return FALSE;
+}
+
+// 100-ns intervals between 1601-01-01 and 1970-01-01.
+constexpr int64_t kEpochDelta = 116444736000000000LL;
+
+FILETIME ToFileTime(const struct timespec& ts) {
+  const uint64_t v = uint64_t(int64_t(ts.tv_sec) * 10000000LL + ts.tv_nsec / 100 + kEpochDelta);
+  return FILETIME{DWORD(v), DWORD(v >> 32)};
+}
+
+struct timespec FromFileTime(const FILETIME& ft) {
+  const int64_t v = int64_t((uint64_t(ft.dwHighDateTime) << 32) | ft.dwLowDateTime) - kEpochDelta;
+  struct timespec ts;
+  ts.tv_sec = v / 10000000LL;
+  ts.tv_nsec = (v % 10000000LL) * 100;
+  if (ts.tv_nsec < 0) { ts.tv_nsec += 1000000000L; ts.tv_sec -= 1; }
+  return ts;
+}
+
+DWORD AttributesOf(const std::string& posixPath, const struct stat& st) {
+  if (S_ISDIR(st.st_mode)) return FILE_ATTRIBUTE_DIRECTORY;
+  DWORD a = FILE_ATTRIBUTE_ARCHIVE;
+  if (access(posixPath.c_str(), W_OK) != 0 && (st.st_mode & 0222) == 0) a |= FILE_ATTRIBUTE_READONLY;
+  return a;
+}
+
+// Days since 1970-01-01 of a proleptic Gregorian date (Howard Hinnant's days_from_civil).
+int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
+  y -= m <= 2;
+  const int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const unsigned yoe = unsigned(y - era * 400);
+  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + int64_t(doe) - 719468;
+}
+
+bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+
+int DaysInMonth(int y, int m) {
+  static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return m == 2 && IsLeap(y) ? 29 : kDays[m - 1];
+}
+
+}  // namespace
+
+DWORD GetLastError() { return g_lastError; }
+void SetLastError(DWORD error) { g_lastError = error; }
+
+HANDLE FindFirstFileA(LPCSTR path, LPWIN32_FIND_DATAA data) {
+  const std::string p = posixpath::Translate(path);
+  // Windows looks a name up as given: "dir\" names nothing.
+  if (p.empty() || p.back() == '/') {
+    g_lastError = p.empty() ? ERROR_PATH_NOT_FOUND : ERROR_FILE_NOT_FOUND;
+    return INVALID_HANDLE_VALUE;
+  }
+  struct stat st;
+  if (stat(p.c_str(), &st) != 0) {
+    g_lastError = posixpath::ErrorFromErrno(errno, p);
+    return INVALID_HANDLE_VALUE;
+  }
+  std::memset(data, 0, sizeof *data);
+  data->dwFileAttributes = AttributesOf(p, st);
+  const uint64_t size = S_ISDIR(st.st_mode) ? 0 : uint64_t(st.st_size);
+  data->nFileSizeHigh = DWORD(size >> 32);
+  data->nFileSizeLow = DWORD(size);
+  data->ftCreationTime = ToFileTime(st.st_mtim);
+  data->ftLastAccessTime = ToFileTime(st.st_atim);
+  data->ftLastWriteTime = ToFileTime(st.st_mtim);
+  const std::string base = p.substr(p.find_last_of('/') + 1);
+  std::strncpy(data->cFileName, base.c_str(), MAX_PATH - 1);
+  return new PosixHandle{PosixHandle::kFind, -1};
+}
+
+BOOL FindClose(HANDLE find) {
+  auto* p = static_cast<PosixHandle*>(find);
+  if (find == nullptr || find == INVALID_HANDLE_VALUE || p->kind != PosixHandle::kFind)
+    return Fail(ERROR_INVALID_HANDLE);
+  delete p;
+  return TRUE;
+}
+
+HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD /*share: not enforced on Linux*/,
+                   LPSECURITY_ATTRIBUTES, DWORD disposition, DWORD /*flags*/, HANDLE) {
+  const std::string p = posixpath::Translate(path);
+  if (p.empty()) {
+    g_lastError = ERROR_PATH_NOT_FOUND;
+    return INVALID_HANDLE_VALUE;
+  }
+  int flags = O_CLOEXEC;
+  const bool reads = access & GENERIC_READ, writes = access & GENERIC_WRITE;
+  flags |= reads && writes ? O_RDWR : writes ? O_WRONLY : O_RDONLY;
+  switch (disposition) {
+    case CREATE_NEW: flags |= O_CREAT | O_EXCL; break;
+    case CREATE_ALWAYS: flags |= O_CREAT | O_TRUNC; break;
+    case OPEN_EXISTING: break;
+    case OPEN_ALWAYS: flags |= O_CREAT; break;
+    case TRUNCATE_EXISTING: flags |= O_TRUNC; break;
+    default: g_lastError = ERROR_INVALID_PARAMETER; return INVALID_HANDLE_VALUE;
+  }
+  struct stat before;
+  const bool existed = stat(p.c_str(), &before) == 0;
+  // A directory is not a file: Windows refuses to open one without backup semantics,
+  // and a trailing separator names a directory.
+  if ((existed && S_ISDIR(before.st_mode)) || p.back() == '/') {
+    g_lastError = existed ? ERROR_ACCESS_DENIED : ERROR_INVALID_NAME;
+    return INVALID_HANDLE_VALUE;
+  }
+  const int fd = open(p.c_str(), flags, 0666);
+  if (fd < 0) {
+    g_lastError = errno == EEXIST ? ERROR_FILE_EXISTS : posixpath::ErrorFromErrno(errno, p);
+    return INVALID_HANDLE_VALUE;
+  }
+  // Windows reports that an "always" disposition found the file there already.
+  g_lastError = existed && (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS)
+                    ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS;
+  return new PosixHandle{PosixHandle::kFile, fd};
+}
+
+DWORD SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWORD method) {
+  PosixHandle* h = AsFile(file);
+  if (!h) { g_lastError = ERROR_INVALID_HANDLE; return INVALID_SET_FILE_POINTER; }
+  int64_t offset = distanceHigh ? int64_t((uint64_t(uint32_t(*distanceHigh)) << 32) | uint32_t(distance))
+                                : int64_t(distance);
+  const int whence = method == FILE_BEGIN ? SEEK_SET : method == FILE_CURRENT ? SEEK_CUR
+                   : method == FILE_END ? SEEK_END : -1;
+  if (whence < 0) { g_lastError = ERROR_INVALID_PARAMETER; return INVALID_SET_FILE_POINTER; }
+  const off_t base = whence == SEEK_SET ? 0 : lseek(h->fd, 0, whence);
+  if (base < 0) { g_lastError = posixpath::ErrorFromErrno(errno, ""); return INVALID_SET_FILE_POINTER; }
+  if (int64_t(base) + offset < 0) { g_lastError = ERROR_NEGATIVE_SEEK; return INVALID_SET_FILE_POINTER; }
+  const off_t pos = lseek(h->fd, off_t(int64_t(base) + offset), SEEK_SET);
+  if (pos < 0) { g_lastError = posixpath::ErrorFromErrno(errno, ""); return INVALID_SET_FILE_POINTER; }
+  if (distanceHigh) *distanceHigh = LONG(uint64_t(pos) >> 32);
+  g_lastError = ERROR_SUCCESS;
+  return DWORD(uint64_t(pos));
+}
+
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD count, LPDWORD read, LPOVERLAPPED) {
+  PosixHandle* h = AsFile(file);
+  if (read) *read = 0;
+  if (!h) return Fail(ERROR_INVALID_HANDLE);
+  // A disk read on Windows returns everything asked for up to the end of the file.
+  DWORD done = 0;
+  while (done < count) {
+    const ssize_t n = ::read(h->fd, static_cast<char*>(buffer) + done, count - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return Fail(errno == EBADF ? ERROR_ACCESS_DENIED : posixpath::ErrorFromErrno(errno, ""));
+    if (n == 0) break;
+    done += DWORD(n);
+  }
+  if (read) *read = done;
+  return TRUE;
+}
+
+BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD count, LPDWORD written, LPOVERLAPPED) {
+  PosixHandle* h = AsFile(file);
+  if (written) *written = 0;
+  if (!h) return Fail(ERROR_INVALID_HANDLE);
+  DWORD done = 0;
+  while (done < count) {
+    const ssize_t n = ::write(h->fd, static_cast<const char*>(buffer) + done, count - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      if (written) *written = done;
+      return Fail(errno == EBADF ? ERROR_ACCESS_DENIED : posixpath::ErrorFromErrno(errno, ""));
+    }
+    done += DWORD(n);
+  }
+  if (written) *written = done;
+  return TRUE;
+}
+
+BOOL CloseHandle(HANDLE handle) {
+  PosixHandle* h = AsFile(handle);
+  if (!h) return Fail(ERROR_INVALID_HANDLE);
+  const int rc = close(h->fd);
+  delete h;
+  return rc == 0 ? TRUE : Fail(posixpath::ErrorFromErrno(errno, ""));
+}
+
+DWORD GetFileType(HANDLE file) {
+  PosixHandle* h = AsFile(file);
+  struct stat st;
+  if (!h || fstat(h->fd, &st) != 0) { g_lastError = ERROR_INVALID_HANDLE; return FILE_TYPE_UNKNOWN; }
+  g_lastError = ERROR_SUCCESS;
+  if (S_ISREG(st.st_mode) || S_ISDIR(st.st_mode)) return FILE_TYPE_DISK;
+  if (S_ISCHR(st.st_mode)) return FILE_TYPE_CHAR;
+  if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) return FILE_TYPE_PIPE;
+  return FILE_TYPE_UNKNOWN;
+}
+
+BOOL SetFileTime(HANDLE file, const FILETIME* /*creation: Linux cannot set it*/,
+                 const FILETIME* access, const FILETIME* write) {
+  PosixHandle* h = AsFile(file);
+  if (!h) return Fail(ERROR_INVALID_HANDLE);
+  struct timespec ts[2];
+  ts[0] = access ? FromFileTime(*access) : timespec{0, UTIME_OMIT};
+  ts[1] = write ? FromFileTime(*write) : timespec{0, UTIME_OMIT};
+  if (futimens(h->fd, ts) != 0) return Fail(posixpath::ErrorFromErrno(errno, ""));
+  return TRUE;
+}
+
+BOOL GetFileTime(HANDLE file, LPFILETIME creation, LPFILETIME access, LPFILETIME write) {
+  PosixHandle* h = AsFile(file);
+  struct stat st;
+  if (!h || fstat(h->fd, &st) != 0) return Fail(ERROR_INVALID_HANDLE);
+  if (creation) *creation = ToFileTime(st.st_mtim);
+  if (access) *access = ToFileTime(st.st_atim);
+  if (write) *write = ToFileTime(st.st_mtim);
+  return TRUE;
+}
+
+BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES) {
+  std::string p = posixpath::Translate(path);
+  if (p.empty()) return Fail(ERROR_PATH_NOT_FOUND);
+  if (mkdir(p.c_str(), 0777) == 0) return TRUE;
+  return Fail(errno == EEXIST ? ERROR_ALREADY_EXISTS : posixpath::ErrorFromErrno(errno, p));
+}
+
+DWORD GetCurrentDirectoryA(DWORD size, LPSTR buffer) {
+  char cwd[4096];
+  if (!getcwd(cwd, sizeof cwd)) { g_lastError = posixpath::ErrorFromErrno(errno, ""); return 0; }
+  const DWORD len = DWORD(std::strlen(cwd));
+  if (buffer == nullptr || size <= len) return len + 1;  // the size needed, terminator included
+  std::memcpy(buffer, cwd, len + 1);
+  return len;
+}
+
+BOOL SetCurrentDirectoryA(LPCSTR path) {
+  const std::string p = posixpath::Translate(path);
+  if (p.empty()) return Fail(ERROR_PATH_NOT_FOUND);
+  if (chdir(p.c_str()) != 0) return Fail(posixpath::ErrorFromErrno(errno, p));
+  return TRUE;
+}
+
+BOOL SystemTimeToFileTime(const SYSTEMTIME* st, LPFILETIME ft) {
+  if (st->wYear < 1601 || st->wYear > 30827 || st->wMonth < 1 || st->wMonth > 12 || st->wDay < 1 ||
+      st->wDay > DaysInMonth(st->wYear, st->wMonth) || st->wHour > 23 || st->wMinute > 59 ||
+      st->wSecond > 59 || st->wMilliseconds > 999)
+    return Fail(ERROR_INVALID_PARAMETER);
+  const int64_t days = DaysFromCivil(st->wYear, st->wMonth, st->wDay);
+  const int64_t secs = days * 86400 + st->wHour * 3600 + st->wMinute * 60 + st->wSecond;
+  const uint64_t v = uint64_t(secs * 10000000LL + st->wMilliseconds * 10000LL + kEpochDelta);
+  ft->dwLowDateTime = DWORD(v);
+  ft->dwHighDateTime = DWORD(v >> 32);
+  return TRUE;
+}
+
+BOOL FileTimeToSystemTime(const FILETIME* ft, SYSTEMTIME* st) {
+  const uint64_t v = (uint64_t(ft->dwHighDateTime) << 32) | ft->dwLowDateTime;
+  if (v >= 0x8000000000000000ULL) return Fail(ERROR_INVALID_PARAMETER);
+  const int64_t unix100ns = int64_t(v) - kEpochDelta;
+  int64_t secs = unix100ns / 10000000LL, rem = unix100ns % 10000000LL;
+  if (rem < 0) { rem += 10000000LL; secs -= 1; }
+  int64_t days = secs / 86400, sod = secs % 86400;
+  if (sod < 0) { sod += 86400; days -= 1; }
+  // civil_from_days
+  const int64_t z = days + 719468;
+  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const unsigned doe = unsigned(z - era * 146097);
+  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const unsigned mp = (5 * doy + 2) / 153;
+  const unsigned d = doy - (153 * mp + 2) / 5 + 1;
+  const unsigned m = mp < 10 ? mp + 3 : mp - 9;
+  st->wYear = WORD(int64_t(yoe) + era * 400 + (m <= 2));
+  st->wMonth = WORD(m);
+  st->wDay = WORD(d);
+  st->wDayOfWeek = WORD(((days % 7) + 11) % 7);  // 1970-01-01 was a Thursday (4)
+  st->wHour = WORD(sod / 3600);
+  st->wMinute = WORD(sod % 3600 / 60);
+  st->wSecond = WORD(sod % 60);
+  st->wMilliseconds = WORD(rem / 10000);
+  return TRUE;
+}
+
+BOOL DosDateTimeToFileTime(WORD date, WORD time, LPFILETIME ft) {
+  SYSTEMTIME st{};
+  st.wYear = WORD(1980 + (date >> 9));
+  st.wMonth = WORD((date >> 5) & 0x0F);
+  st.wDay = WORD(date & 0x1F);
+  st.wHour = WORD(time >> 11);
+  st.wMinute = WORD((time >> 5) & 0x3F);
+  st.wSecond = WORD((time & 0x1F) * 2);
+  // Windows rejects a stamp whose fields are out of range (month 0, day 0, second 60...).
+  return SystemTimeToFileTime(&st, ft);
+}

@@ -1,0 +1,46 @@
+#include "platform/posix/path.h"
+
+#include <cerrno>
+#include <sys/stat.h>
+
+namespace posixpath {
+
+std::string Translate(const char* windowsPath) {
+  std::string p = windowsPath ? windowsPath : "";
+  for (char& c : p)
+    if (c == '\\') c = '/';
+  return p;
+}
+
+DWORD ErrorFromErrno(int err, const std::string& posixPath) {
+  switch (err) {
+    case ENOENT: {
+      const auto slash = posixPath.find_last_of('/');
+      if (slash == std::string::npos || slash == 0) return ERROR_FILE_NOT_FOUND;
+      struct stat st;
+      const std::string parent = posixPath.substr(0, slash);
+      return stat(parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? ERROR_FILE_NOT_FOUND
+                                                                    : ERROR_PATH_NOT_FOUND;
+    }
+    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
+    case EACCES:
+    case EPERM:
+    case EISDIR: return ERROR_ACCESS_DENIED;
+    case EROFS: return ERROR_WRITE_PROTECT;
+    case EEXIST: return ERROR_ALREADY_EXISTS;
+    case ENOSPC:
+    case EDQUOT: return ERROR_DISK_FULL;
+    case EFBIG: return ERROR_FILE_TOO_LARGE;
+    case ENAMETOOLONG: return ERROR_FILENAME_EXCED_RANGE;
+    case EMFILE:
+    case ENFILE: return ERROR_TOO_MANY_OPEN_FILES;
+    case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
+    case EBADF: return ERROR_INVALID_HANDLE;
+    case ENOTEMPTY: return ERROR_DIR_NOT_EMPTY;
+    case ETXTBSY:
+    case EBUSY: return ERROR_SHARING_VIOLATION;
+    default: return ERROR_INVALID_PARAMETER;
+  }
+}
+
+}  // namespace posixpath

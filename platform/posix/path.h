@@ -1,0 +1,18 @@
+// Path and error helpers shared by the POSIX stand-ins.
+#pragma once
+
+#include "platform/posix/win32_api.h"
+
+#include <string>
+
+namespace posixpath {
+
+// A Windows path as the program builds it, for the POSIX calls: each backslash
+// becomes a slash (both separate components on Windows).
+std::string Translate(const char* windowsPath);
+
+// The Win32 error number for an errno from a call on `posixPath`. ENOENT gives
+// ERROR_PATH_NOT_FOUND when the parent directory is missing too, as on Windows.
+DWORD ErrorFromErrno(int err, const std::string& posixPath);
+
+}  // namespace posixpath

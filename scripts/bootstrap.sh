@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Sets up a fresh Debian 12 machine (as root) for every build of this project:
+# installs the Debian packages that are missing and unpacks Debian's minizip source
+# package into .cache/deps for the mingw builds. Safe to run again: it only does
+# what is not done yet.
+set -euo pipefail
+top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+deps="${SETUP_DEPS_DIR:-$top/.cache/deps}"
+
+packages=(
+  # native core and tests
+  g++ cmake ninja-build pkg-config libgtest-dev zlib1g-dev libminizip-dev clang libclang-rt-14-dev
+  # Windows builds
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
+  # running the Windows build
+  wine wine64 fonts-wine fonts-liberation xvfb imagemagick
+  # fetching and unpacking the minizip sources
+  dpkg-dev ca-certificates
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  echo "bootstrap: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -q
+  apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# minizip for mingw: Debian's own source package, the same sources as the native
+# libminizip-dev (with Debian's security fixes). Fetched through a private apt list so
+# the machine's apt configuration is left alone.
+if [ ! -f "$deps/minizip/unzip.c" ]; then
+  mirror=$(sed -n 's/^URIs:[[:space:]]*\([^[:space:]]*\/debian\)\/\{0,1\}$/\1/p' /etc/apt/sources.list.d/*.sources 2>/dev/null | head -n1)
+  if [ -z "$mirror" ] && [ -f /etc/apt/sources.list ]; then
+    mirror=$(awk '$1=="deb" && $0 !~ /security/ { for (i=2;i<=NF;i++) if ($i ~ /^[a-z]+:\/\//) { print $i; exit } }' /etc/apt/sources.list)
+  fi
+  [ -n "$mirror" ] || { echo "bootstrap: no Debian archive URI found in the apt sources" >&2; exit 1; }
+  work="$deps/apt"
+  rm -rf "$work"
+  mkdir -p "$work/lists/partial" "$work/archives/partial" "$work/parts" "$work/src"
+  echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] $mirror bookworm main" > "$work/sources.list"
+  apt_opts=(-o Dir::Etc::SourceList="$work/sources.list" -o Dir::Etc::SourceParts="$work/parts"
+            -o Dir::State::Lists="$work/lists" -o Dir::Cache::archives="$work/archives"
+            -o Dir::Cache::pkgcache= -o Dir::Cache::srcpkgcache=)
+  # apt drops to the _apt user for downloads; let it write where the files go.
+  id _apt >/dev/null 2>&1 && chown -R _apt:root "$work"
+  apt-get -q "${apt_opts[@]}" update
+  (cd "$work/src" && apt-get -q "${apt_opts[@]}" source --download-only minizip)
+  dsc=$(ls "$work"/src/minizip_*.dsc | head -n1)
+  rm -rf "$deps/minizip-src"
+  # apt has already checked the files' hashes against the signed Sources index;
+  # --no-check only skips the uploader's signature, whose keyring is not installed.
+  dpkg-source --no-check -x "$dsc" "$deps/minizip-src" >/dev/null
+  # Debian's package keeps the library in its top folder; some layouts nest it.
+  src=$(dirname "$(find "$deps/minizip-src" -name unzip.c -not -path '*/.pc/*' | head -n1)")
+  rm -rf "$deps/minizip"
+  cp -r "$src" "$deps/minizip"
+  echo "bootstrap: minizip sources from $(basename "$dsc") in $deps/minizip"
+fi
