@@ -20,9 +20,14 @@ class CSetupDlg : public CDialog {
   // `packFile`. 1 when the pack file was written whole; 0 after a message otherwise.
   int SavePayload(const BYTE* data, int size, const CString& packFile);
 
+  // One installation step into m_strDirectory: 1 when it went on to the end, 0 when
+  // it stopped after a message.
+  int InstallFiles();
+
  protected:
   void DoDataExchange(CDataExchange* pDX) override;
   BOOL OnInitDialog() override;
+  void OnOK() override;
 
   afx_msg void OnPaint();
   afx_msg HCURSOR OnQueryDragIcon();
