@@ -1,0 +1,694 @@
+// e2e_driver: plays the user of a Windows program through its real windows.
+//
+//   e2e_driver STEP...
+//
+// Each step is a word followed by its arguments, one command-line argument each
+// (quote them in the shell). All steps are checked before the first one runs.
+//
+//   timeout SECONDS              later waits give up after SECONDS (default 10, decimals allowed)
+//   start APP CMDLINE            CreateProcessA(APP, CMDLINE): the command line is passed exactly
+//                                as given, quotes and all; APP "-" passes NULL instead
+//   start-in DIR APP CMDLINE     the same, with DIR as the working directory
+//   dialog CAPTION               wait for a visible dialog (#32770) of the process with exactly
+//                                this caption; it becomes the current window
+//   msgbox CAPTION TEXT BUTTONS  wait for a message box with exactly this caption and text, whose
+//                                visible buttons are exactly BUTTONS (ids, comma separated:
+//                                1 OK, 2 Cancel, 6 Yes, 7 No); it becomes the current window.
+//                                A box a click has just answered is never taken for the next.
+//   text ID EXPECTED             expect the text of control ID of the current window
+//   focus ID                     expect control ID of the current window to have the keyboard focus
+//   type ID TEXT                 replace the text of control ID, as if typed (WM_SETTEXT)
+//   click ID                     press button ID of the current window
+//   no-window SECONDS            expect no window of the process to show, not even for a
+//                                moment, from the last click or type until SECONDS after this
+//                                step began (sooner when the process ends), other than windows
+//                                a dialog or msgbox step has already found
+//   checkpoint PATH              create the file PATH, then wait until someone deletes it: the
+//                                scenario script acts meanwhile (takes a screenshot, looks at
+//                                files) while the program is held where it is
+//   exit CODE                    wait for the process to end; expect its exit code
+//   kill                         end the process
+//   dump                         print the windows the process has shown so far, then every
+//                                window it has now with its controls
+//
+// IDs are decimal or 0x-prefixed hex. Texts compare byte for byte; use bash's $'...' for
+// control characters. In the transcript, texts are shown in double quotes with control
+// characters escaped (\n, \r, \t, \xNN) and quotes as \"; backslashes are shown as they are.
+//
+// The program is started suspended and e2e_spy.dll (beside the driver) is hooked into its
+// main thread before it runs: the spy logs every top-level window as it shows, to the file
+// named by E2E_SPY_LOG (default %TEMP%\e2e_spy.log), which the program inherits.
+//
+// One transcript line per step goes to stdout. Exit status: 0 when every step passed, 1 at
+// the first failing step (reason and the windows of the process on stderr, the process
+// killed), 2 for a malformed command line.
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr DWORD kPollMs = 20;
+
+struct StepFailed : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// How many arguments each step takes; also the list of known steps.
+struct StepKind {
+  const char* name;
+  int args;
+};
+constexpr StepKind kSteps[] = {
+    {"timeout", 1}, {"start", 2}, {"start-in", 3},  {"dialog", 1},     {"msgbox", 3},
+    {"text", 2},    {"focus", 1}, {"type", 2},      {"click", 1},      {"no-window", 1},
+    {"exit", 1},    {"kill", 0},  {"checkpoint", 1}, {"dump", 0},
+};
+
+struct Step {
+  std::string name;
+  std::vector<std::string> args;
+};
+
+std::string Show(const std::string& s) {
+  std::string out = "\"";
+  for (unsigned char c : s) {
+    if (c == '"') out += "\\\"";
+    else if (c == '\n') out += "\\n";
+    else if (c == '\r') out += "\\r";
+    else if (c == '\t') out += "\\t";
+    else if (c < 0x20 || c >= 0x7f) {
+      char hex[8];
+      snprintf(hex, sizeof hex, "\\x%02X", c);
+      out += hex;
+    } else out += static_cast<char>(c);
+  }
+  return out + "\"";
+}
+
+bool ParseNumber(const std::string& s, long long* value) {
+  if (s.empty()) return false;
+  char* end = nullptr;
+  *value = strtoll(s.c_str(), &end, 0);
+  return *end == '\0';
+}
+
+bool ParseSeconds(const std::string& s, DWORD* ms) {
+  char* end = nullptr;
+  double sec = strtod(s.c_str(), &end);
+  if (s.empty() || *end != '\0' || !(sec >= 0) || sec > 3600) return false;
+  *ms = static_cast<DWORD>(sec * 1000 + 0.5);
+  return true;
+}
+
+bool ParseIdList(const std::string& s, std::set<long long>* ids) {
+  size_t pos = 0;
+  while (pos <= s.size()) {
+    size_t comma = s.find(',', pos);
+    if (comma == std::string::npos) comma = s.size();
+    long long id = 0;
+    if (!ParseNumber(s.substr(pos, comma - pos), &id)) return false;
+    ids->insert(id);
+    pos = comma + 1;
+  }
+  return !ids->empty();
+}
+
+std::string ClassOf(HWND hwnd) {
+  char name[256] = "";
+  GetClassNameA(hwnd, name, sizeof name);
+  return name;
+}
+
+// The caption of a top-level window is kept by the window system, so reading it never
+// waits on the program.
+std::string CaptionOf(HWND hwnd) {
+  char text[1024] = "";
+  GetWindowTextA(hwnd, text, sizeof text);
+  return text;
+}
+
+// A control's text must be asked of the control itself: an edit control keeps its own
+// buffer, which GetWindowText cannot see from another process. SendMessageTimeout, not
+// SendMessage, so a busy or hung program fails the step instead of hanging the driver.
+bool ControlText(HWND hwnd, DWORD timeoutMs, std::string* text) {
+  DWORD_PTR len = 0;
+  if (!SendMessageTimeoutA(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &len))
+    return false;
+  std::vector<char> buf(len + 1);
+  DWORD_PTR got = 0;
+  if (!SendMessageTimeoutA(hwnd, WM_GETTEXT, buf.size(), reinterpret_cast<LPARAM>(buf.data()),
+                           SMTO_ABORTIFHUNG, timeoutMs, &got))
+    return false;
+  text->assign(buf.data(), std::min<size_t>(got, len));
+  return true;
+}
+
+struct WindowSearch {
+  DWORD pid;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectWindow(HWND hwnd, LPARAM lp) {
+  auto* search = reinterpret_cast<WindowSearch*>(lp);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(hwnd, &owner);
+  if (owner == search->pid) search->found.push_back(hwnd);
+  return TRUE;
+}
+
+std::vector<HWND> TopWindowsOf(DWORD pid) {
+  WindowSearch search{pid, {}};
+  EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+bool IsDialog(HWND hwnd) { return ClassOf(hwnd) == "#32770"; }
+
+// The control with the keyboard focus in the thread that owns `window`, mapped to the
+// direct child of `window` that contains it (a combo box's edit counts as the combo).
+// Returns null when the focus is elsewhere; *focus receives the raw focus window.
+HWND FocusedChild(HWND window, HWND* focus) {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  *focus = nullptr;
+  if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) return nullptr;
+  *focus = info.hwndFocus;
+  for (HWND h = info.hwndFocus; h; h = GetParent(h))
+    if (GetParent(h) == window) return h;
+  return nullptr;
+}
+
+void DumpChildren(FILE* out, HWND parent, HWND focus, int depth) {
+  for (HWND c = GetWindow(parent, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+    std::string text;
+    std::string shown = ControlText(c, 1000, &text) ? Show(text) : "(no answer)";
+    LONG style = GetWindowLongA(c, GWL_STYLE);
+    std::string cls = ClassOf(c);
+    fprintf(out, "%*s%d %s %s%s%s%s%s\n", depth * 2, "", GetDlgCtrlID(c), cls.c_str(),
+            shown.c_str(), IsWindowVisible(c) ? "" : " hidden",
+            IsWindowEnabled(c) ? "" : " disabled", c == focus ? " focus" : "",
+            cls == "Button" && (style & 0x0F) == BS_DEFPUSHBUTTON ? " default" : "");
+    DumpChildren(out, c, focus, depth + 1);
+  }
+}
+
+void DumpWindows(FILE* out, DWORD pid) {
+  int shown = 0;
+  for (HWND w : TopWindowsOf(pid)) {
+    // Wine gives every GUI thread hidden helper windows (IME and the like): noise here.
+    // Hidden dialogs stay, since "created but never shown" is worth seeing.
+    if (!IsWindowVisible(w) && !IsDialog(w)) continue;
+    HWND focus;
+    FocusedChild(w, &focus);
+    fprintf(out, "window %s %s%s%s\n", ClassOf(w).c_str(), Show(CaptionOf(w)).c_str(),
+            IsWindowVisible(w) ? "" : " hidden", IsWindowEnabled(w) ? "" : " disabled");
+    DumpChildren(out, w, focus, 1);
+    ++shown;
+  }
+  if (!shown) fprintf(out, "(no windows)\n");
+}
+
+std::string HexOf(HWND hwnd) {
+  char hex[32];
+  snprintf(hex, sizeof hex, "%llx", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(hwnd)));
+  return hex;
+}
+
+// The windows e2e_spy.dll saw the program show (see spy.cpp): "<hwnd> <class> <caption>"
+// each, in the order shown.
+class SpyLog {
+ public:
+  // A new log for a new program. The variable is set in the driver's own environment,
+  // which the program inherits.
+  void Reset() {
+    char path[MAX_PATH];
+    DWORD len = GetEnvironmentVariableA("E2E_SPY_LOG", path, sizeof path);
+    if (len == 0 || len >= sizeof path) {
+      GetTempPathA(sizeof path, path);
+      strncat(path, "e2e_spy.log", sizeof path - strlen(path) - 1);
+      SetEnvironmentVariableA("E2E_SPY_LOG", path);
+    }
+    path_ = path;
+    DeleteFileA(path_.c_str());
+    read_ = 0;
+    lines_.clear();
+    mark_ = 0;
+  }
+
+  // Called as the driver acts (a click, typing): what showed before is not news.
+  void Mark() {
+    Update();
+    mark_ = lines_.size();
+  }
+
+  // Called when a wait has found `hwnd`: the scenario expected it, so its showing is no news.
+  void Expect(HWND hwnd) { expected_.insert(HexOf(hwnd)); }
+
+  // The windows shown since the last Mark that no wait has found.
+  std::vector<std::string> News() {
+    Update();
+    std::vector<std::string> news;
+    for (size_t i = mark_; i < lines_.size(); ++i)
+      if (!expected_.count(lines_[i].substr(0, lines_[i].find(' ')))) news.push_back(lines_[i]);
+    return news;
+  }
+
+  const std::vector<std::string>& All() {
+    Update();
+    return lines_;
+  }
+
+  // "<hwnd> <class> <caption>" as the transcript shows windows.
+  static std::string Describe(const std::string& line) {
+    size_t a = line.find(' ');
+    size_t b = a == std::string::npos ? a : line.find(' ', a + 1);
+    if (b == std::string::npos) return line;
+    return line.substr(a + 1, b - a - 1) + " " + Show(line.substr(b + 1));
+  }
+
+ private:
+  // Takes in the lines the spy has finished since the last look.
+  void Update() {
+    HANDLE file = CreateFileA(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;  // nothing shown yet
+    std::string text;
+    char buf[4096];
+    DWORD got;
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(read_);
+    SetFilePointerEx(file, at, nullptr, FILE_BEGIN);
+    while (ReadFile(file, buf, sizeof buf, &got, nullptr) && got) text.append(buf, got);
+    CloseHandle(file);
+    size_t pos = 0, nl;
+    while ((nl = text.find('\n', pos)) != std::string::npos) {  // a partial last line waits
+      lines_.push_back(text.substr(pos, nl - pos));
+      pos = nl + 1;
+    }
+    read_ += pos;
+  }
+
+  std::string path_;
+  size_t read_ = 0;
+  std::vector<std::string> lines_;
+  size_t mark_ = 0;
+  std::set<std::string> expected_;
+};
+
+class Driver {
+ public:
+  ~Driver() { Stop(); }
+
+  void Run(const Step& step) {
+    const auto& a = step.args;
+    const std::string& s = step.name;
+    if (s == "timeout") Timeout(a[0]);
+    else if (s == "start") Start("", a[0], a[1]);
+    else if (s == "start-in") Start(a[0], a[1], a[2]);
+    else if (s == "dialog") WaitDialog(a[0]);
+    else if (s == "msgbox") WaitMessageBox(a[0], a[1], a[2]);
+    else if (s == "text") ExpectText(Id(a[0]), a[1]);
+    else if (s == "focus") ExpectFocus(Id(a[0]));
+    else if (s == "type") Type(Id(a[0]), a[1]);
+    else if (s == "click") Click(Id(a[0]));
+    else if (s == "no-window") NoNewWindow(a[0]);
+    else if (s == "checkpoint") Checkpoint(a[0]);
+    else if (s == "exit") ExpectExit(a[0]);
+    else if (s == "kill") Kill();
+    else if (s == "dump") Dump();
+  }
+
+  // After a failure: show what the program had on screen, then make sure it is gone.
+  void ReportAndStop() {
+    if (process_.hProcess) {
+      fprintf(stderr, "windows the process showed, in order:\n");
+      for (const auto& line : spy_.All()) fprintf(stderr, "  %s\n", SpyLog::Describe(line).c_str());
+    }
+    if (Running()) {
+      fprintf(stderr, "windows of the process now:\n");
+      DumpWindows(stderr, process_.dwProcessId);
+    }
+    Stop();
+  }
+
+  bool Running() const {
+    return process_.hProcess && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
+  }
+
+  void Stop() {
+    if (Running()) {
+      TerminateProcess(process_.hProcess, 1);
+      WaitForSingleObject(process_.hProcess, 5000);
+    }
+    if (hook_) UnhookWindowsHookEx(hook_);
+    if (process_.hProcess) {
+      CloseHandle(process_.hProcess);
+      CloseHandle(process_.hThread);
+    }
+    hook_ = nullptr;
+    process_ = {};
+    current_ = nullptr;
+  }
+
+ private:
+  static long long Id(const std::string& s) {
+    long long id = 0;
+    ParseNumber(s, &id);  // validated before the run
+    return id;
+  }
+
+  void Say(const std::string& line) {
+    printf("%s\n", line.c_str());
+    fflush(stdout);  // the transcript must survive a kill of the driver
+  }
+
+  void Timeout(const std::string& seconds) {
+    ParseSeconds(seconds, &timeoutMs_);
+    Say("timeout " + seconds + " s");
+  }
+
+  void Start(const std::string& dir, const std::string& app, const std::string& cmdline) {
+    if (Running()) throw StepFailed("a process is still running; end it with exit or kill first");
+    Stop();
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    std::vector<char> line(cmdline.begin(), cmdline.end());
+    line.push_back('\0');  // CreateProcessA may write into the command line
+    const char* appArg = app == "-" ? nullptr : app.c_str();
+    HOOKPROC spyProc = LoadSpy();
+    spy_.Reset();
+    // Suspended, so the spy is in place before the program can show anything.
+    if (!CreateProcessA(appArg, line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                        dir.empty() ? nullptr : dir.c_str(), &si, &process_)) {
+      DWORD err = GetLastError();
+      process_ = {};
+      throw StepFailed("CreateProcess failed with error " + std::to_string(err));
+    }
+    hook_ = SetWindowsHookExA(WH_CALLWNDPROC, spyProc, spyModule_, process_.dwThreadId);
+    if (!hook_) throw StepFailed("cannot hook the spy into the program: error " + std::to_string(GetLastError()));
+    ResumeThread(process_.hThread);
+    Say("start " + app + " " + Show(cmdline) + (dir.empty() ? "" : " in " + dir) + " (pid " +
+        std::to_string(process_.dwProcessId) + ")");
+  }
+
+  HOOKPROC LoadSpy() {
+    if (!spyModule_) {
+      char path[MAX_PATH];
+      DWORD len = GetModuleFileNameA(nullptr, path, sizeof path);
+      std::string spy(path, len);
+      spy = spy.substr(0, spy.find_last_of("\\/") + 1) + "e2e_spy.dll";
+      spyModule_ = LoadLibraryA(spy.c_str());
+      if (!spyModule_) throw StepFailed("cannot load " + spy + ": error " + std::to_string(GetLastError()));
+    }
+    // Through void (*)(), the one function type that converts to any other without a warning.
+    auto proc = reinterpret_cast<HOOKPROC>(
+        reinterpret_cast<void (*)()>(GetProcAddress(spyModule_, "E2eSpyProc")));
+    if (!proc) throw StepFailed("e2e_spy.dll has no E2eSpyProc");
+    return proc;
+  }
+
+  void RequireProcess() {
+    if (!process_.hProcess) throw StepFailed("no process started");
+  }
+
+  void RequireCurrent() {
+    if (!current_ || !IsWindow(current_)) throw StepFailed("no current window (dialog or msgbox first)");
+  }
+
+  // Polls `find` until it returns a window, the process ends, or the timeout passes.
+  template <class Find>
+  HWND WaitFor(const std::string& what, Find find) {
+    RequireProcess();
+    DWORD start = GetTickCount();
+    for (;;) {
+      for (HWND w : TopWindowsOf(process_.dwProcessId)) {
+        if (IsWindowVisible(w) && find(w)) {
+          spy_.Expect(w);
+          return w;
+        }
+      }
+      DWORD code;
+      if (!Running() && GetExitCodeProcess(process_.hProcess, &code))
+        throw StepFailed("the process ended with exit code " + std::to_string(code) +
+                         " while waiting for " + what);
+      if (GetTickCount() - start > timeoutMs_)
+        throw StepFailed("timed out after " + std::to_string(timeoutMs_) + " ms waiting for " + what);
+      Sleep(kPollMs);
+    }
+  }
+
+  void WaitDialog(const std::string& caption) {
+    current_ = WaitFor("a dialog " + Show(caption),
+                       [&](HWND w) { return IsDialog(w) && CaptionOf(w) == caption; });
+    Say("dialog " + Show(caption));
+  }
+
+  std::set<long long> VisibleButtons(HWND window, std::string* names) {
+    std::set<long long> ids;
+    for (HWND c = GetWindow(window, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+      if (ClassOf(c) != "Button" || !IsWindowVisible(c)) continue;
+      std::string label;
+      ControlText(c, timeoutMs_, &label);
+      ids.insert(GetDlgCtrlID(c));
+      *names += " " + std::to_string(GetDlgCtrlID(c)) + " " + Show(label);
+    }
+    return ids;
+  }
+
+  // A message box is a #32770 too; what marks it is its text static, id 0xFFFF. (The
+  // IDC_STATIC labels of a DIALOGEX template have the id 0xFFFFFFFF, so do not match.)
+  void WaitMessageBox(const std::string& caption, const std::string& text, const std::string& buttons) {
+    std::set<long long> want;
+    ParseIdList(buttons, &want);
+    // The box a click has just answered may still be up: it is not the next one.
+    current_ = WaitFor("a message box " + Show(caption), [&](HWND w) {
+      return w != answered_ && IsDialog(w) && CaptionOf(w) == caption && GetDlgItem(w, 0xFFFF);
+    });
+    std::string shown;
+    if (!ControlText(GetDlgItem(current_, 0xFFFF), timeoutMs_, &shown))
+      throw StepFailed("the message box did not answer WM_GETTEXT");
+    std::string names;
+    std::set<long long> have = VisibleButtons(current_, &names);
+    Say("msgbox " + Show(caption) + " " + Show(shown) + " buttons" + names);
+    if (shown != text) throw StepFailed("message box text is " + Show(shown) + ", expected " + Show(text));
+    if (have != want) throw StepFailed("message box buttons are" + names + ", expected " + buttons);
+  }
+
+  HWND Control(long long id) {
+    RequireCurrent();
+    HWND c = GetDlgItem(current_, static_cast<int>(id));
+    if (!c) throw StepFailed("the current window has no control " + std::to_string(id));
+    return c;
+  }
+
+  void ExpectText(long long id, const std::string& expected) {
+    std::string text;
+    if (!ControlText(Control(id), timeoutMs_, &text))
+      throw StepFailed("control " + std::to_string(id) + " did not answer WM_GETTEXT");
+    Say("text " + std::to_string(id) + " " + Show(text));
+    if (text != expected)
+      throw StepFailed("control " + std::to_string(id) + " shows " + Show(text) + ", expected " +
+                       Show(expected));
+  }
+
+  void ExpectFocus(long long id) {
+    RequireCurrent();
+    HWND focus;
+    HWND child = FocusedChild(current_, &focus);
+    std::string got = !focus ? "nothing"
+                      : child ? "control " + std::to_string(GetDlgCtrlID(child)) + " " +
+                                    ClassOf(child)
+                              : "window " + ClassOf(focus) + " outside the current window";
+    Say("focus " + got);
+    if (!child || GetDlgCtrlID(child) != id)
+      throw StepFailed("the focus is on " + got + ", expected control " + std::to_string(id));
+  }
+
+  // WM_SETTEXT carries a pointer, so it cannot be posted across processes; it is sent with
+  // a timeout, since the control notifies its dialog (EN_CHANGE) before returning.
+  void Type(long long id, const std::string& text) {
+    HWND c = Control(id);
+    if (!IsWindowVisible(c) || !IsWindowEnabled(c))
+      throw StepFailed("control " + std::to_string(id) + " is hidden or disabled");
+    spy_.Mark();
+    DWORD_PTR result;
+    if (!SendMessageTimeoutA(c, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+                             SMTO_ABORTIFHUNG, timeoutMs_, &result))
+      throw StepFailed("control " + std::to_string(id) + " did not answer WM_SETTEXT");
+    Say("type " + std::to_string(id) + " " + Show(text));
+  }
+
+  // Posted, never sent: a click usually ends in a modal loop (a message box, the end of the
+  // dialog), and a sent message would not return until that loop does.
+  void Click(long long id) {
+    HWND c = Control(id);
+    // A user cannot press what they cannot see, nor anything under a modal message box.
+    if (!IsWindowVisible(c) || !IsWindowEnabled(c) || !IsWindowEnabled(current_))
+      throw StepFailed("button " + std::to_string(id) + " cannot be clicked (hidden or disabled)");
+    std::string label;
+    ControlText(c, timeoutMs_, &label);
+    spy_.Mark();
+    // Any button ends a message box, but not at once.
+    if (GetDlgItem(current_, 0xFFFF)) answered_ = current_;
+    if (!PostMessageA(c, BM_CLICK, 0, 0))
+      throw StepFailed("PostMessage failed with error " + std::to_string(GetLastError()));
+    Say("click " + std::to_string(id) + " " + Show(label));
+  }
+
+  // Counts from the driver's last action, not from this step: the click before it may
+  // already have made the program flash a window and end. The spy sees every window the
+  // main thread shows, however briefly; the polling covers other threads' windows that stay.
+  void NoNewWindow(const std::string& seconds) {
+    RequireProcess();
+    DWORD ms;
+    ParseSeconds(seconds, &ms);
+    std::set<HWND> known;
+    for (HWND w : TopWindowsOf(process_.dwProcessId))
+      if (IsWindowVisible(w)) known.insert(w);
+    DWORD start = GetTickCount();
+    for (;;) {
+      bool ended = !Running();  // read before the last look, so that look sees everything
+      for (const auto& line : spy_.News()) throw StepFailed("a window showed: " + SpyLog::Describe(line));
+      for (HWND w : TopWindowsOf(process_.dwProcessId))
+        if (IsWindowVisible(w) && !known.count(w))
+          throw StepFailed("a window showed: " + ClassOf(w) + " " + Show(CaptionOf(w)));
+      if (ended || GetTickCount() - start >= ms) break;
+      Sleep(kPollMs);
+    }
+    Say("no-window " + seconds + " s" + (Running() ? "" : " (process ended)"));
+  }
+
+  void Checkpoint(const std::string& path) {
+    RequireProcess();
+    // WM_NULL comes back once the program's thread takes messages again, so what it
+    // shows has been painted by the time the script looks.
+    DWORD_PTR result;
+    if (current_ && IsWindow(current_))
+      SendMessageTimeoutA(current_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, timeoutMs_, &result);
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+      throw StepFailed("cannot create " + path + ": error " + std::to_string(GetLastError()));
+    CloseHandle(file);
+    DWORD start = GetTickCount();
+    while (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+      if (GetTickCount() - start > timeoutMs_) {
+        DeleteFileA(path.c_str());
+        throw StepFailed("nobody released the checkpoint within " + std::to_string(timeoutMs_) + " ms");
+      }
+      Sleep(kPollMs);
+    }
+    Say("checkpoint " + path);
+  }
+
+  void ExpectExit(const std::string& expected) {
+    RequireProcess();
+    long long want = 0;
+    ParseNumber(expected, &want);
+    if (WaitForSingleObject(process_.hProcess, timeoutMs_) != WAIT_OBJECT_0)
+      throw StepFailed("the process did not end within " + std::to_string(timeoutMs_) + " ms");
+    DWORD code = 0;
+    GetExitCodeProcess(process_.hProcess, &code);
+    Say("exit " + std::to_string(code));
+    if (code != static_cast<DWORD>(want))
+      throw StepFailed("exit code " + std::to_string(code) + ", expected " + expected);
+  }
+
+  void Kill() {
+    RequireProcess();
+    Stop();
+    Say("kill");
+  }
+
+  void Dump() {
+    RequireProcess();
+    Say("dump");
+    printf("shown so far, in order:\n");
+    for (const auto& line : spy_.All()) printf("  %s\n", SpyLog::Describe(line).c_str());
+    DumpWindows(stdout, process_.dwProcessId);
+    fflush(stdout);
+  }
+
+  HMODULE spyModule_ = nullptr;
+  HHOOK hook_ = nullptr;
+  SpyLog spy_;
+  PROCESS_INFORMATION process_ = {};
+  HWND current_ = nullptr;
+  HWND answered_ = nullptr;  // the message box last clicked in
+  DWORD timeoutMs_ = 10000;
+};
+
+// Checks the whole command line before anything runs, so a typo in a late step does not
+// surface only after the program has been started.
+bool ParseSteps(int argc, char** argv, std::vector<Step>* steps) {
+  for (int i = 1; i < argc;) {
+    const StepKind* kind = nullptr;
+    for (const auto& k : kSteps)
+      if (argv[i] == std::string(k.name)) kind = &k;
+    if (!kind) {
+      fprintf(stderr, "e2e_driver: unknown step '%s'\n", argv[i]);
+      return false;
+    }
+    if (argc - i - 1 < kind->args) {
+      fprintf(stderr, "e2e_driver: step '%s' needs %d argument(s)\n", kind->name, kind->args);
+      return false;
+    }
+    Step step{kind->name, std::vector<std::string>(argv + i + 1, argv + i + 1 + kind->args)};
+    const auto& a = step.args;
+    long long n;
+    DWORD ms;
+    std::set<long long> ids;
+    bool ok = true;
+    if (step.name == "timeout" || step.name == "no-window") ok = ParseSeconds(a[0], &ms);
+    else if (step.name == "text" || step.name == "focus" || step.name == "type" ||
+             step.name == "click" || step.name == "exit")
+      ok = ParseNumber(a[0], &n);
+    else if (step.name == "msgbox") ok = ParseIdList(a[2], &ids);
+    if (!ok) {
+      fprintf(stderr, "e2e_driver: step '%s': bad number in '%s'\n", kind->name,
+              step.name == "msgbox" ? a[2].c_str() : a[0].c_str());
+      return false;
+    }
+    steps->push_back(step);
+    i += 1 + kind->args;
+  }
+  if (steps->empty()) fprintf(stderr, "e2e_driver: no steps given (see the top of driver.cpp)\n");
+  return !steps->empty();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<Step> steps;
+  if (!ParseSteps(argc, argv, &steps)) return 2;
+
+  Driver driver;
+  for (size_t i = 0; i < steps.size(); ++i) {
+    try {
+      driver.Run(steps[i]);
+    } catch (const StepFailed& e) {
+      std::string call = steps[i].name;
+      for (const auto& a : steps[i].args) call += " " + Show(a);
+      fprintf(stderr, "e2e_driver: FAILED at step %zu (%s): %s\n", i + 1, call.c_str(), e.what());
+      driver.ReportAndStop();
+      return 1;
+    }
+  }
+  // A program left running would outlive the test and hold its prefix busy.
+  if (driver.Running()) {
+    fprintf(stderr, "e2e_driver: FAILED: the process is still running after the last step "
+                    "(end with exit or kill)\n");
+    driver.ReportAndStop();
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,383 @@
+# shellcheck shell=bash
+# Wine environment for the end-to-end tests: source it, do not run it.
+#
+# A template prefix is booted once (e2e_build_template, the CTest fixture); every test
+# then works in its own copy (e2e_init), so tests are independent and run in parallel.
+# Each test's prefix has its own wineserver, which e2e_init arranges to be killed when
+# the script exits, passing or failing.
+#
+# Inputs, all from the environment (CTest sets them; the defaults suit a manual run from
+# a tree built with the native and win64 presets):
+#   E2E_WIN64_DIR  the win64 build tree (default <top>/build/win64)
+#   E2E_DRIVER     e2e_driver.exe  (default $E2E_WIN64_DIR/e2e_driver.exe)
+#   E2E_STUB       setup.exe       (default $E2E_WIN64_DIR/setup.exe)
+#   E2E_MKSETUP    the native packager (default <top>/build/native/tools/mksetup if built);
+#                  empty: the setup file is stub + marker + archive, put together by cat
+#   E2E_TEMPLATE   the template folder (default <top>/build/native/tests/e2e/wine-template)
+#   E2E_WORK       this test's scratch folder, emptied by e2e_init
+#                  (default ${TMPDIR:-/tmp}/e2e-<scenario name>)
+#   E2E_KEEP=1     keep the test's prefix even when the test passes
+#
+# Measured on the development machine (Wine 8.0, Debian 12, 2 cores, otherwise idle):
+# booting the template takes about 11 s; a test's copy of it 0.2 to 0.5 s (hard links; a
+# full `cp -a` of its 700 MB takes 1.4 s); starting Wine in the copy about 1 s; the four
+# first scenarios about 3.5 s each, all told.
+
+E2E_TOP=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+E2E_WINE=/usr/lib/wine/wine64   # only 64-bit Wine runs here; the wine wrapper wants 32-bit too
+: "${E2E_WIN64_DIR:=$E2E_TOP/build/win64}"
+: "${E2E_DRIVER:=$E2E_WIN64_DIR/e2e_driver.exe}"
+: "${E2E_STUB:=$E2E_WIN64_DIR/setup.exe}"
+# Set but empty (CTest, when the build has no packager): the setup file is made by cat.
+if [ -z "${E2E_MKSETUP+set}" ]; then
+  E2E_MKSETUP=$E2E_TOP/build/native/tools/mksetup
+  [ -x "$E2E_MKSETUP" ] || E2E_MKSETUP=
+fi
+: "${E2E_TEMPLATE:=$E2E_TOP/build/native/tests/e2e/wine-template}"
+: "${E2E_WORK:=${TMPDIR:-/tmp}/e2e-$(basename "$0" .sh)}"
+
+# The null graphics driver runs windows, dialogs and message boxes with no display at all.
+# "Managed"="N" only matters under X (e2e_use_xvfb): with no window manager, managed
+# windows stall about 2 s each time one closes. The font replacements give the common
+# Windows faces a real equivalent (without them Times New Roman falls back to a sans face).
+E2E_SETTINGS='REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\Drivers]
+"Graphics"="null"
+
+[HKEY_CURRENT_USER\Software\Wine\X11 Driver]
+"Managed"="N"
+
+[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
+"Times New Roman"="Liberation Serif"
+"Arial"="Liberation Sans"
+"Courier New"="Liberation Mono"
+'
+
+e2e_fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+e2e_now() { date +%s.%N; }
+e2e_since() { awk -v a="$1" -v b="$(e2e_now)" 'BEGIN { printf "%.1f s", b - a }'; }
+
+# Points HOME and Wine at <root>/home and <root>/prefix, with no display.
+e2e_use_root() {
+  export HOME="$1/home" WINEPREFIX="$1/prefix"
+  export WINEDEBUG=-all
+  # No Mono or Gecko install prompts; no .desktop files written beside shortcuts.
+  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+  unset DISPLAY WAYLAND_DISPLAY
+  E2E_C="$WINEPREFIX/drive_c"
+}
+
+e2e_template_stamp() {
+  printf '%s\n%s' "$("$E2E_WINE" --version)" "$E2E_SETTINGS" | md5sum | cut -d' ' -f1
+}
+
+# Boots a prefix into DIR once; reuses it while Wine and the settings are unchanged.
+e2e_build_template() {
+  local dir="$1" start
+  local stamp; stamp=$(e2e_template_stamp)
+  if [ -f "$dir/ready" ] && [ "$(cat "$dir/ready")" = "$stamp" ]; then
+    echo "e2e: Wine template in $dir is ready"
+    return 0
+  fi
+  start=$(e2e_now)
+  wineserver_for "$dir/prefix" -k
+  rm -rf "$dir"
+  # Desktop must exist before the first boot, or Wine links the Windows desktop to HOME.
+  mkdir -p "$dir/home/Desktop"
+  e2e_use_root "$dir"
+  # The message about syswow64 is the missing 32-bit half, expected here.
+  "$E2E_WINE" wineboot -u 2> >(grep -v syswow64 >&2) || e2e_fail "wineboot failed in $dir"
+  # Debian's Wine does not look in its own font folder: title bars and MS Shell Dlg
+  # need the fonts inside the prefix.
+  cp /usr/share/wine/fonts/*.ttf "$E2E_C/windows/Fonts/" || e2e_fail "could not copy Wine's fonts"
+  printf '%s' "$E2E_SETTINGS" > "$E2E_C/settings.reg"
+  "$E2E_WINE" regedit /S 'C:\settings.reg' || e2e_fail "regedit failed"
+  rm "$E2E_C/settings.reg"
+  wineserver -w  # the registry reaches the .reg files when the server ends
+  [ -f "$WINEPREFIX/system.reg" ] || e2e_fail "wineboot left no registry in $dir"
+  grep -q '^"Graphics"="null"' "$WINEPREFIX/user.reg" || e2e_fail "the Wine settings did not take"
+  echo "$stamp" > "$dir/ready"
+  echo "e2e: booted the Wine template in $dir in $(e2e_since "$start")"
+}
+
+# e2e_require_file PATH WHAT [HINT]
+e2e_require_file() {
+  [ -f "$1" ] || e2e_fail "$2 not found at $1${3:+: $3}"
+}
+
+# e2e_init [--xvfb]: starts a test. Checks its inputs, copies the template into E2E_WORK,
+# arranges the cleanup and starts Wine. Every scenario calls it first. With --xvfb the
+# windows go to a private X server instead of the null driver, for e2e_screenshot.
+e2e_init() {
+  set -euo pipefail
+  local win64="build the win64 preset (cmake --preset win64 && cmake --build --preset win64), or point SETUP_WIN64_DIR at its build tree"
+  e2e_require_file "$E2E_STUB" "the setup program (setup.exe)" "$win64"
+  e2e_require_file "$E2E_DRIVER" "the test driver (e2e_driver.exe)" "$win64"
+  e2e_require_file "$(dirname "$E2E_DRIVER")/e2e_spy.dll" "the driver's spy (e2e_spy.dll)" "$win64"
+  [ -z "$E2E_MKSETUP" ] || e2e_require_file "$E2E_MKSETUP" "the packager (mksetup)" "build the native preset"
+  [ -f "$E2E_TEMPLATE/ready" ] ||
+    e2e_fail "no Wine template in $E2E_TEMPLATE: run the e2e_wine_template test, or bash $E2E_TOP/tests/e2e/make_template.sh $E2E_TEMPLATE"
+
+  local start; start=$(e2e_now)
+  [ -d "$E2E_WORK" ] && { wineserver_for "$E2E_WORK/prefix" -k; rm -rf "$E2E_WORK"; }
+  mkdir -p "$E2E_WORK"
+  # The prefix is about 700 MB, nearly all of it DLLs that nothing writes: hard links
+  # make a copy in 0.1 s instead of 1.4 s, and spare the disk when tests run in
+  # parallel. The registry, which the server rewrites, and HOME are real copies; a write
+  # into a linked file would reach the template, which e2e_cleanup checks.
+  cp -al "$E2E_TEMPLATE/prefix" "$E2E_WORK/"
+  local reg
+  for reg in "$E2E_WORK"/prefix/*.reg; do
+    rm "$reg"
+    cp -a "$E2E_TEMPLATE/prefix/${reg##*/}" "$reg"
+  done
+  cp -a "$E2E_TEMPLATE/home" "$E2E_WORK/"
+  # Wine linked the user's folders (Desktop, Documents, ...) to the template's HOME by
+  # absolute path: point them at this test's HOME, or tests would share one desktop.
+  local link target
+  while IFS= read -r -d '' link; do
+    target=$(readlink "$link")
+    case "$target" in
+      "$E2E_TEMPLATE/home"*) ln -sfn "$E2E_WORK/home${target#"$E2E_TEMPLATE/home"}" "$link" ;;
+    esac
+  done < <(find "$E2E_WORK/prefix/drive_c/users" -type l -print0)
+  e2e_use_root "$E2E_WORK"
+  # The driver's spy log: outside C:\, where it would count as written by the program.
+  E2E_SPY_LOG=$(e2e_windows_path "$E2E_WORK/spy.log")
+  export E2E_SPY_LOG
+  E2E_XVFB_PID=
+  trap 'e2e_cleanup $?' EXIT
+  trap 'exit 143' TERM INT   # so that the EXIT trap runs when CTest stops a test
+  echo "e2e: fresh prefix in $E2E_WORK in $(e2e_since "$start")"
+  [ "${1:-}" != --xvfb ] || e2e_use_xvfb
+
+  # Start Wine before the program under test: its first process in a prefix brings up
+  # the server and the system processes (about 1 s, far more on a loaded machine), which
+  # would otherwise eat into the driver's first wait. Debian's wineserver ends as soon as
+  # its last program does; 30 s of persistence keeps it for the test's later programs and
+  # still bounds its life should the cleanup never run.
+  start=$(e2e_now)
+  wineserver -p30
+  e2e_wine cmd /c rem || e2e_fail "Wine does not start programs in $WINEPREFIX"
+  echo "e2e: Wine started in $(e2e_since "$start")"
+}
+
+# wineserver_for PREFIX OPTION: the wineserver of that prefix, if it has one.
+wineserver_for() {
+  if [ -d "$1" ]; then WINEPREFIX="$1" wineserver "$2" 2>/dev/null || true; fi
+}
+
+e2e_cleanup() {
+  local status="$1" touched
+  wineserver_for "$WINEPREFIX" -k
+  touched=$(find "$E2E_TEMPLATE/prefix" -newer "$E2E_TEMPLATE/ready" -print)
+  if [ -n "$touched" ]; then
+    # Something wrote through a hard link into the template: it is spoilt for every test.
+    rm -f "$E2E_TEMPLATE/ready"
+    echo "FAIL: the test changed files of the shared Wine template (rebuilt on the next run):" >&2
+    echo "$touched" >&2
+    status=1
+  fi
+  if [ -n "$E2E_XVFB_PID" ]; then kill "$E2E_XVFB_PID" 2>/dev/null || true; fi
+  if [ "$status" = 0 ]; then
+    # Keep the transcript and screenshots; the prefix only when asked to.
+    [ "${E2E_KEEP:-}" = 1 ] || rm -rf "$WINEPREFIX" "$HOME"
+    echo "PASS $(basename "$0" .sh)"
+  else
+    echo "FAIL $(basename "$0" .sh) (exit status $status; prefix kept in $E2E_WORK)" >&2
+  fi
+  exit "$status"
+}
+
+# Runs a Windows program in the test's prefix, with C:\ as the working directory.
+e2e_wine() {
+  (cd "$E2E_C" && "$E2E_WINE" "$@")
+}
+
+# C:\dl\Setup.exe -> the Linux path of that file inside the prefix. Only drive C maps
+# into the prefix. Windows ignores case and Linux does not: name files as the program does.
+e2e_unix_path() {
+  local p="$1"
+  case "$p" in
+    [cC]:\\*) p="${p:3}" ;;
+    [cC]:) p= ;;
+    *) e2e_fail "e2e_unix_path: not a C: path: $p" ;;
+  esac
+  printf '%s/%s\n' "$E2E_C" "${p//\\//}"
+}
+
+# A Linux path as Windows programs in the prefix see it (drive Z: is /).
+e2e_windows_path() {
+  printf 'Z:%s\n' "${1//\//\\}"
+}
+
+# Runs the driver with the given steps (see tests/e2e/driver/driver.cpp); the transcript
+# also goes to $E2E_WORK/transcript.txt.
+e2e_driver() {
+  echo "e2e: driver $*" >> "$E2E_WORK/transcript.txt"
+  e2e_wine "$E2E_DRIVER" "$@" | tee -a "$E2E_WORK/transcript.txt"
+}
+
+# For scenarios that act while the program is on screen: run the driver in the background
+# with a "checkpoint $(e2e_checkpoint NAME)" step, then e2e_at_checkpoint NAME COMMAND...,
+# then e2e_driver_wait.
+e2e_driver_async() {
+  e2e_driver "$@" &
+  E2E_DRIVER_PID=$!
+}
+
+e2e_driver_wait() {
+  wait "$E2E_DRIVER_PID"
+}
+
+# The Windows path of checkpoint NAME's file: outside C:\, so it never counts as written.
+e2e_checkpoint() {
+  e2e_windows_path "$E2E_WORK/checkpoint.$1"
+}
+
+# Waits until the driver holds at checkpoint NAME, runs COMMAND, and lets the driver go on.
+e2e_at_checkpoint() {
+  local file="$E2E_WORK/checkpoint.$1" waited=0
+  shift
+  until [ -f "$file" ]; do
+    kill -0 "$E2E_DRIVER_PID" 2>/dev/null || { e2e_driver_wait; e2e_fail "the driver ended before the checkpoint"; }
+    ((waited++ < 600)) || e2e_fail "the driver did not reach the checkpoint within 30 s"
+    sleep 0.05
+  done
+  "$@"
+  rm -f "$file"
+}
+
+# Little-endian integers for e2e_make_zip.
+e2e_le16() { printf '%b' "\\x$(printf %02x $(($1 & 255)))\\x$(printf %02x $(($1 >> 8 & 255)))"; }
+e2e_le32() { e2e_le16 $(($1 & 65535)); e2e_le16 $(($1 >> 16 & 65535)); }
+
+# CRC-32 of a file: gzip's trailer holds exactly that (then the length), so nothing
+# beyond gzip and od is needed.
+e2e_crc32() {
+  local b
+  read -ra b < <(gzip -c < "$1" | tail -c 8 | od -An -tu1)
+  echo $((b[0] | b[1] << 8 | b[2] << 16 | b[3] << 24))
+}
+
+# Version needed 1.0, no flags, stored, dated 1980-01-01 00:00: the fields a local and a
+# central header share. Printed, never kept in a variable (bash drops NUL bytes there).
+e2e_zip_common() { e2e_le16 10; e2e_le16 0; e2e_le16 0; e2e_le16 0; e2e_le16 0x21; }
+
+# e2e_make_zip OUT FILE...: a ZIP archive of FILEs, stored (no compression), each under
+# its base name. Written byte by byte so the tests need no zip tool.
+e2e_make_zip() {
+  local out="$1" f name size crc offset=0 central="$E2E_WORK/.central" count=0 cdsize
+  shift
+  : > "$out"
+  : > "$central"
+  for f in "$@"; do
+    name=$(basename "$f")
+    size=$(stat -c %s "$f")
+    crc=$(e2e_crc32 "$f")
+    {
+      e2e_le32 0x04034b50; e2e_zip_common
+      e2e_le32 "$crc"; e2e_le32 "$size"; e2e_le32 "$size"
+      e2e_le16 ${#name}; e2e_le16 0; printf '%s' "$name"
+      cat "$f"
+    } >> "$out"
+    {
+      e2e_le32 0x02014b50; e2e_le16 20; e2e_zip_common
+      e2e_le32 "$crc"; e2e_le32 "$size"; e2e_le32 "$size"
+      e2e_le16 ${#name}; e2e_le16 0; e2e_le16 0; e2e_le16 0; e2e_le16 0; e2e_le32 0
+      e2e_le32 "$offset"; printf '%s' "$name"
+    } >> "$central"
+    offset=$(stat -c %s "$out")
+    count=$((count + 1))
+  done
+  cdsize=$(stat -c %s "$central")
+  cat "$central" >> "$out"
+  {
+    e2e_le32 0x06054b50; e2e_le16 0; e2e_le16 0; e2e_le16 "$count"; e2e_le16 "$count"
+    e2e_le32 "$cdsize"; e2e_le32 "$offset"; e2e_le16 0
+  } >> "$out"
+  rm -f "$central"
+}
+
+# e2e_make_setup OUT ZIP: a setup file from the stub and ZIP, by the packager when the
+# build has one, else by its layout: stub, the eight marker bytes, the archive.
+# The packager refuses a name that does not select its product, and scenarios need names
+# that select none, or only through their folder: it builds under a Galvery name (the
+# bytes are the same for every product), which is then renamed.
+e2e_make_setup() {
+  if [ -n "$E2E_MKSETUP" ]; then
+    "$E2E_MKSETUP" build --stub "$E2E_STUB" --product Galvery --zip "$2" --out "$E2E_WORK/SetupGalvery.built" \
+      >/dev/null && mv "$E2E_WORK/SetupGalvery.built" "$1"
+  else
+    { cat "$E2E_STUB"; printf 'UUUUUUUU'; cat "$2"; } > "$1"
+  fi
+}
+
+# e2e_setup_file 'C:\dl\SetupGalvery.exe': a setup file with a small payload at that
+# Windows path. The scenarios so far only need the program to start, not its payload.
+e2e_setup_file() {
+  local target; target=$(e2e_unix_path "$1")
+  if [ ! -f "$E2E_WORK/payload.zip" ]; then
+    mkdir -p "$E2E_WORK/payload"
+    printf 'Read me.\r\n' > "$E2E_WORK/payload/readme.txt"
+    e2e_make_zip "$E2E_WORK/payload.zip" "$E2E_WORK/payload/readme.txt"
+  fi
+  mkdir -p "$(dirname "$target")"
+  e2e_make_setup "$target" "$E2E_WORK/payload.zip"
+}
+
+# e2e_mark, then e2e_expect_nothing_written: fails when any file or folder in C:\ or in
+# HOME (where the user's Desktop and Documents really are) was created or changed after
+# the mark.
+e2e_mark() {
+  touch "$E2E_WORK/mark"
+}
+
+e2e_written_since_mark() {
+  find "$E2E_C" "$HOME" -newer "$E2E_WORK/mark" -print
+}
+
+e2e_expect_nothing_written() {
+  local written; written=$(e2e_written_since_mark)
+  [ -z "$written" ] || e2e_fail "written although nothing should have been:
+$written"
+  echo "e2e: nothing written in C:\\ nor in HOME"
+}
+
+# Windows ignores case: C:\GALVERY would be the C:\Galvery that must not exist.
+e2e_expect_absent() {
+  local unix found; unix=$(e2e_unix_path "$1")
+  found=$(find "$E2E_C" -ipath "${unix%/}" -print -quit)
+  [ -z "$found" ] || e2e_fail "$1 exists ($found)"
+  echo "e2e: $1 does not exist"
+}
+
+# For e2e_init --xvfb, before Wine first starts in the prefix: the server reads the
+# graphics driver setting as it starts, and writes user.reg back as it ends.
+e2e_use_xvfb() {
+  sed -i 's/^"Graphics"="null"$/"Graphics"="x11"/' "$WINEPREFIX/user.reg"
+  grep -q '^"Graphics"="x11"$' "$WINEPREFIX/user.reg" || e2e_fail "could not switch Wine to X11"
+  local fdfile="$E2E_WORK/xvfb.display" waited=0
+  # -displayfd: Xvfb picks a free display itself, so parallel tests do not collide.
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fdfile" 2>"$E2E_WORK/xvfb.log" &
+  E2E_XVFB_PID=$!
+  until [ -s "$fdfile" ]; do
+    ((waited++ < 100)) || e2e_fail "Xvfb did not start (see $E2E_WORK/xvfb.log)"
+    sleep 0.1
+  done
+  DISPLAY=":$(cat "$fdfile")"
+  export DISPLAY
+  echo "e2e: Xvfb on $DISPLAY"
+}
+
+# e2e_screenshot FILE.png: the whole screen, after e2e_init --xvfb (at a checkpoint, so
+# that the program holds still).
+e2e_screenshot() {
+  [ -n "$E2E_XVFB_PID" ] || e2e_fail "e2e_screenshot needs e2e_init --xvfb"
+  import -display "$DISPLAY" -window root "$1"
+}
