@@ -5,7 +5,14 @@
 #include "platform/win32_api.h"
 
 class CCmdTarget;
+class CDC;
 class CWnd;
+
+// The control-colour messages share one map entry; the handler learns which kind of
+// control asks from its nCtlColor argument (CTLCOLOR_EDIT, ... CTLCOLOR_STATIC).
+#ifndef WM_CTLCOLOR
+#define WM_CTLCOLOR 0x0019
+#endif
 
 typedef void (CCmdTarget::*AFX_PMSG)();
 
@@ -16,6 +23,7 @@ enum AfxSig : UINT {
   AfxSig_cmd,        // void (CCmdTarget::*)()           a command
   AfxSig_vv,         // void (CWnd::*)()                 WM_PAINT
   AfxSig_hv,         // HCURSOR (CWnd::*)()              WM_QUERYDRAGICON
+  AfxSig_hDWw,       // HBRUSH (CWnd::*)(CDC*, CWnd*, UINT)  WM_CTLCOLOR*
 };
 
 struct AFX_MSGMAP_ENTRY {
@@ -47,7 +55,7 @@ To AfxHandlerCast(From handler) {
 #define DECLARE_MESSAGE_MAP()                  \
  protected:                                    \
   static const AFX_MSGMAP* GetThisMessageMap(); \
-  virtual const AFX_MSGMAP* GetMessageMap() const;
+  const AFX_MSGMAP* GetMessageMap() const override;
 
 #define BEGIN_MESSAGE_MAP(theClass, baseClass)                                          \
   const AFX_MSGMAP* theClass::GetMessageMap() const { return GetThisMessageMap(); }     \
@@ -74,3 +82,7 @@ To AfxHandlerCast(From handler) {
 #define ON_WM_QUERYDRAGICON()          \
   {WM_QUERYDRAGICON, 0, 0, 0, AfxSig_hv, \
    AfxHandlerCast<AFX_PMSG>(static_cast<HCURSOR (CWnd::*)()>(&ThisClass::OnQueryDragIcon))},
+
+#define ON_WM_CTLCOLOR()                 \
+  {WM_CTLCOLOR, 0, 0, 0, AfxSig_hDWw,    \
+   AfxHandlerCast<AFX_PMSG>(static_cast<HBRUSH (CWnd::*)(CDC*, CWnd*, UINT)>(&ThisClass::OnCtlColor))},

@@ -32,6 +32,13 @@ int CString::ReverseFind(char ch) const {
   return found;
 }
 
+int CString::FindOneOf(const char* charSet) const {
+  for (size_t i = 0; i < s_.size(); i += size_t(CharLength(i))) {
+    if (CharLength(i) == 1 && s_[i] != '\0' && std::strchr(charSet, s_[i])) return int(i);
+  }
+  return -1;
+}
+
 int CString::Remove(char ch) {
   std::string kept;
   kept.reserve(s_.size());

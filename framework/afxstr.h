@@ -44,6 +44,8 @@ class CString {
   int Find(const char* sub, int start = 0) const;
   // Position of the last character `ch`, or -1.
   int ReverseFind(char ch) const;
+  // Position of the first character that is one of the bytes of `charSet`, or -1.
+  int FindOneOf(const char* charSet) const;
   // Removes every character `ch`; returns how many were removed.
   int Remove(char ch);
   // Upper-cases the letters a to z, leaving double-byte characters alone.

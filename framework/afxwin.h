@@ -42,13 +42,50 @@ class CRect : public RECT {
   operator LPRECT() { return this; }  // NOLINT: as the framework's
 };
 
+class CSize : public SIZE {
+ public:
+  CSize() : SIZE{0, 0} {}
+  CSize(int cx, int cy) : SIZE{cx, cy} {}
+  CSize(SIZE size) : SIZE(size) {}  // NOLINT: as the framework's
+  friend bool operator==(const CSize& a, const CSize& b) { return a.cx == b.cx && a.cy == b.cy; }
+};
+
+class CFont;
+
+// A drawing context. One that was attached (a printer's, say) is the object's own and is
+// deleted with it; the derived classes give theirs back the way they got it and detach.
 class CDC {
  public:
   CDC() = default;
-  virtual ~CDC() = default;
+  virtual ~CDC();
+  CDC(const CDC&) = delete;
+  CDC& operator=(const CDC&) = delete;
+
+  BOOL Attach(HDC hDC);
+  HDC Detach();
   HDC GetSafeHdc() const { return m_hDC; }
   operator HDC() const { return m_hDC; }  // NOLINT: as the framework's
+
   BOOL DrawIcon(int x, int y, HICON icon) { return ::DrawIcon(m_hDC, x, y, icon); }
+  // Width and height of the text in the selected font, in logical units.
+  CSize GetTextExtent(LPCTSTR text, int count) const;
+  CSize GetTextExtent(const CString& text) const { return GetTextExtent(text, text.GetLength()); }
+  BOOL TextOut(int x, int y, LPCTSTR text, int count) { return ::TextOutA(m_hDC, x, y, text, count); }
+  BOOL TextOut(int x, int y, const CString& text) { return TextOut(x, y, text, text.GetLength()); }
+
+  int GetDeviceCaps(int index) const { return ::GetDeviceCaps(m_hDC, index); }
+  int SetMapMode(int mode) { return ::SetMapMode(m_hDC, mode); }
+  UINT SetTextAlign(UINT flags) { return ::SetTextAlign(m_hDC, flags); }
+  COLORREF SetTextColor(COLORREF color) { return ::SetTextColor(m_hDC, color); }
+  COLORREF SetBkColor(COLORREF color) { return ::SetBkColor(m_hDC, color); }
+  // Returns the object that was selected before, to be selected again when done.
+  HGDIOBJ SelectObject(HGDIOBJ object) { return ::SelectObject(m_hDC, object); }
+
+  // Printing: a document of pages. Each returns what the platform call returned.
+  int StartDoc(LPCTSTR docName);
+  int StartPage() { return ::StartPage(m_hDC); }
+  int EndPage() { return ::EndPage(m_hDC); }
+  int EndDoc() { return ::EndDoc(m_hDC); }
 
   HDC m_hDC = nullptr;
 };
@@ -58,13 +95,46 @@ class CPaintDC : public CDC {
  public:
   explicit CPaintDC(CWnd* wnd);
   ~CPaintDC() override;
-  CPaintDC(const CPaintDC&) = delete;
-  CPaintDC& operator=(const CPaintDC&) = delete;
 
   PAINTSTRUCT m_ps;
 
  private:
   HWND m_hWnd;
+};
+
+// The client-area drawing context of a window: GetDC on construction, ReleaseDC on
+// destruction, so it is given back on every path.
+class CClientDC : public CDC {
+ public:
+  explicit CClientDC(CWnd* wnd);
+  ~CClientDC() override;
+
+ private:
+  HWND m_hWnd;
+};
+
+// A GDI object owned by this object and deleted with it.
+class CGdiObject {
+ public:
+  CGdiObject() = default;
+  virtual ~CGdiObject() { DeleteObject(); }
+  CGdiObject(const CGdiObject&) = delete;
+  CGdiObject& operator=(const CGdiObject&) = delete;
+
+  HGDIOBJ GetSafeHandle() const { return m_hObject; }
+  BOOL DeleteObject();
+
+  HGDIOBJ m_hObject = nullptr;
+};
+
+class CFont : public CGdiObject {
+ public:
+  operator HFONT() const { return static_cast<HFONT>(m_hObject); }  // NOLINT: as the framework's
+  BOOL CreateFontIndirect(const LOGFONTA* logFont);
+  // A font of `pointSize` tenths of a point for `pDC` (the screen when null): its character
+  // height is LOGPIXELSY x pointSize / 720 device units, truncated, asked for in the
+  // negative form that means character height rather than cell height.
+  BOOL CreatePointFont(int pointSize, LPCTSTR faceName, CDC* pDC = nullptr);
 };
 
 class CWnd : public CCmdTarget {
@@ -74,6 +144,7 @@ class CWnd : public CCmdTarget {
   CWnd& operator=(const CWnd&) = delete;
 
   HWND GetSafeHwnd() const { return m_hWnd; }
+  int GetDlgCtrlID() const { return ::GetDlgCtrlID(m_hWnd); }
   void SetWindowText(LPCTSTR text) { ::SetWindowTextA(m_hWnd, text); }
   void GetWindowText(CString& text) const;
   LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
@@ -85,12 +156,17 @@ class CWnd : public CCmdTarget {
   BOOL IsIconic() const { return ::IsIconic(m_hWnd); }
   void GetClientRect(LPRECT rect) const { ::GetClientRect(m_hWnd, rect); }
   void Invalidate(BOOL erase = TRUE) { ::InvalidateRect(m_hWnd, nullptr, erase); }
+  // Moves the window to the middle of its owner, or of the screen's work area when it
+  // has no owner on screen, keeping it inside the work area.
+  void CenterWindow();
   // The control with that id, wrapped; the wrapper lives as long as this window object.
   CWnd* GetDlgItem(int id);
   void SetDlgItemText(int id, LPCTSTR text) { ::SetDlgItemTextA(m_hWnd, id, text); }
   int GetDlgItemText(int id, CString& text) const;
 
-  // Asks the platform's default handling to process the message being handled.
+  // Asks the platform's default handling to process the message being handled. A control
+  // colour is computed at once, since the handler goes on to adjust it; anything else is
+  // left to the platform after the handler returns, and its result is the platform's.
   LRESULT Default();
 
   // Routes one window message through the message map. True when a handler took it;
@@ -102,11 +178,21 @@ class CWnd : public CCmdTarget {
  protected:
   afx_msg void OnPaint() { Default(); }
   afx_msg HCURSOR OnQueryDragIcon() { return reinterpret_cast<HCURSOR>(Default()); }
+  // The platform's colours for the control; pDC has them set when this returns.
+  afx_msg HBRUSH OnCtlColor(CDC* /*pDC*/, CWnd* /*pWnd*/, UINT /*nCtlColor*/) {
+    return reinterpret_cast<HBRUSH>(Default());
+  }
 
   DECLARE_MESSAGE_MAP()
 
  private:
+  struct CurrentMessage {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+  };
   bool m_defaultRequested = false;
+  CurrentMessage m_current = {WM_NULL, 0, 0};
   std::map<int, std::unique_ptr<CWnd>> m_controls;
 };
 

@@ -1,4 +1,5 @@
 #include "framework/afxwin.h"
+#include "framework/modal.h"
 
 #include <vector>
 
@@ -70,21 +71,57 @@ CWnd* CWnd::GetDlgItem(int id) {
   return slot.get();
 }
 
+void CWnd::CenterWindow() {
+  RECT work, area, rect;
+  if (!::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0) || !::GetWindowRect(m_hWnd, &rect)) return;
+  HWND owner = ::GetWindow(m_hWnd, GW_OWNER);
+  if (!owner || !::IsWindowVisible(owner) || ::IsIconic(owner) || !::GetWindowRect(owner, &area)) area = work;
+  const LONG width = rect.right - rect.left, height = rect.bottom - rect.top;
+  LONG x = area.left + (area.right - area.left - width) / 2;
+  LONG y = area.top + (area.bottom - area.top - height) / 2;
+  if (x + width > work.right) x = work.right - width;
+  if (y + height > work.bottom) y = work.bottom - height;
+  if (x < work.left) x = work.left;
+  if (y < work.top) y = work.top;
+  ::SetWindowPos(m_hWnd, nullptr, int(x), int(y), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 LRESULT CWnd::Default() {
+  const CurrentMessage& m = m_current;
+  // A dialog's default handling of these is the window's; the handler builds on it.
+  if (m.message >= WM_CTLCOLORMSGBOX && m.message <= WM_CTLCOLORSTATIC)
+    return ::DefWindowProcA(m_hWnd, m.message, m.wParam, m.lParam);
   m_defaultRequested = true;
   return 0;
 }
 
-BOOL CWnd::DispatchWindowMessage(UINT message, WPARAM wParam, LPARAM /*lParam*/, LRESULT* result) {
+namespace {
+
+// A context lent to a handler for one message: it belongs to the sender.
+class CBorrowedDC : public CDC {
+ public:
+  explicit CBorrowedDC(HDC hDC) { Attach(hDC); }
+  ~CBorrowedDC() override { Detach(); }
+};
+
+}  // namespace
+
+BOOL CWnd::DispatchWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
   *result = 0;
   if (message == WM_COMMAND) {
     if (OnCmdMsg(LOWORD(wParam), HIWORD(wParam))) return TRUE;
     // Commands nobody here handles go on to the application, as menus' commands do.
     return AfxGetApp() && AfxGetApp()->OnCmdMsg(LOWORD(wParam), HIWORD(wParam));
   }
-  const AFX_MSGMAP_ENTRY* e = FindEntry(message, 0, 0);
+  const bool ctlColor = message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC;
+  const AFX_MSGMAP_ENTRY* e = FindEntry(ctlColor ? UINT(WM_CTLCOLOR) : message, 0, 0);
   if (!e) return FALSE;
+  // Handlers may send messages of their own to this window: restore what Default() sees.
+  const CurrentMessage outer = m_current;
+  const bool outerDefault = m_defaultRequested;
+  m_current = {message, wParam, lParam};
   m_defaultRequested = false;
+  BOOL handled = TRUE;
   switch (e->nSig) {
     case AfxSig_vv:
       (this->*static_cast<void (CWnd::*)()>(e->pfn))();
@@ -92,17 +129,31 @@ BOOL CWnd::DispatchWindowMessage(UINT message, WPARAM wParam, LPARAM /*lParam*/,
     case AfxSig_hv:
       *result = reinterpret_cast<LRESULT>((this->*AfxHandlerCast<HCURSOR (CWnd::*)()>(e->pfn))());
       break;
+    case AfxSig_hDWw: {
+      CBorrowedDC dc(reinterpret_cast<HDC>(wParam));
+      const HWND control = reinterpret_cast<HWND>(lParam);
+      // The dialog itself asks with its own handle; a control is wrapped for the call.
+      CWnd temporary;
+      CWnd* pWnd = this;
+      if (control != m_hWnd) {
+        temporary.m_hWnd = control;
+        pWnd = &temporary;
+      }
+      const HBRUSH brush = (this->*AfxHandlerCast<HBRUSH (CWnd::*)(CDC*, CWnd*, UINT)>(e->pfn))(
+          &dc, pWnd, message - WM_CTLCOLORMSGBOX);
+      *result = reinterpret_cast<LRESULT>(brush);
+      break;
+    }
     default:
-      return FALSE;
+      handled = FALSE;
+      break;
   }
   // A handler that called Default() leaves the message to the platform.
-  return !m_defaultRequested;
+  if (handled && m_defaultRequested) handled = FALSE;
+  m_current = outer;
+  m_defaultRequested = outerDefault;
+  return handled;
 }
-
-// ---- CPaintDC ----
-
-CPaintDC::CPaintDC(CWnd* wnd) : m_hWnd(wnd->m_hWnd) { m_hDC = ::BeginPaint(m_hWnd, &m_ps); }
-CPaintDC::~CPaintDC() { ::EndPaint(m_hWnd, &m_ps); }
 
 // ---- CDialog ----
 
@@ -123,7 +174,7 @@ CDialog::CDialog(UINT templateId, CWnd* parent) : m_nIDHelp(templateId), m_pPare
 INT_PTR CDialog::DoModal() {
   HWND parent = m_pParentWnd ? m_pParentWnd->m_hWnd : AfxActiveModalWindow();
   g_modalDialogs.push_back(this);
-  const INT_PTR result = ::DialogBoxParamA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(m_nIDHelp), parent,
+  const INT_PTR result = AfxRunModalDialog(AfxGetInstanceHandle(), m_nIDHelp, parent,
                                            &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
   g_modalDialogs.pop_back();
   m_hWnd = nullptr;
@@ -161,7 +212,17 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPA
   if (!dialog) return FALSE;
   // Nothing may unwind through the window system.
   try {
-    if (message == WM_INITDIALOG) return dialog->OnInitDialog();
+    if (message == WM_INITDIALOG) {
+      RECT before = {0, 0, 0, 0}, after = {0, 0, 0, 0};
+      ::GetWindowRect(hwnd, &before);
+      const BOOL result = dialog->OnInitDialog();
+      // A dialog that did not place itself opens in the middle of its owner (the
+      // templates give no position of their own).
+      ::GetWindowRect(hwnd, &after);
+      if (::IsWindow(hwnd) && !::IsWindowVisible(hwnd) && before.left == after.left && before.top == after.top)
+        dialog->CenterWindow();
+      return result;
+    }
     LRESULT result = 0;
     if (!dialog->DispatchWindowMessage(message, wParam, lParam, &result)) return FALSE;
     if (ReturnsDirectly(message)) return INT_PTR(result);

@@ -27,6 +27,7 @@ struct Window {
   INT_PTR result = 0;
   bool iconic = false;
   RECT client = {0, 0, 480, 123};
+  POINT position = {0, 0};
   HICON icons[2] = {};
   size_t run = 0;  // index into g_dialogs
 };
@@ -41,6 +42,7 @@ std::vector<standin::DialogRun> g_dialogs;
 std::vector<standin::MessageBoxShown> g_boxes;
 std::vector<std::string> g_drawing;
 HCURSOR g_cursor = nullptr;
+std::map<std::pair<int, int>, RECT> g_controlClients;  // (template, control) -> client
 
 constexpr uintptr_t kIconBase = 0x10000;
 constexpr uintptr_t kCursorBase = 0x20000;
@@ -70,6 +72,10 @@ LRESULT TextMessage(Window* w, UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_GETTEXTLENGTH:
       return LRESULT(w->text.size());
+    case WM_GETFONT:
+      return reinterpret_cast<LRESULT>(standin::DialogFont());
+    case EM_GETMARGINS:
+      return MAKELONG(standin::kEditLeftMargin, standin::kEditRightMargin);
   }
   return 0;
 }
@@ -93,6 +99,8 @@ LRESULT DefaultDialogMessage(Window* w, UINT message, WPARAM wParam, LPARAM lPar
     case WM_CLOSE:
       return SendMessageA(Handle(w), WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
   }
+  if (message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC)
+    return DefWindowProcA(Handle(w), message, wParam, lParam);
   return 0;
 }
 
@@ -146,6 +154,8 @@ HWND GetDlgItem(HWND dialog, int id) {
     slot = std::make_unique<Window>();
     slot->parent = w;
     slot->id = id;
+    auto size = g_controlClients.find({w->id, id});
+    if (size != g_controlClients.end()) slot->client = size->second;
     g_live.insert(slot.get());
   }
   return Handle(slot.get());
@@ -219,6 +229,39 @@ BOOL GetClientRect(HWND window, LPRECT rect) {
 
 BOOL InvalidateRect(HWND window, const RECT*, BOOL) { return Get(window) != nullptr; }
 
+BOOL GetWindowRect(HWND window, LPRECT rect) {
+  Window* w = Get(window);
+  if (!w) return FALSE;
+  *rect = RECT{w->position.x, w->position.y, w->position.x + w->client.right, w->position.y + w->client.bottom};
+  return TRUE;
+}
+
+BOOL SetWindowPos(HWND window, HWND, int x, int y, int cx, int cy, UINT flags) {
+  Window* w = Get(window);
+  if (!w) return FALSE;
+  w->position = POINT{x, y};
+  if (!(flags & SWP_NOSIZE)) w->client = RECT{0, 0, cx, cy};
+  return TRUE;
+}
+
+// A dialog is owned by the dialog it was opened from; it is visible once initialised.
+HWND GetWindow(HWND window, UINT command) {
+  Window* w = Get(window);
+  return w && w->isDialog && command == GW_OWNER ? Handle(w->parent) : nullptr;
+}
+
+BOOL IsWindowVisible(HWND window) {
+  Window* w = Get(window);
+  if (!w) return FALSE;
+  return w->isDialog ? g_dialogs[w->run].shown : IsWindowVisible(Handle(w->parent));
+}
+
+BOOL SystemParametersInfoA(UINT action, UINT, LPVOID value, UINT) {
+  if (action != SPI_GETWORKAREA || !value) return FALSE;
+  *static_cast<RECT*>(value) = RECT{0, 0, 1024, 740};
+  return TRUE;
+}
+
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   g_boxes.push_back({owner, caption ? caption : "Error", text ? text : "", type});
   if (g_user) return g_user->Answer(g_boxes.back());
@@ -258,6 +301,17 @@ HCURSOR LoadCursorA(HINSTANCE, LPCSTR name) {
 
 HCURSOR SetCursor(HCURSOR cursor) { return std::exchange(g_cursor, cursor); }
 
+// The colours the window system gives a control that its dialog leaves alone: an edit
+// or list box is drawn in the window colours, everything else on the face colour.
+LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM) {
+  if (!Get(window) || message < WM_CTLCOLORMSGBOX || message > WM_CTLCOLORSTATIC) return 0;
+  HDC dc = reinterpret_cast<HDC>(wParam);
+  const bool windowColours = message == WM_CTLCOLOREDIT || message == WM_CTLCOLORLISTBOX;
+  SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+  SetBkColor(dc, GetSysColor(windowColours ? COLOR_WINDOW : COLOR_3DFACE));
+  return reinterpret_cast<LRESULT>(GetSysColorBrush(windowColours ? COLOR_WINDOW : COLOR_3DFACE));
+}
+
 namespace standin {
 
 void SetUser(User* user) { g_user = user; }
@@ -277,6 +331,8 @@ void ResetRecords() {
   g_boxes.clear();
   g_drawing.clear();
   g_cursor = nullptr;
+  g_controlClients.clear();
+  ResetGdiRecords();
 }
 
 std::string WindowText(HWND window) { Window* w = Get(window); return w ? w->text : ""; }
@@ -296,8 +352,18 @@ void SetClientSize(HWND window, int width, int height) {
   if (Window* w = Get(window)) w->client = RECT{0, 0, width, height};
 }
 
+RECT WindowRect(HWND window) {
+  RECT rect = {0, 0, 0, 0};
+  GetWindowRect(window, &rect);
+  return rect;
+}
+
 void Paint(HWND window) { SendMessageA(window, WM_PAINT, 0, 0); }
 
 bool WaitCursorShown() { return g_cursor == LoadCursorA(nullptr, IDC_WAIT); }
+
+void SetControlClientSize(int templateId, int controlId, int width, int height) {
+  g_controlClients[{templateId, controlId}] = RECT{0, 0, width, height};
+}
 
 }  // namespace standin

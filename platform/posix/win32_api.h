@@ -172,6 +172,10 @@ typedef INT_PTR (CALLBACK* DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 #define WM_PAINT 0x000F
 #define WM_CLOSE 0x0010
 #define WM_SETTEXT 0x000C
+#define WM_SETFONT 0x0030
+#define WM_GETFONT 0x0031
+#define EM_GETMARGINS 0x00D4
+#define MAKELONG(l, h) ((LONG)(((WORD)(l)) | (((DWORD)((WORD)(h))) << 16)))
 #define WM_GETTEXT 0x000D
 #define WM_GETTEXTLENGTH 0x000E
 #define WM_QUERYDRAGICON 0x0037
@@ -235,6 +239,16 @@ LONG_PTR SetWindowLongPtrA(HWND window, int index, LONG_PTR value);
 BOOL IsWindow(HWND window);
 BOOL IsIconic(HWND window);
 BOOL GetClientRect(HWND window, LPRECT rect);
+#define GW_OWNER 4
+#define SWP_NOSIZE 0x0001
+#define SWP_NOZORDER 0x0004
+#define SWP_NOACTIVATE 0x0010
+#define SPI_GETWORKAREA 0x0030
+BOOL GetWindowRect(HWND window, LPRECT rect);
+BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
+HWND GetWindow(HWND window, UINT command);
+BOOL IsWindowVisible(HWND window);
+BOOL SystemParametersInfoA(UINT action, UINT param, LPVOID value, UINT winIni);
 BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase);
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 int GetSystemMetrics(int index);
@@ -245,3 +259,123 @@ HICON LoadIconA(HINSTANCE instance, LPCSTR name);
 HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name);
 HCURSOR SetCursor(HCURSOR cursor);
 HMODULE GetModuleHandleA(LPCSTR name);
+
+// ---- drawing contexts, fonts, printing (gdi32.cpp) ---------------------------
+typedef DWORD COLORREF;
+typedef void* HGLOBAL;
+#define RGB(r, g, b) ((COLORREF)(((BYTE)(r)) | ((WORD)((BYTE)(g)) << 8) | (((DWORD)(BYTE)(b)) << 16)))
+
+#define WM_CTLCOLOR 0x0019
+#define CTLCOLOR_MSGBOX 0
+#define CTLCOLOR_EDIT 1
+#define CTLCOLOR_LISTBOX 2
+#define CTLCOLOR_BTN 3
+#define CTLCOLOR_DLG 4
+#define CTLCOLOR_SCROLLBAR 5
+#define CTLCOLOR_STATIC 6
+#define COLOR_WINDOW 5
+#define COLOR_WINDOWTEXT 8
+#define COLOR_3DFACE 15
+#define COLOR_BTNFACE COLOR_3DFACE
+
+#define HORZRES 8
+#define VERTRES 10
+#define LOGPIXELSX 88
+#define LOGPIXELSY 90
+#define MM_TEXT 1
+#define TA_NOUPDATECP 0
+#define TA_UPDATECP 1
+#define TA_LEFT 0
+#define TA_TOP 0
+#define GDI_ERROR 0xFFFFFFFFu
+#define CLR_INVALID 0xFFFFFFFFu
+
+#define LF_FACESIZE 32
+#define FW_DONTCARE 0
+#define DEFAULT_CHARSET 1
+struct LOGFONTA {
+  LONG lfHeight;
+  LONG lfWidth;
+  LONG lfEscapement;
+  LONG lfOrientation;
+  LONG lfWeight;
+  BYTE lfItalic;
+  BYTE lfUnderline;
+  BYTE lfStrikeOut;
+  BYTE lfCharSet;
+  BYTE lfOutPrecision;
+  BYTE lfClipPrecision;
+  BYTE lfQuality;
+  BYTE lfPitchAndFamily;
+  CHAR lfFaceName[LF_FACESIZE];
+};
+typedef LOGFONTA* LPLOGFONTA;
+
+struct DOCINFOA {
+  int cbSize;
+  LPCSTR lpszDocName;
+  LPCSTR lpszOutput;
+  LPCSTR lpszDatatype;
+  DWORD fwType;
+};
+
+HDC GetDC(HWND window);  // null: the screen
+int ReleaseDC(HWND window, HDC dc);
+BOOL DeleteDC(HDC dc);
+int GetDeviceCaps(HDC dc, int index);
+int SetMapMode(HDC dc, int mode);
+UINT SetTextAlign(HDC dc, UINT align);
+COLORREF SetTextColor(HDC dc, COLORREF color);
+COLORREF SetBkColor(HDC dc, COLORREF color);
+COLORREF GetTextColor(HDC dc);
+COLORREF GetBkColor(HDC dc);
+HFONT CreateFontIndirectA(const LOGFONTA* font);
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
+BOOL DeleteObject(HGDIOBJ object);
+BOOL GetTextExtentPoint32A(HDC dc, LPCSTR text, int count, SIZE* size);
+BOOL TextOutA(HDC dc, int x, int y, LPCSTR text, int count);
+int StartDocA(HDC dc, const DOCINFOA* doc);
+int EndDoc(HDC dc);
+int StartPage(HDC dc);
+int EndPage(HDC dc);
+DWORD GetSysColor(int index);
+HBRUSH GetSysColorBrush(int index);
+LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+HGLOBAL GlobalFree(HGLOBAL memory);
+
+// The common print dialog, used only to find the default printer.
+#define PD_ALLPAGES 0x00000000u
+#define PD_SELECTION 0x00000001u
+#define PD_PAGENUMS 0x00000002u
+#define PD_NOSELECTION 0x00000004u
+#define PD_NOPAGENUMS 0x00000008u
+#define PD_PRINTSETUP 0x00000040u
+#define PD_RETURNDC 0x00000100u
+#define PD_RETURNDEFAULT 0x00000400u
+#define PD_HIDEPRINTTOFILE 0x00100000u
+#define PD_USEDEVMODECOPIES 0x00040000u
+#define PDERR_NODEFAULTPRN 0x1008
+struct PRINTDLGA {
+  DWORD lStructSize;
+  HWND hwndOwner;
+  HGLOBAL hDevMode;
+  HGLOBAL hDevNames;
+  HDC hDC;
+  DWORD Flags;
+  WORD nFromPage;
+  WORD nToPage;
+  WORD nMinPage;
+  WORD nMaxPage;
+  WORD nCopies;
+  HINSTANCE hInstance;
+  LPARAM lCustData;
+  void* lpfnPrintHook;
+  void* lpfnSetupHook;
+  LPCSTR lpPrintTemplateName;
+  LPCSTR lpSetupTemplateName;
+  HGLOBAL hPrintTemplate;
+  HGLOBAL hSetupTemplate;
+};
+typedef PRINTDLGA* LPPRINTDLGA;
+BOOL PrintDlgA(LPPRINTDLGA dialog);
+DWORD CommDlgExtendedError();
