@@ -136,22 +136,40 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD /*share: not enforced on Lin
     case TRUNCATE_EXISTING: flags |= O_TRUNC; break;
     default: g_lastError = ERROR_INVALID_PARAMETER; return INVALID_HANDLE_VALUE;
   }
-  struct stat before;
-  const bool existed = stat(p.c_str(), &before) == 0;
-  // A directory is not a file: Windows refuses to open one without backup semantics,
-  // and a trailing separator names a directory.
-  if ((existed && S_ISDIR(before.st_mode)) || p.back() == '/') {
-    g_lastError = existed ? ERROR_ACCESS_DENIED : ERROR_INVALID_NAME;
+  // A trailing separator names a directory, which is no file.
+  if (p.back() == '/') {
+    struct stat st;
+    g_lastError = stat(p.c_str(), &st) == 0 ? ERROR_ACCESS_DENIED : ERROR_INVALID_NAME;
     return INVALID_HANDLE_VALUE;
   }
-  const int fd = open(p.c_str(), flags, 0666);
+  // "Always" dispositions report whether the file was there already. Trying to create it
+  // exclusively first tells that without a separate look-up: one call for a new file.
+  bool existed = false;
+  int fd = -1;
+  if (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS) {
+    fd = open(p.c_str(), (flags & ~(O_TRUNC)) | O_EXCL, 0666);
+    if (fd < 0 && errno == EEXIST) {
+      existed = true;
+      fd = open(p.c_str(), flags & ~O_CREAT, 0666);
+    }
+  } else {
+    fd = open(p.c_str(), flags, 0666);
+  }
   if (fd < 0) {
     g_lastError = errno == EEXIST ? ERROR_FILE_EXISTS : posixpath::ErrorFromErrno(errno, p);
     return INVALID_HANDLE_VALUE;
   }
-  // Windows reports that an "always" disposition found the file there already.
-  g_lastError = existed && (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS)
-                    ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS;
+  // Windows refuses to open a directory without backup semantics; Linux opens one for
+  // reading. (For writing, open has failed with EISDIR already.)
+  if (!(access & GENERIC_WRITE)) {
+    struct stat st;
+    if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+      close(fd);
+      g_lastError = ERROR_ACCESS_DENIED;
+      return INVALID_HANDLE_VALUE;
+    }
+  }
+  g_lastError = existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS;
   return new PosixHandle{PosixHandle::kFile, fd};
 }
 

@@ -1,0 +1,130 @@
+// Writing one entry out of an open archive: a file in a directory under the entry's
+// base name, or the directory chain of a directory entry.
+#include "archive/archive_internal.h"
+#include "framework/afxwin.h"
+
+#include <cstring>
+
+namespace {
+
+const DWORD kCopyBufferSize = 16384;
+// The longest path the ANSI file calls take (MAX_PATH less the terminator).
+const int kMaxPathLength = MAX_PATH - 1;
+
+bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+
+// The text after the last separator of either kind, found byte by byte.
+const char* FinalComponent(const char* name) {
+  const char* last = name;
+  for (const char* p = name; *p; ++p)
+    if (IsSeparator(*p)) last = p + 1;
+  return last;
+}
+
+// Shows the creation failure the user must hear about, and gives its result code.
+ArchiveResult CreationFailed(DWORD error, const CString& path) {
+  CString message;
+  message.Format("Error %i in creating file %s", int(error), path.GetString());
+  AfxMessageBox(message, MB_OK);
+  return ArchiveErrFile;
+}
+
+// A file time the archive does not give (zero) leaves the file's own time.
+const FILETIME* TimeOrNothing(const FILETIME& t) {
+  return t.dwLowDateTime || t.dwHighDateTime ? &t : nullptr;
+}
+
+}  // namespace
+
+bool EnsureDirectoryChain(const char* base, const char* path) {
+  if (!base || !path) return false;
+  // Refuse anything that would reach outside `base`: an absolute or UNC path, a drive
+  // letter or stream (any colon), or a component of dots and spaces with two dots or
+  // more, which Windows reads as the parent directory.
+  if (IsSeparator(path[0])) return false;
+  const char* component = path;
+  for (const char* p = path;; ++p) {
+    if (*p == ':') return false;
+    if (*p == '\0' || IsSeparator(*p)) {
+      int dots = 0;
+      bool onlyDotsAndSpaces = true;
+      for (const char* c = component; c < p; ++c) {
+        if (*c == '.') ++dots;
+        else if (*c != ' ') onlyDotsAndSpaces = false;
+      }
+      if (onlyDotsAndSpaces && dots >= 2) return false;
+      if (*p == '\0') break;
+      component = p + 1;
+    }
+  }
+  // Outermost first: base + "a", base + "a/b", then the whole path. A separator at the
+  // very start would give nothing to create; it was refused above anyway.
+  const CString root(base);
+  const size_t length = std::strlen(path);
+  for (size_t i = 1; i < length; ++i)
+    if (IsSeparator(path[i])) ::CreateDirectoryA(root + CString(path, int(i)), nullptr);
+  if (length > 0) ::CreateDirectoryA(root + path, nullptr);
+  return true;
+}
+
+ArchiveResult ArchiveExtractEntry(ArchiveHandle handle, int32_t index, const char* target,
+                                  uint32_t /*length: not used for a file*/, int32_t kind, char mode,
+                                  const char* directory) {
+  if (!handle) return ArchiveErrArgument;
+  if (handle->kind != kArchiveHandleKind) return ArchiveErrHandleKind;
+  ArchiveReader& reader = *handle->reader;
+  // Negative indexes name no entry; the only supported target is a file in a directory.
+  if (index < 0 || index >= reader.entryCount) return ArchiveErrArgument;
+  if (kind != ArchiveKindFile || mode != ArchiveModeDirectory || !target || !directory)
+    return ArchiveErrArgument;
+
+  // An entry without a valid record has no trustworthy attributes or times, and its
+  // data would not open either: end here, before any file is created.
+  ArchiveEntry entry;
+  const ArchiveResult described = PositionAndDescribe(reader, index, entry);
+  if (described != ArchiveOk) return described;
+
+  if (entry.attributes & FILE_ATTRIBUTE_DIRECTORY)
+    return EnsureDirectoryChain(reader.baseDirectory, entry.name) ? ArchiveOk : ArchiveErrUnsafePath;
+
+  const char* fileName = FinalComponent(target);
+  const CString path = CString(directory) + "\\" + fileName;
+  // Refused here rather than left to the file system: Linux would create "CON" or
+  // "a:b" as plain files, and Windows would open a device or an alternate stream.
+  if (*fileName && !IsPlainFileName(fileName)) return CreationFailed(ERROR_INVALID_NAME, path);
+  if (path.GetLength() > kMaxPathLength) return CreationFailed(ERROR_FILENAME_EXCED_RANGE, path);
+
+  HANDLE file = ::CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return CreationFailed(::GetLastError(), path);
+
+  // A failure to open the data shows as a failure of the first read.
+  const bool opened = unzOpenCurrentFile(reader.archive) == UNZ_OK;
+  bool failed = !opened;
+  unsigned char buffer[kCopyBufferSize];
+  while (!failed) {
+    const int read = unzReadCurrentFile(reader.archive, buffer, kCopyBufferSize);
+    if (read < 0) failed = true;
+    if (read <= 0) break;
+    DWORD written = 0;
+    // A short write is as much a failure as a failed one.
+    if (!::WriteFile(file, buffer, DWORD(read), &written, nullptr) || written != DWORD(read)) failed = true;
+  }
+  if (opened) {
+    // Data that ends before its declared size is never checked against its CRC by
+    // minizip: such an entry is as corrupt as one whose CRC does not match.
+    if (!failed && unzeof(reader.archive) != 1) failed = true;
+    if (unzCloseCurrentFile(reader.archive) != UNZ_OK) failed = true;
+  }
+
+  // The times say the file is complete: a partial or corrupt one keeps its own.
+  if (!failed && ::GetFileType(file) == FILE_TYPE_DISK) {
+    // Creation, last access, last write. On Linux the stand-in sets the last two only:
+    // POSIX has no call that sets a file's creation (birth) time.
+    ::SetFileTime(file, TimeOrNothing(entry.creationTime), TimeOrNothing(entry.accessTime),
+                  TimeOrNothing(entry.writeTime));
+  }
+  // A full disk can show only when the file is closed.
+  if (!::CloseHandle(file)) failed = true;
+  return failed ? ArchiveErrTransfer : ArchiveOk;
+}

@@ -1,0 +1,102 @@
+// The state behind an ArchiveHandle and the pieces the reader is built from. Only the
+// reader's own files and its tests include this.
+#pragma once
+
+#include "archive/archive_reader.h"
+#include "framework/afxstr.h"
+
+#include <unzip.h>
+
+#include <cstddef>
+#include <cstdint>
+
+// Handles made by ArchiveOpen carry this tag.
+const int32_t kArchiveHandleKind = 1;
+
+// How many bytes the stream reads ahead. minizip asks for most header fields one byte
+// at a time; without a read-ahead every one of those is a platform call.
+const DWORD kArchiveReadAheadDefault = 4096;
+
+// The byte source minizip reads the archive through. One per open archive, owned by
+// minizip's handle and closed with it.
+struct ArchiveStream {
+  HANDLE osHandle;
+  bool canSeek;  // the handle is a disk file
+  bool failed;   // a platform read failed; never cleared
+
+  // Read-ahead window: buffer[0, fill) holds the file's bytes from bufferStart on, and
+  // the next byte handed out is buffer[pos]. The platform's file position is always
+  // bufferStart + fill, so a seek inside the window costs no platform call.
+  unsigned char* buffer;
+  DWORD capacity;
+  DWORD bufferStart;
+  DWORD fill;
+  DWORD pos;
+  // The last platform read found the end of the file, and the position has not moved
+  // since: minizip goes on reading every field of a record past the end one byte at a
+  // time, and each of those would otherwise be a platform call returning nothing.
+  bool atEnd;
+
+  // Platform calls made, for tests and the benchmark.
+  unsigned long platformReads;
+  unsigned long platformSeeks;
+};
+
+// What the stream's open function is given as minizip's opaque pointer: the settings
+// for the stream it opens, and where it records that stream.
+struct ArchiveStreamOpener {
+  DWORD readAhead;
+  ArchiveStream* opened;
+  bool openedDiskFile;  // what the last open found, still known once that stream is closed
+};
+
+// The file functions, over the platform's file calls, with `opener` as opaque pointer.
+void FillArchiveStreamFunctions(zlib_filefunc_def* functions, ArchiveStreamOpener* opener);
+
+// Reads `count` bytes at `position` of the file; false unless all of them arrive.
+bool ReadArchiveAt(ArchiveStream& stream, uint64_t position, void* buffer, DWORD count);
+
+struct ArchiveReader {
+  unzFile archive = nullptr;
+  ArchiveEntry cachedEntry{};
+  int32_t cachedIndex = -1;
+  CString baseDirectory;  // the current directory at open time plus a backslash
+
+  int32_t entryCount = 0;
+  // The entry minizip is positioned at, or -1 when that is unknown (after a failed step).
+  int32_t currentIndex = -1;
+  ArchiveStreamOpener opener{kArchiveReadAheadDefault, nullptr, false};
+};
+
+struct ArchiveHandleData {
+  int32_t kind;
+  ArchiveReader* reader;
+};
+
+// ArchiveOpen with a chosen read-ahead (0: every read goes to the platform).
+ArchiveHandle OpenArchiveFile(const char* path, DWORD readAhead);
+
+// Moves the archive to entry `index` and gives its record, built or from the cache.
+// Leaves no entry data open.
+ArchiveResult PositionAndDescribe(ArchiveReader& reader, int32_t index, ArchiveEntry& entry);
+
+// ---- record building, exposed for tests ----
+
+// Windows attribute bits from a ZIP entry's external attributes.
+uint32_t AttributesFromExternal(uint32_t external);
+
+// A DOS date and time as the same wall-clock reading in UTC; zero when the stamp is
+// not a valid date and time.
+FILETIME FileTimeFromDos(uint16_t date, uint16_t time);
+
+// Seconds since 1970-01-01 UTC as a file time; times before 1970 included.
+FILETIME FileTimeFromUnix(int32_t seconds);
+
+// Applies the first "UT" block of a local extra field to `entry`'s times. Returns
+// ArchiveErrExtraField when a block it examines claims more bytes than the field holds.
+ArchiveResult ApplyExtendedTimestamp(const unsigned char* field, size_t length, ArchiveEntry& entry);
+
+// True when `name`, a final path component, is something Windows stores as a file of
+// exactly that name: not empty, no reserved character, no trailing dot or space, and
+// not a device name (CON, NUL, COM1 ...).
+bool IsPlainFileName(const char* name);

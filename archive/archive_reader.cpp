@@ -1,0 +1,206 @@
+// Opening and closing archives, stepping through the central directory, and the
+// per-handle record cache.
+#include "archive/archive_internal.h"
+
+#include <climits>
+#include <cstring>
+#include <new>
+#include <vector>
+
+namespace {
+
+ArchiveResult CheckHandle(ArchiveHandle handle) {
+  if (!handle) return ArchiveErrArgument;
+  if (handle->kind != kArchiveHandleKind) return ArchiveErrHandleKind;
+  return ArchiveOk;
+}
+
+// Steps minizip to entry `index`: back to the first entry for a lower index, then
+// forward one entry at a time. A failed step leaves the position unknown, so the next
+// request starts again from the first entry instead of stepping on from a broken one.
+ArchiveResult MoveToEntry(ArchiveReader& reader, int32_t index) {
+  if (reader.currentIndex < 0 || index < reader.currentIndex) {
+    reader.currentIndex = -1;
+    if (unzGoToFirstFile(reader.archive) != UNZ_OK) return ArchiveErrCentralDirectory;
+    reader.currentIndex = 0;
+  }
+  while (reader.currentIndex < index) {
+    if (unzGoToNextFile(reader.archive) != UNZ_OK) {
+      reader.currentIndex = -1;
+      return ArchiveErrCentralDirectory;
+    }
+    ++reader.currentIndex;
+  }
+  return ArchiveOk;
+}
+
+// Reads the current entry's records into `entry`; minizip is positioned at `index`.
+ArchiveResult BuildRecord(ArchiveReader& reader, int32_t index, ArchiveEntry& entry) {
+  unz_file_info info{};
+  // One byte more than the record holds, so that a name that does not fit shows.
+  char name[kArchiveNameSize + 1];
+  if (unzGetCurrentFileInfo(reader.archive, &info, name, sizeof name, nullptr, 0, nullptr, 0) != UNZ_OK)
+    return ArchiveErrCentralDirectory;
+  if (info.size_filename >= uLong(kArchiveNameSize)) return ArchiveErrNameLength;
+  // minizip would read any other method as stored bytes.
+  if (info.compression_method != 0 && info.compression_method != Z_DEFLATED) return ArchiveErrLocalHeader;
+
+  // Opening the entry's data checks its local header against the central record.
+  if (unzOpenCurrentFile(reader.archive) != UNZ_OK) return ArchiveErrLocalHeader;
+  ArchiveResult result = ArchiveOk;
+  std::vector<unsigned char> extra;
+  const int extraLength = unzGetLocalExtrafield(reader.archive, nullptr, 0);
+  if (extraLength < 0) {
+    result = ArchiveErrExtraField;
+  } else if (extraLength > 0) {
+    // minizip's own unzGetLocalExtrafield forgets the bytes before the archive; the
+    // field ends where the entry's data begins, which minizip does place correctly.
+    const uint64_t dataAt = unzGetCurrentFileZStreamPos64(reader.archive);
+    extra.resize(size_t(extraLength));
+    if (dataAt < uint64_t(extraLength) || !reader.opener.opened ||
+        !ReadArchiveAt(*reader.opener.opened, dataAt - uint64_t(extraLength), extra.data(), DWORD(extraLength)))
+      result = ArchiveErrExtraField;
+  }
+  // Only the header was wanted: a CRC complaint about unread data means nothing here.
+  unzCloseCurrentFile(reader.archive);
+  if (result != ArchiveOk) return result;
+
+  ArchiveEntry built{};
+  built.index = index;
+  std::memcpy(built.name, name, info.size_filename);
+  built.name[info.size_filename] = '\0';
+  built.attributes = AttributesFromExternal(uint32_t(info.external_fa));
+  const FILETIME dos = FileTimeFromDos(WORD(info.dosDate >> 16), WORD(info.dosDate & 0xFFFF));
+  built.accessTime = built.creationTime = built.writeTime = dos;
+  // Only the local header's timestamp counts; the central directory's is not consulted.
+  result = ApplyExtendedTimestamp(extra.data(), extra.size(), built);
+  if (result != ArchiveOk) return result;
+  built.compressedSize = uint32_t(info.compressed_size);
+  built.uncompressedSize = uint32_t(info.uncompressed_size);
+  entry = built;
+  return ArchiveOk;
+}
+
+// minizip takes an end record found at position 0 for "no end record", so it refuses
+// the one archive whose end record starts its file: the empty one. Recognised here.
+// Only a disk file is opened again: a second open of a pipe would wait for a writer.
+bool IsEmptyArchive(const char* path, zlib_filefunc_def& functions) {
+  if (!static_cast<ArchiveStreamOpener*>(functions.opaque)->openedDiskFile) return false;
+  voidpf stream = functions.zopen_file(functions.opaque, path, ZLIB_FILEFUNC_MODE_READ);
+  if (!stream) return false;
+  unsigned char end[22];
+  bool empty = false;
+  if (functions.zseek_file(functions.opaque, stream, 0, ZLIB_FILEFUNC_SEEK_END) == 0) {
+    const long size = functions.ztell_file(functions.opaque, stream);
+    if (functions.zseek_file(functions.opaque, stream, 0, ZLIB_FILEFUNC_SEEK_SET) == 0 &&
+        functions.zread_file(functions.opaque, stream, end, sizeof end) == sizeof end) {
+      static const unsigned char kEmpty[20] = {'P', 'K', 5, 6};  // no disks, entries or directory
+      const long comment = long(end[20]) | long(end[21]) << 8;
+      empty = std::memcmp(end, kEmpty, sizeof kEmpty) == 0 && size == long(sizeof end) + comment;
+    }
+  }
+  functions.zclose_file(functions.opaque, stream);
+  static_cast<ArchiveStreamOpener*>(functions.opaque)->opened = nullptr;
+  return empty;
+}
+
+}  // namespace
+
+ArchiveResult PositionAndDescribe(ArchiveReader& reader, int32_t index, ArchiveEntry& entry) {
+  const ArchiveResult moved = MoveToEntry(reader, index);
+  if (moved != ArchiveOk) return moved;
+  if (index == reader.cachedIndex) {
+    entry = reader.cachedEntry;
+    return ArchiveOk;
+  }
+  ArchiveEntry built;
+  const ArchiveResult result = BuildRecord(reader, index, built);
+  if (result != ArchiveOk) return result;
+  reader.cachedEntry = built;
+  reader.cachedIndex = index;
+  entry = built;
+  return ArchiveOk;
+}
+
+ArchiveHandle OpenArchiveFile(const char* path, DWORD readAhead) {
+  if (!path) return nullptr;
+  auto* reader = new (std::nothrow) ArchiveReader;
+  if (!reader) return nullptr;
+  reader->opener.readAhead = readAhead;
+
+  // Directory entries are created beneath the directory that is current now. Its length
+  // is asked first: a buffer of fixed size could be too small.
+  const DWORD needed = ::GetCurrentDirectoryA(0, nullptr);
+  if (needed > 0) {
+    char* buffer = reader->baseDirectory.GetBuffer(int(needed));
+    const DWORD length = ::GetCurrentDirectoryA(needed, buffer);
+    reader->baseDirectory.ReleaseBuffer(length < needed ? int(length) : 0);
+  }
+  if (reader->baseDirectory.IsEmpty()) {
+    delete reader;
+    return nullptr;
+  }
+  reader->baseDirectory += '\\';
+
+  zlib_filefunc_def functions;
+  FillArchiveStreamFunctions(&functions, &reader->opener);
+  // minizip closes the stream itself when it finds no acceptable archive in it.
+  reader->archive = unzOpen2(path, &functions);
+  if (reader->archive) {
+    unz_global_info global{};
+    if (unzGetGlobalInfo(reader->archive, &global) != UNZ_OK) {
+      unzClose(reader->archive);
+      delete reader;
+      return nullptr;
+    }
+    reader->entryCount = global.number_entry > uLong(INT_MAX) ? INT_MAX : int32_t(global.number_entry);
+  } else if (!IsEmptyArchive(path, functions)) {
+    delete reader;
+    return nullptr;
+  }
+  // An empty archive has no minizip handle: with no entries no index reaches it.
+
+  auto* handle = new (std::nothrow) ArchiveHandleData{kArchiveHandleKind, reader};
+  if (!handle) {
+    unzClose(reader->archive);
+    delete reader;
+  }
+  return handle;
+}
+
+ArchiveHandle ArchiveOpen(const char* source, uint32_t /*length: not used for a file*/, int32_t kind) {
+  // Other kinds of source (memory, for one) are not supported.
+  if (kind != ArchiveKindFile) return nullptr;
+  return OpenArchiveFile(source, kArchiveReadAheadDefault);
+}
+
+ArchiveResult ArchiveGetEntry(ArchiveHandle handle, int32_t index, ArchiveEntry* entry) {
+  const ArchiveResult checked = CheckHandle(handle);
+  if (checked != ArchiveOk) return checked;
+  ArchiveReader& reader = *handle->reader;
+  if (!entry || index < -1 || index >= reader.entryCount) return ArchiveErrArgument;
+  if (index == -1) {
+    // The rest of the name is left as it was.
+    entry->index = reader.entryCount;
+    entry->name[0] = '\0';
+    entry->attributes = 0;
+    entry->accessTime = entry->creationTime = entry->writeTime = FILETIME{};
+    entry->compressedSize = entry->uncompressedSize = 0;
+    return ArchiveOk;
+  }
+  if (index == reader.cachedIndex) {
+    *entry = reader.cachedEntry;
+    return ArchiveOk;
+  }
+  return PositionAndDescribe(reader, index, *entry);
+}
+
+ArchiveResult ArchiveClose(ArchiveHandle handle) {
+  const ArchiveResult checked = CheckHandle(handle);
+  if (checked != ArchiveOk) return checked;
+  // Closing the archive closes the stream and the file handle it owns.
+  if (handle->reader->archive) unzClose(handle->reader->archive);
+  delete handle->reader;
+  delete handle;
+  return ArchiveOk;
+}

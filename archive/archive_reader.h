@@ -1,0 +1,88 @@
+// The archive reader: a handle-based interface for reading ZIP archives over minizip.
+//
+// Open an archive file with ArchiveOpen, ask ArchiveGetEntry for the entry count
+// (index -1) and for each entry's record, write entries out with ArchiveExtractEntry,
+// release everything with ArchiveClose. Results are 0 for success and a distinct
+// code for each kind of failure; ArchiveOpen returns no handle when it fails.
+#pragma once
+
+#include "platform/win32_api.h"
+
+#include <cstdint>
+
+typedef uint32_t ArchiveResult;
+
+const ArchiveResult ArchiveOk = 0x0;
+// The archive file cannot be opened, or the target file cannot be created.
+const ArchiveResult ArchiveErrFile = 0x200;
+// Reading or decompressing the entry's data, writing the target, or the check of the
+// data against its CRC-32 and size failed.
+const ArchiveResult ArchiveErrTransfer = 0x400;
+// The central directory cannot be stepped through to the entry, or its record read.
+const ArchiveResult ArchiveErrCentralDirectory = 0x500;
+// The entry's local header is unreadable, disagrees with its central record, or names
+// a compression method other than stored or deflated.
+const ArchiveResult ArchiveErrLocalHeader = 0x700;
+// The local header's extra field cannot be read whole, or one of its blocks claims
+// more bytes than the field holds.
+const ArchiveResult ArchiveErrExtraField = 0x800;
+// The stored name is 260 bytes or longer and does not fit the record.
+const ArchiveResult ArchiveErrNameLength = 0x900;
+// A directory entry whose directories would lie outside the base directory.
+const ArchiveResult ArchiveErrUnsafePath = 0xA00;
+// No handle, an index out of range, or an argument the reader does not support.
+const ArchiveResult ArchiveErrArgument = 0x10000;
+// The handle's kind tag is not that of a handle made by ArchiveOpen.
+const ArchiveResult ArchiveErrHandleKind = 0x80000;
+
+// The kind of source: a file given by its name. The only kind the reader supports.
+const int32_t ArchiveKindFile = 2;
+// The extraction mode that writes an entry into a directory under its base name.
+const char ArchiveModeDirectory = 'D';
+
+// Every entry's name fits this buffer with its terminating NUL.
+const int kArchiveNameSize = 260;
+
+// One entry's record, laid out field by field as callers allocate it.
+struct ArchiveEntry {
+  int32_t index;                // the entry's index; for request -1, the entry count
+  char name[kArchiveNameSize];  // the stored name, byte for byte, NUL-terminated
+  uint32_t attributes;          // FILE_ATTRIBUTE_* bits; 0x80 always present
+  FILETIME accessTime;          // all times UTC; zero when the archive holds no valid time
+  FILETIME creationTime;
+  FILETIME writeTime;
+  uint32_t compressedSize;      // from the central directory
+  uint32_t uncompressedSize;
+};
+
+struct ArchiveHandleData;
+typedef ArchiveHandleData* ArchiveHandle;
+
+// Opens the archive file named by `source` (NUL-terminated). `length` is not used for a
+// file source; `kind` must be ArchiveKindFile. The process's current directory at this
+// moment becomes the base under which directory entries are created. Returns no handle
+// (nullptr) when the file cannot be opened, is not a disk file, or holds no archive.
+ArchiveHandle ArchiveOpen(const char* source, uint32_t length, int32_t kind);
+
+// Fills `*entry` with the record of entry `index` (0 to count-1), or with the entry
+// count in `index` for the request -1. Asking again for the same index is served from
+// the handle's cache without reading the archive.
+ArchiveResult ArchiveGetEntry(ArchiveHandle handle, int32_t index, ArchiveEntry* entry);
+
+// Writes entry `index` to `directory`, one backslash and the final component of `target`
+// (the text after its last forward slash or backslash), and gives it the entry's times.
+// A directory entry instead creates its directory chain beneath the base directory.
+// `length` is not used; `kind` must be ArchiveKindFile, `mode` ArchiveModeDirectory.
+// Shows "Error %i in creating file %s" when the target cannot be created.
+ArchiveResult ArchiveExtractEntry(ArchiveHandle handle, int32_t index, const char* target,
+                                  uint32_t length, int32_t kind, char mode, const char* directory);
+
+// Releases the handle and everything behind it.
+ArchiveResult ArchiveClose(ArchiveHandle handle);
+
+// Creates `base` + `path` and every directory on the way, outermost first; `base` ends
+// in a separator and `path` may use forward slashes and backslashes. Existing
+// directories and failed creations are not reported. Returns false, creating nothing,
+// when `path` would leave `base`: a ".." component, a colon (drive letter or stream),
+// or a leading separator (absolute or UNC path).
+bool EnsureDirectoryChain(const char* base, const char* path);

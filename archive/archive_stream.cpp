@@ -1,0 +1,178 @@
+// The file functions minizip reads an archive through, over the platform's file calls.
+//
+// Positions are 32-bit: an archive file of 4 GB or more cannot be positioned to its end
+// and is refused when it is opened, rather than read at a wrapped position.
+#include "archive/archive_internal.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace {
+
+ArchiveStream* AsStream(voidpf stream) { return static_cast<ArchiveStream*>(stream); }
+
+// The largest position the stream hands out; 0xFFFFFFFF is minizip's "unknown".
+const uint64_t kLastPosition = 0xFFFFFFFEu;
+
+// Sets the platform's file position; false when it cannot be set or lies beyond 32 bits.
+bool SetPlatformPosition(ArchiveStream& s, LONG distance, DWORD method, DWORD& position) {
+  LONG high = 0;
+  // A low half of 0xFFFFFFFF is a valid result: only the last error tells a failure.
+  ::SetLastError(ERROR_SUCCESS);
+  const DWORD low = ::SetFilePointer(s.osHandle, distance, &high, method);
+  ++s.platformSeeks;
+  if (low == INVALID_SET_FILE_POINTER && ::GetLastError() != ERROR_SUCCESS) return false;
+  if (high != 0 || low > kLastPosition) return false;
+  position = low;
+  return true;
+}
+
+// Makes `target` the stream's position. Inside the read-ahead window only the window
+// moves; elsewhere the window is dropped and the platform's position set.
+bool MoveTo(ArchiveStream& s, uint64_t target) {
+  if (target > kLastPosition) return false;
+  if (target >= s.bufferStart && target <= uint64_t(s.bufferStart) + s.fill) {
+    s.pos = DWORD(target - s.bufferStart);
+    return true;
+  }
+  DWORD position = 0;
+  // The 64-bit distance is high:low = 0:target, so targets of 2 GB and more work too.
+  if (!SetPlatformPosition(s, LONG(DWORD(target)), FILE_BEGIN, position)) return false;
+  s.bufferStart = position;
+  s.fill = s.pos = 0;
+  s.atEnd = false;
+  return true;
+}
+
+voidpf ZCALLBACK StreamOpen(voidpf opaque, const char* filename, int /*mode: always read*/) {
+  auto* opener = static_cast<ArchiveStreamOpener*>(opaque);
+  HANDLE file = ::CreateFileA(filename, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return nullptr;
+  auto* s = new (std::nothrow) ArchiveStream{};
+  if (!s) {
+    ::CloseHandle(file);
+    return nullptr;
+  }
+  s->osHandle = file;
+  s->canSeek = ::GetFileType(file) == FILE_TYPE_DISK;
+  s->capacity = opener ? opener->readAhead : kArchiveReadAheadDefault;
+  if (s->capacity) {
+    s->buffer = new (std::nothrow) unsigned char[s->capacity];
+    if (!s->buffer) s->capacity = 0;  // reads then go straight to the platform
+  }
+  if (opener) {
+    opener->opened = s;
+    opener->openedDiskFile = s->canSeek;
+  }
+  return s;
+}
+
+uLong ZCALLBACK StreamRead(voidpf, voidpf stream, void* buf, uLong size) {
+  ArchiveStream& s = *AsStream(stream);
+  auto* out = static_cast<unsigned char*>(buf);
+  uLong done = 0;
+  while (done < size) {
+    if (s.pos < s.fill) {
+      const DWORD n = DWORD(std::min<uLong>(s.fill - s.pos, size - done));
+      std::memcpy(out + done, s.buffer + s.pos, n);
+      s.pos += n;
+      done += n;
+      continue;
+    }
+    // The window is used up, so the platform's position is the stream's.
+    s.bufferStart += s.fill;
+    s.fill = s.pos = 0;
+    if (s.atEnd) break;
+    const uLong want = size - done;
+    if (want >= s.capacity) {
+      // Entry data comes in large pieces: read it straight into the caller's buffer.
+      const DWORD ask = DWORD(std::min<uLong>(want, 0x40000000u));
+      DWORD got = 0;
+      const BOOL ok = ::ReadFile(s.osHandle, out + done, ask, &got, nullptr);
+      ++s.platformReads;
+      if (!ok) s.failed = true;
+      s.bufferStart += got;
+      done += got;
+      if (ok && got < ask) s.atEnd = true;
+      if (!ok || got < ask) break;
+      continue;
+    }
+    DWORD got = 0;
+    const BOOL ok = ::ReadFile(s.osHandle, s.buffer, s.capacity, &got, nullptr);
+    ++s.platformReads;
+    if (!ok) s.failed = true;
+    s.fill = got;
+    if (ok && got < s.capacity) s.atEnd = true;
+    if (!ok || got == 0) break;
+  }
+  return done;
+}
+
+uLong ZCALLBACK StreamWrite(voidpf, voidpf, const void*, uLong) { return 0; }
+
+long ZCALLBACK StreamTell(voidpf, voidpf stream) {
+  const ArchiveStream& s = *AsStream(stream);
+  return s.canSeek ? long(s.bufferStart + s.pos) : 0;
+}
+
+// A handle that is not a disk file cannot seek, so minizip never finds an archive in it.
+long ZCALLBACK StreamSeek(voidpf, voidpf stream, uLong offset, int origin) {
+  ArchiveStream& s = *AsStream(stream);
+  if (!s.canSeek) return -1;
+  uint64_t target = 0;
+  switch (origin) {
+    case ZLIB_FILEFUNC_SEEK_SET:
+      target = offset;
+      break;
+    case ZLIB_FILEFUNC_SEEK_CUR:
+      target = uint64_t(s.bufferStart) + s.pos + offset;
+      break;
+    case ZLIB_FILEFUNC_SEEK_END: {
+      DWORD size = 0;
+      if (!SetPlatformPosition(s, 0, FILE_END, size)) {
+        // Put the platform's position back where the window expects it.
+        DWORD ignored = 0;
+        SetPlatformPosition(s, LONG(s.bufferStart + s.fill), FILE_BEGIN, ignored);
+        return -1;
+      }
+      s.bufferStart = size;
+      s.fill = s.pos = 0;
+      s.atEnd = false;
+      target = uint64_t(size) + offset;
+      break;
+    }
+    default:
+      return -1;
+  }
+  return MoveTo(s, target) ? 0 : -1;
+}
+
+int ZCALLBACK StreamClose(voidpf, voidpf stream) {
+  ArchiveStream* s = AsStream(stream);
+  ::CloseHandle(s->osHandle);
+  delete[] s->buffer;
+  delete s;
+  return 0;
+}
+
+int ZCALLBACK StreamError(voidpf, voidpf stream) { return AsStream(stream)->failed ? 1 : 0; }
+
+}  // namespace
+
+bool ReadArchiveAt(ArchiveStream& stream, uint64_t position, void* buffer, DWORD count) {
+  if (!stream.canSeek || !MoveTo(stream, position)) return false;
+  return StreamRead(nullptr, &stream, buffer, count) == count;
+}
+
+void FillArchiveStreamFunctions(zlib_filefunc_def* functions, ArchiveStreamOpener* opener) {
+  functions->zopen_file = StreamOpen;
+  functions->zread_file = StreamRead;
+  functions->zwrite_file = StreamWrite;
+  functions->ztell_file = StreamTell;
+  functions->zseek_file = StreamSeek;
+  functions->zclose_file = StreamClose;
+  functions->zerror_file = StreamError;
+  functions->opaque = opener;
+}

@@ -1,0 +1,63 @@
+// Builds ZIP archives byte by byte, so a test can set every header field, including
+// ones that disagree with each other.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+struct ZipEntry {
+  // Central directory record. Add* fill everything from the name and the data.
+  std::string name;
+  uint16_t flags = 0;
+  uint16_t method = 0;
+  uint16_t dosTime = 0x90CF;  // 18:06:30
+  uint16_t dosDate = 0x432F;  // 2013-09-15
+  uint32_t crc = 0;
+  uint32_t compressedSize = 0;
+  uint32_t uncompressedSize = 0;
+  uint32_t external = 0x81800020;  // Unix rw-r--r-- with the DOS archive bit
+  std::string centralExtra;
+  // Local header: a copy of the central values until a test changes one.
+  uint32_t localSignature = 0x04034B50;
+  uint16_t localMethod = 0;
+  uint32_t localCrc = 0;
+  uint32_t localCompressedSize = 0;
+  uint32_t localUncompressedSize = 0;
+  std::string localName;
+  std::string localExtra;
+  int localExtraLength = -1;  // the length field; -1: localExtra's real length
+  // The bytes stored after the local header (compressed for method 8).
+  std::string payload;
+};
+
+class ZipBuilder {
+ public:
+  ZipEntry& AddStored(const std::string& name, const std::string& data);
+  ZipEntry& AddDeflated(const std::string& name, const std::string& data);
+  // A directory entry as Unix zip writes it: a trailing slash and the directory mode.
+  ZipEntry& AddDirectory(const std::string& name);
+  // Copies the central fields that a test changed into the local header again.
+  static void SyncLocal(ZipEntry& e);
+
+  // The archive, behind `prefix`. When ARCHIVE_SEED_DIR is set, the archive is also
+  // saved there as a seed for the fuzzer.
+  std::string Build() const;
+
+  std::string prefix;
+  std::deque<ZipEntry> entries;
+  int countOverride = -1;  // the entry count the end record claims; -1: the real one
+};
+
+// One extra field block: ID, little-endian size, data.
+std::string ExtraBlock(const char id[2], const std::string& data);
+// A "UT" block with the flag byte and the times given, in that order.
+std::string UtBlock(uint8_t flags, const std::vector<int32_t>& times);
+
+uint32_t Crc32(const std::string& data);
+std::string Deflate(const std::string& data);
+
+}  // namespace testing_support
