@@ -1,173 +1,629 @@
-// mksetup: builds a setup file from the setup program's stub and a ZIP archive:
-//   stub, the eight marker bytes, the archive.
-//
-//   mksetup build --stub STUB --out SETUP (--zip ARCHIVE | --add STORED=FILE ...)
-//   mksetup count-markers FILE
-//
-// The setup program finds its archive behind the second marker of its own file, so the
-// stub must hold the marker exactly once and the archive not at all. Nothing is left
-// half-written: the output is written beside its final name and renamed at the end.
+// mksetup: the vendor's packager. Builds setup files (the setup program's stub, the eight
+// marker bytes, a ZIP archive) that the setup program can install, and lists and
+// verifies existing ones; see kHelp. A refused build writes nothing: the output is made
+// beside its final name, checked whole, and only then renamed.
 #include "payload/payload_marker.h"
-
-#include <zip.h>
+#include "tools/pack_reader.h"
+#include "tools/setup_archive.h"
+#include "tools/setup_file_check.h"
+#include "tools/signing.h"
 
 #include <cerrno>
+#include <cinttypes>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <optional>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace {
 
+using namespace mksetup;
+
+const int kExitRefused = 1;
+const int kExitUsage = 2;
+
+const char kUsage[] =
+    "usage: mksetup build --stub STUB --product NAME --out SETUP (--add STORED=FILE ... | --zip ARCHIVE)\n"
+    "                     [--refuse-duplicates] [--sign CERT --key KEY [--key-pass-file FILE]]\n"
+    "       mksetup list [--product NAME] [--refuse-duplicates] SETUP\n"
+    "       mksetup verify [--product NAME] [--refuse-duplicates] SETUP\n"
+    "       mksetup count-markers FILE\n"
+    "       mksetup --help\n";
+
+const char kHelp[] =
+    "\n"
+    "A setup file is the setup program (the stub), the eight bytes UUUUUUUU, and a ZIP\n"
+    "archive. The setup program picks the product it installs from its own command line,\n"
+    "and unpacks every entry under the name behind the entry's last / or \\, all into the\n"
+    "one directory the user chooses.\n"
+    "\n"
+    "build   writes SETUP from STUB and either files or an existing archive.\n"
+    "  --product NAME      the product SETUP installs (any case): Quillet, Harnwick, Tolvane,\n"
+    "                      Brisquel, Nodrake, Galvery, Urnfold, ZOV, Wendrop, LORIMAX.\n"
+    "                      SETUP's file name must select it by the setup program's own rule:\n"
+    "                      the name upper-cased, the keywords searched for in the order above,\n"
+    "                      the first found wins. SetupTolvane-Quillet.exe selects Quillet;\n"
+    "                      Setup.exe selects nothing. Only the file name is checked: it is what\n"
+    "                      ships. The setup program reads its folders too, so a user who saves\n"
+    "                      it as c:\\Quillet\\SetupGalvery.exe gets Quillet; mksetup warns when\n"
+    "                      the output's own folder would change the product.\n"
+    "  --add STORED=FILE   stores FILE deflated under the name STORED (such as\n"
+    "                      d:/Galvery/RELEASE/Galvery.EXE), in the order given, with its\n"
+    "                      modification time as DOS stamp (UTC) and \"UT\" extended timestamp.\n"
+    "  --zip ARCHIVE       uses an existing archive as it is, unless a run of 0x55 bytes in it\n"
+    "                      must be broken (below).\n"
+    "  --refuse-duplicates refuses two entries that install as the same file; by default\n"
+    "                      that is a warning (the later one replaces the earlier).\n"
+    "  --sign CERT --key KEY [--key-pass-file FILE]\n"
+    "                      signs SETUP (Authenticode, SHA-256) with osslsigncode: the\n"
+    "                      certificate CERT and private key KEY, PEM or DER; FILE holds the\n"
+    "                      key's password. $MKSETUP_OSSLSIGNCODE names the program, else\n"
+    "                      osslsigncode is looked up in PATH. The signing time is\n"
+    "                      SOURCE_DATE_EPOCH when set, else now.\n"
+    "\n"
+    "  build refuses, saying why, and writes nothing, when\n"
+    "  - STUB does not hold the marker exactly once, ends in a 0x55 byte, or is signed;\n"
+    "  - SETUP's name does not select the product;\n"
+    "  - the archive has what the setup program cannot read: more than one volume, ZIP64,\n"
+    "    methods other than stored and deflated, encryption, names of 260 bytes or more,\n"
+    "    damaged headers or data;\n"
+    "  - an entry would install under an empty or unsafe name: a directory entry, a device\n"
+    "    name such as NUL, a name with a colon or ending in a dot or space;\n"
+    "  - eight 0x55 bytes stand in a row in the archive or the signature: the setup program\n"
+    "    would count a third marker and refuse to install. In deflated data or a compressed\n"
+    "    size, mksetup deflates the entry again at other levels until the run is gone; in a\n"
+    "    stored entry's data, a name, a CRC-32, a time or another fixed field it refuses. A\n"
+    "    signature holding one is made again with the signing time one second later.\n"
+    "\n"
+    "  The same inputs give the same bytes. With SOURCE_DATE_EPOCH set, files modified\n"
+    "  after it are stored with that time instead.\n"
+    "\n"
+    "list    shows the product SETUP's name selects, the markers, the signature and every\n"
+    "        entry: the name it installs as, sizes, method, CRC-32, times (UTC) and\n"
+    "        attributes as the setup program's reader gives them, and the stored name.\n"
+    "verify  lists, reads every entry whole and checks its size and CRC-32.\n"
+    "        Both take --product NAME to require that product, and report every defect.\n"
+    "count-markers  prints how many markers the setup program counts in FILE.\n"
+    "\n"
+    "Exit status: 0 on success, 1 when a build is refused or a defect is found, 2 for a\n"
+    "wrong command line.\n";
+
 int Usage() {
-  std::fprintf(stderr,
-               "usage: mksetup build --stub STUB --out SETUP (--zip ARCHIVE | --add STORED=FILE ...)\n"
-               "       mksetup count-markers FILE\n"
-               "  --add stores FILE deflated under the name STORED (such as d:/Galvery/RELEASE/Galvery.EXE)\n"
-               "        with its modification time as DOS stamp and as an extended timestamp.\n");
-  return 2;
+  std::fputs(kUsage, stderr);
+  return kExitUsage;
 }
 
-bool ReadWhole(const std::string& path, std::vector<BYTE>& bytes) {
+int Help() {
+  std::fputs(kUsage, stdout);
+  std::fputs(kHelp, stdout);
+  return 0;
+}
+
+void Say(const std::string& message) { std::fprintf(stderr, "mksetup: %s\n", message.c_str()); }
+
+bool ReadWhole(const std::string& path, std::vector<uint8_t>& bytes) {
   FILE* f = std::fopen(path.c_str(), "rb");
   if (!f) {
-    std::fprintf(stderr, "mksetup: cannot open %s: %s\n", path.c_str(), std::strerror(errno));
+    Say("cannot open " + path + ": " + std::strerror(errno));
     return false;
   }
   bytes.clear();
-  BYTE chunk[65536];
+  uint8_t chunk[65536];
   size_t n;
   while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
   const bool ok = !std::ferror(f);
   std::fclose(f);
-  if (!ok) std::fprintf(stderr, "mksetup: cannot read %s\n", path.c_str());
+  if (!ok) Say("cannot read " + path);
   return ok;
 }
 
-bool AddFile(zipFile zip, const std::string& stored, const std::string& path) {
-  std::vector<BYTE> data;
-  if (!ReadWhole(path, data)) return false;
+bool WriteWhole(const std::string& path, const std::vector<uint8_t>& bytes) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) {
+    Say("cannot create " + path + ": " + std::strerror(errno));
+    return false;
+  }
+  bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  // A full disk can show only when the file is closed.
+  ok = std::fclose(f) == 0 && ok;
+  if (!ok) {
+    Say("cannot write " + path);
+    std::remove(path.c_str());
+  }
+  return ok;
+}
+
+bool ReplaceWith(const std::string& from, const std::string& to) {
+#ifdef _WIN32
+  const bool ok = MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+#else
+  const bool ok = std::rename(from.c_str(), to.c_str()) == 0;
+#endif
+  if (!ok) Say("cannot rename " + from + " to " + to);
+  return ok;
+}
+
+bool ModificationTime(const std::string& path, int64_t* time) {
+#ifdef _WIN32
+  struct _stat64 st;
+  if (_stat64(path.c_str(), &st) != 0) return false;
+#else
   struct stat st;
   if (stat(path.c_str(), &st) != 0) return false;
-  // The reader takes the DOS stamp as UTC, so it is written as UTC.
-  const time_t mtime = st.st_mtime;
-  struct tm utc;
-#ifdef _WIN32
-  gmtime_s(&utc, &mtime);
-#else
-  gmtime_r(&mtime, &utc);
 #endif
-  zip_fileinfo info{};
-  info.tmz_date.tm_sec = uInt(utc.tm_sec);
-  info.tmz_date.tm_min = uInt(utc.tm_min);
-  info.tmz_date.tm_hour = uInt(utc.tm_hour);
-  info.tmz_date.tm_mday = uInt(utc.tm_mday);
-  info.tmz_date.tm_mon = uInt(utc.tm_mon);
-  info.tmz_date.tm_year = uInt(utc.tm_year + 1900);
-  info.external_fa = 0x81A40020u;  // regular file, rw-r--r--, DOS archive bit
-  // Extended timestamp "UT": flags 1 (modification time), then the time, little-endian.
-  const uint32_t t = uint32_t(mtime);
-  const unsigned char ut[9] = {'U', 'T', 5, 0, 1, BYTE(t), BYTE(t >> 8), BYTE(t >> 16), BYTE(t >> 24)};
-  if (zipOpenNewFileInZip(zip, stored.c_str(), &info, ut, sizeof ut, nullptr, 0, nullptr, Z_DEFLATED, 9) != ZIP_OK ||
-      (!data.empty() && zipWriteInFileInZip(zip, data.data(), unsigned(data.size())) != ZIP_OK) ||
-      zipCloseFileInZip(zip) != ZIP_OK) {
-    std::fprintf(stderr, "mksetup: cannot add %s\n", path.c_str());
+  *time = int64_t(st.st_mtime);
+  return true;
+}
+
+// The output's full path, so that its folders can be searched for keywords too.
+std::string FullPath(const std::string& path) {
+#ifdef _WIN32
+  char full[MAX_PATH + 1];
+  return _fullpath(full, path.c_str(), sizeof full) ? std::string(full) : path;
+#else
+  const size_t slash = path.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  char* resolved = realpath(folder.c_str(), nullptr);
+  if (!resolved) return path;
+  std::string full = std::string(resolved) + "/" + InstallName(path);
+  std::free(resolved);
+  return full;
+#endif
+}
+
+std::string Hex(uint32_t value, int digits) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%0*X", digits, unsigned(value));
+  return text;
+}
+
+std::string TimeText(int64_t unixTime) {
+  const time_t t = time_t(unixTime);
+  struct tm utc {};
+#ifdef _WIN32
+  if (gmtime_s(&utc, &t) != 0) return "?";
+#else
+  if (!gmtime_r(&t, &utc)) return "?";
+#endif
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &utc);
+  return text;
+}
+
+std::string FileTimeText(const FILETIME& t) {
+  const uint64_t ticks = uint64_t(t.dwHighDateTime) << 32 | t.dwLowDateTime;
+  if (ticks == 0) return "-";
+  return TimeText(int64_t(ticks / 10000000) - int64_t(11644473600));
+}
+
+std::string DosStampText(uint16_t date, uint16_t time) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", 1980 + (date >> 9), date >> 5 & 15, date & 31,
+                time >> 11, time >> 5 & 63, (time & 31) * 2);
+  return text;
+}
+
+std::string AttributeText(uint32_t a) {
+  std::string letters;
+  if (a & 0x01) letters += 'R';
+  if (a & 0x02) letters += 'H';
+  if (a & 0x04) letters += 'S';
+  if (a & 0x10) letters += 'D';
+  if (a & 0x20) letters += 'A';
+  return "0x" + Hex(a, 2) + (letters.empty() ? "" : " " + letters);
+}
+
+// Prints findings, warnings first; returns whether any is a defect.
+bool Report(const std::vector<Finding>& findings, const std::string& prefix) {
+  bool defect = false;
+  for (const Finding& f : findings)
+    if (!f.defect) Say(prefix + "warning: " + f.message);
+  for (const Finding& f : findings) {
+    if (!f.defect) continue;
+    Say(prefix + f.message);
+    defect = true;
+  }
+  return defect;
+}
+
+// What the setup program's own reader makes of the pack file, held against the bytes.
+std::vector<Finding> CompareWithReader(const ArchiveCheck& archive, const ReaderView& view) {
+  std::vector<Finding> findings;
+  auto defect = [&](int entry, const std::string& message) {
+    findings.push_back({true, entry, "the setup program's reader: " + message});
+  };
+  if (!view.error.empty()) {
+    defect(-1, view.error);
+    return findings;
+  }
+  if (!view.opened) {
+    defect(-1, "finds no archive in the pack file (\"Error in unZIPping\")");
+    return findings;
+  }
+  if (size_t(view.count) != archive.entries.size())
+    defect(-1, "counts " + std::to_string(view.count) + " entries, not " + std::to_string(archive.entries.size()));
+  for (size_t i = 0; i < view.records.size() && i < archive.entries.size(); ++i) {
+    const ReaderRecord& r = view.records[i];
+    const EntryInfo& e = archive.entries[i];
+    if (r.result != ArchiveOk) {
+      defect(int(i), "cannot read the record of entry " + Quoted(e.name) + " (result 0x" + Hex(r.result, 0) + ")");
+      continue;
+    }
+    if (r.entry.name != e.name || r.entry.compressedSize != e.compressedSize ||
+        r.entry.uncompressedSize != e.uncompressedSize)
+      defect(int(i), "sees entry " + std::to_string(i) + " as " + Quoted(r.entry.name) + ", " +
+                         std::to_string(r.entry.uncompressedSize) + " bytes, where its headers say " + Quoted(e.name) +
+                         ", " + std::to_string(e.uncompressedSize) + " bytes");
+  }
+  return findings;
+}
+
+void PrintTable(const std::vector<std::vector<std::string>>& rows) {
+  std::vector<size_t> widths;
+  for (const auto& row : rows)
+    for (size_t c = 0; c < row.size(); ++c) {
+      if (widths.size() <= c) widths.push_back(0);
+      widths[c] = std::max(widths[c], row[c].size());
+    }
+  for (const auto& row : rows) {
+    std::string line = "   ";
+    for (size_t c = 0; c < row.size(); ++c)
+      line += " " + row[c] + (c + 1 < row.size() ? std::string(widths[c] - row[c].size(), ' ') : "");
+    std::printf("%s\n", line.c_str());
+  }
+}
+
+void PrintSetupFile(const std::string& path, const SetupFileCheck& c, const ReaderView& view, size_t size) {
+  std::printf("%s\n", path.c_str());
+  if (c.product)
+    std::printf("  product:   %s (its name holds %s)\n", c.product->productName, c.product->keyword);
+  else
+    std::printf("  product:   none (its name holds no product's keyword)\n");
+  std::printf("  markers:   %zu", c.markers.size());
+  for (size_t i = 0; i < c.markers.size(); ++i)
+    std::printf("%s%zu", i ? ", " : " (at offsets ", c.markers[i] - std::strlen(PayloadMarker));
+  std::printf("%s\n", c.markers.empty() ? "" : ")");
+  if (c.archiveStart == kNowhere) return;
+  const size_t archiveBytes =
+      (c.archive.archiveEnd <= size - c.archiveStart ? c.archive.archiveEnd : size - c.archiveStart);
+  std::printf("  archive:   %zu bytes at %zu, %zu entries\n", archiveBytes, c.archiveStart, c.archive.entries.size());
+  if (c.certificateOffset != kNowhere)
+    std::printf("  signature: certificate table of %zu bytes at %zu (osslsigncode verify checks it)\n",
+                c.certificateSize, c.certificateOffset);
+  else
+    std::printf("  signature: none\n");
+  if (c.archive.entries.empty()) return;
+
+  std::vector<std::vector<std::string>> rows = {{"installs as", "size", "packed", "method", "CRC-32",
+                                                 "written (UTC)", "created (UTC)", "accessed (UTC)", "attributes",
+                                                 "stored name"}};
+  for (size_t i = 0; i < c.archive.entries.size(); ++i) {
+    const EntryInfo& e = c.archive.entries[i];
+    const bool fromReader = view.opened && i < view.records.size() && view.records[i].result == ArchiveOk;
+    const ArchiveEntry* r = fromReader ? &view.records[i].entry : nullptr;
+    // Without the reader's record: the local "UT" time, else the DOS stamp, as the reader would.
+    const std::string dos = DosStampText(e.dosDate, e.dosTime);
+    rows.push_back({e.baseName.empty() ? "-" : e.baseName, std::to_string(e.uncompressedSize),
+                    std::to_string(e.compressedSize),
+                    e.method == 0 ? "stored" : e.method == 8 ? "deflated" : "method " + std::to_string(e.method),
+                    Hex(e.crc, 8), r ? FileTimeText(r->writeTime) : e.hasModTime ? TimeText(e.modTime) : dos,
+                    r ? FileTimeText(r->creationTime) : dos, r ? FileTimeText(r->accessTime) : dos,
+                    r ? AttributeText(r->attributes) : "-", e.name});
+  }
+  std::printf("  entries:\n");
+  PrintTable(rows);
+}
+
+bool TakeProduct(const std::string& name, const ProductProfile** product) {
+  *product = ProductNamed(name);
+  if (*product) return true;
+  std::string known;
+  for (const ProductProfile& row : kProductProfiles) known += std::string(known.empty() ? "" : ", ") + row.productName;
+  Say("unknown product '" + name + "'; the products are " + known);
+  return false;
+}
+
+int Inspect(int argc, char** argv, bool verify) {
+  const ProductProfile* expected = nullptr;
+  bool refuseDuplicates = false;
+  std::string path;
+  for (int i = 2; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--help" || a == "-h") return Help();
+    if (a == "--product" && i + 1 < argc) {
+      if (!TakeProduct(argv[++i], &expected)) return kExitUsage;
+    } else if (a == "--refuse-duplicates") {
+      refuseDuplicates = true;
+    } else if (!a.empty() && a[0] != '-' && path.empty()) {
+      path = a;
+    } else {
+      return Usage();
+    }
+  }
+  if (path.empty()) return Usage();
+  std::vector<uint8_t> bytes;
+  if (!ReadWhole(path, bytes)) return kExitRefused;
+  CheckOptions options;
+  options.readData = verify;
+  options.refuseDuplicates = refuseDuplicates;
+  const SetupFileCheck c = CheckSetupFile(bytes.data(), bytes.size(), path, expected, options);
+  ReaderView view;
+  std::vector<Finding> readerFindings;
+  if (c.archiveStart != kNowhere) {
+    view = ReadWithSetupReader(bytes.data() + c.archiveStart, bytes.size() - c.archiveStart);
+    readerFindings = CompareWithReader(c.archive, view);
+  }
+  PrintSetupFile(path, c, view, bytes.size());
+  const std::string prefix = InstallName(path) + ": ";
+  bool defect = Report(c.findings, prefix);
+  defect = Report(c.archive.findings, prefix) || defect;
+  defect = Report(readerFindings, prefix) || defect;
+  if (defect) return kExitRefused;
+  if (verify)
+    std::printf("verified: %zu entries read whole, every size and CRC-32 matches; the setup program can install it\n",
+                c.archive.entries.size());
+  return 0;
+}
+
+struct BuildArguments {
+  std::string stub, out, zip, certificate, key, passwordFile;
+  const ProductProfile* product = nullptr;
+  std::vector<std::pair<std::string, std::string>> adds;  // stored name, file
+  bool refuseDuplicates = false;
+};
+
+// True when the build goes on; otherwise `exitStatus` says how mksetup ends.
+bool ParseBuild(int argc, char** argv, BuildArguments& a, int* exitStatus) {
+  *exitStatus = kExitUsage;
+  bool help = false;
+  for (int i = 2; i < argc; ++i) {
+    const std::string option = argv[i];
+    if (option == "--help" || option == "-h") {
+      help = true;
+      continue;
+    }
+    if (option == "--refuse-duplicates") {
+      a.refuseDuplicates = true;
+      continue;
+    }
+    if (i + 1 >= argc) {
+      Usage();
+      return false;
+    }
+    const std::string value = argv[++i];
+    if (option == "--stub") a.stub = value;
+    else if (option == "--out") a.out = value;
+    else if (option == "--zip") a.zip = value;
+    else if (option == "--sign") a.certificate = value;
+    else if (option == "--key") a.key = value;
+    else if (option == "--key-pass-file") a.passwordFile = value;
+    else if (option == "--product") {
+      if (!TakeProduct(value, &a.product)) return false;
+    } else if (option == "--add") {
+      const size_t eq = value.find('=');
+      if (eq == std::string::npos || eq == 0 || eq + 1 == value.size()) {
+        Say("--add takes STORED=FILE, such as d:/Galvery/RELEASE/Galvery.EXE=build/Galvery.EXE");
+        return false;
+      }
+      a.adds.emplace_back(value.substr(0, eq), value.substr(eq + 1));
+    } else {
+      Usage();
+      return false;
+    }
+  }
+  if (help) {
+    *exitStatus = Help();
+    return false;
+  }
+  if (a.stub.empty() || a.out.empty() || !a.product || a.zip.empty() == a.adds.empty()) {
+    Usage();
+    return false;
+  }
+  if (a.certificate.empty() != a.key.empty() || (!a.passwordFile.empty() && a.key.empty())) {
+    Say("--sign and --key go together");
     return false;
   }
   return true;
 }
 
-bool MakeArchive(const std::string& path, const std::vector<std::pair<std::string, std::string>>& files) {
-  zipFile zip = zipOpen(path.c_str(), APPEND_STATUS_CREATE);
-  if (!zip) {
-    std::fprintf(stderr, "mksetup: cannot create %s\n", path.c_str());
-    return false;
+// The archive from the --add files, or from --zip; false after saying why not.
+bool MakeArchive(const BuildArguments& a, const std::optional<int64_t>& sourceDateEpoch,
+                 std::vector<uint8_t>* archive) {
+  std::vector<std::string> problems, notes;
+  bool made = false;
+  if (!a.adds.empty()) {
+    std::vector<Member> members;
+    for (const auto& add : a.adds) {
+      std::vector<uint8_t> data;
+      int64_t modified = 0;
+      if (!ReadWhole(add.second, data)) return false;
+      if (!ModificationTime(add.second, &modified)) {
+        Say("cannot read the modification time of " + add.second);
+        return false;
+      }
+      Member m;
+      std::string error;
+      if (!MemberFromFile(add.first, std::move(data), StoredTime(modified, sourceDateEpoch), kCompressions, &m,
+                          &error)) {
+        Say(add.second + ": " + error);
+        return false;
+      }
+      members.push_back(std::move(m));
+    }
+    made = WriteArchiveAvoidingMarkers(members, std::string(), kCompressions, archive, &problems, &notes);
+  } else {
+    if (!ReadWhole(a.zip, *archive)) return false;
+    CheckOptions options;
+    options.refuseDuplicates = a.refuseDuplicates;
+    const ArchiveCheck check = CheckArchive(archive->data(), archive->size(), options);
+    bool refused = false;
+    for (const Finding& f : check.findings) {
+      if (!f.defect || f.markerRun) continue;
+      Say(a.zip + ": " + f.message);
+      refused = true;
+    }
+    if (refused) return false;
+    if (check.runs.empty()) return true;  // shipped exactly as given
+    std::vector<Member> members = MembersFromArchive(archive->data(), archive->size(), check);
+    made = WriteArchiveAvoidingMarkers(members, check.comment, kCompressions, archive, &problems, &notes);
   }
-  bool ok = true;
-  for (const auto& f : files) ok = ok && AddFile(zip, f.first, f.second);
-  ok = zipClose(zip, nullptr) == ZIP_OK && ok;
-  return ok;
+  for (const std::string& note : notes) Say(note);
+  for (const std::string& problem : problems) Say(problem);
+  return made;
 }
 
-bool WriteAll(FILE* f, const BYTE* data, size_t size) { return size == 0 || std::fwrite(data, 1, size, f) == size; }
+// Checks the whole setup file as the setup program will meet it; false after saying why.
+bool CheckOutput(const std::vector<uint8_t>& file, const BuildArguments& a, bool signedFile, size_t* entries) {
+  CheckOptions options;
+  options.refuseDuplicates = a.refuseDuplicates;
+  const SetupFileCheck c = CheckSetupFile(file.data(), file.size(), a.out, a.product, options);
+  std::vector<Finding> findings = c.findings;
+  findings.insert(findings.end(), c.archive.findings.begin(), c.archive.findings.end());
+  if (c.archiveStart != kNowhere) {
+    const ReaderView view = ReadWithSetupReader(file.data() + c.archiveStart, file.size() - c.archiveStart);
+    const std::vector<Finding> reader = CompareWithReader(c.archive, view);
+    findings.insert(findings.end(), reader.begin(), reader.end());
+  }
+  *entries = c.archive.entries.size();
+  if (signedFile && c.certificateOffset == kNowhere)
+    findings.push_back({true, -1, "the signed file has no certificate table"});
+  // Warnings were shown for the unsigned file already.
+  if (signedFile) {
+    std::vector<Finding> defects;
+    for (const Finding& f : findings)
+      if (f.defect) defects.push_back(f);
+    findings = defects;
+  }
+  return !Report(findings, InstallName(a.out) + ": ");
+}
 
 int Build(int argc, char** argv) {
-  std::string stub, out, zip;
-  std::vector<std::pair<std::string, std::string>> adds;
-  for (int i = 2; i < argc; ++i) {
-    const std::string a = argv[i];
-    if (i + 1 >= argc) return Usage();
-    const std::string v = argv[++i];
-    if (a == "--stub") stub = v;
-    else if (a == "--out") out = v;
-    else if (a == "--zip") zip = v;
-    else if (a == "--add") {
-      const auto eq = v.find('=');
-      if (eq == std::string::npos || eq == 0 || eq + 1 == v.size()) return Usage();
-      adds.emplace_back(v.substr(0, eq), v.substr(eq + 1));
-    } else return Usage();
-  }
-  if (stub.empty() || out.empty() || zip.empty() == adds.empty()) return Usage();
+  BuildArguments a;
+  int exitStatus = 0;
+  if (!ParseBuild(argc, argv, a, &exitStatus)) return exitStatus;
 
-  std::vector<BYTE> stubBytes, archive;
-  if (!ReadWhole(stub, stubBytes)) return 1;
-  const size_t inStub = FindMarkerOccurrences(stubBytes.data(), stubBytes.size()).size();
-  if (inStub != 1) {
-    std::fprintf(stderr, "mksetup: %s holds the marker %zu times, not once: not a setup program stub\n",
-                 stub.c_str(), inStub);
-    return 1;
+  const std::string outName = InstallName(a.out);
+  const std::string nameProblem = UnsafeNameReason(outName);
+  if (!nameProblem.empty()) {
+    Say("the setup file's name '" + outName + "' cannot be used: " + nameProblem);
+    return kExitRefused;
   }
+  const ProductProfile* selected = ProductSelectedBy(outName);
+  if (selected != a.product) {
+    Say(selected ? "the name '" + outName + "' selects " + selected->productName + ", not " + a.product->productName +
+                       ": the setup program finds " + selected->keyword + " first"
+                 : "the name '" + outName + "' selects no product: the setup program would refuse to run; put " +
+                       a.product->keyword + " into it, as in Setup" + a.product->productName + ".exe");
+    return kExitRefused;
+  }
+  const std::string full = FullPath(a.out);
+  const ProductProfile* fromHere = ProductSelectedBy(full);
+  if (fromHere != a.product)
+    Say(std::string("warning: started from ") + full + " the setup file would install " + fromHere->productName +
+        ": the setup program searches its folders too; users who keep the file's name get " + a.product->productName);
 
-  const std::string temp = out + ".partial";
-  if (!adds.empty()) {
-    zip = out + ".zip.partial";
-    const bool made = MakeArchive(zip, adds);
-    if (!made || !ReadWhole(zip, archive)) {
-      std::remove(zip.c_str());
-      return 1;
+  std::optional<int64_t> sourceDateEpoch;
+  if (!ParseSourceDateEpoch(std::getenv("SOURCE_DATE_EPOCH"), &sourceDateEpoch)) {
+    Say(std::string("SOURCE_DATE_EPOCH is '") + std::getenv("SOURCE_DATE_EPOCH") + "', not a number of seconds");
+    return kExitRefused;
+  }
+  SignOptions signing;
+  if (!a.certificate.empty()) {
+    signing.program = FindSigningProgram();
+    if (signing.program.empty()) {
+      Say("--sign needs osslsigncode, which is not installed (Debian: apt-get install osslsigncode); "
+          "or sign the setup file afterwards");
+      return kExitRefused;
     }
-    std::remove(zip.c_str());
-  } else if (!ReadWhole(zip, archive)) {
-    return 1;
-  }
-  if (!FindMarkerOccurrences(archive.data(), archive.size()).empty()) {
-    std::fprintf(stderr, "mksetup: the archive holds eight 0x55 bytes in a row; the setup program "
-                         "would find a third marker and refuse to install\n");
-    return 1;
+    signing.certificate = a.certificate;
+    signing.key = a.key;
+    signing.passwordFile = a.passwordFile;
+    signing.description = a.product->windowTitle;
+    signing.time = sourceDateEpoch ? *sourceDateEpoch : int64_t(std::time(nullptr));
   }
 
-  FILE* f = std::fopen(temp.c_str(), "wb");
-  if (!f) {
-    std::fprintf(stderr, "mksetup: cannot create %s: %s\n", temp.c_str(), std::strerror(errno));
-    return 1;
+  std::vector<uint8_t> stub;
+  if (!ReadWhole(a.stub, stub)) return kExitRefused;
+  const size_t inStub = FindMarkerOccurrences(stub.data(), stub.size()).size();
+  if (inStub != 1) {
+    Say(a.stub + " holds the marker " + std::to_string(inStub) + " times, not once: not a setup program stub");
+    return kExitRefused;
   }
-  const size_t markerLength = std::strlen(PayloadMarker);
-  bool ok = WriteAll(f, stubBytes.data(), stubBytes.size()) &&
-            WriteAll(f, reinterpret_cast<const BYTE*>(PayloadMarker), markerLength) &&
-            WriteAll(f, archive.data(), archive.size());
-  ok = std::fclose(f) == 0 && ok;
-  if (!ok) std::fprintf(stderr, "mksetup: cannot write %s\n", temp.c_str());
-#ifdef _WIN32
-  if (ok) std::remove(out.c_str());  // rename does not replace on Windows
-#endif
-  if (ok && std::rename(temp.c_str(), out.c_str()) != 0) {
-    std::fprintf(stderr, "mksetup: cannot rename %s to %s: %s\n", temp.c_str(), out.c_str(), std::strerror(errno));
-    ok = false;
+  // The setup program would find the marker one byte early and hand it to the archive.
+  if (!stub.empty() && stub.back() == uint8_t(PayloadMarker[0])) {
+    Say(a.stub + " ends in a 0x55 byte, which the setup program would take for the start of the marker");
+    return kExitRefused;
   }
-  if (!ok) {
-    std::remove(temp.c_str());
-    return 1;
+
+  size_t certificate = 0, certificateSize = 0;
+  if (FindCertificateTable(stub.data(), stub.size(), &certificate, &certificateSize)) {
+    Say(a.stub + " is signed, and its signature would not cover the archive: use the unsigned stub, and --sign");
+    return kExitRefused;
   }
-  std::printf("%s: %zu bytes of stub, marker, %zu bytes of archive\n", out.c_str(), stubBytes.size(), archive.size());
+
+  std::vector<uint8_t> archive;
+  if (!MakeArchive(a, sourceDateEpoch, &archive)) {
+    Say("nothing written");
+    return kExitRefused;
+  }
+  std::vector<uint8_t> file = stub;
+  file.insert(file.end(), PayloadMarker, PayloadMarker + std::strlen(PayloadMarker));
+  file.insert(file.end(), archive.begin(), archive.end());
+  size_t entries = 0;
+  if (!CheckOutput(file, a, false, &entries)) {
+    Say("nothing written");
+    return kExitRefused;
+  }
+
+  const std::string partial = a.out + ".mksetup-partial";
+  if (!WriteWhole(partial, file)) return kExitRefused;
+  std::string ready = partial;
+  if (!signing.program.empty()) {
+    const std::string signedPartial = a.out + ".mksetup-signed";
+    bool done = false;
+    // The signature changes with the signing time; a later second gives another one.
+    for (int attempt = 0; attempt < 3 && !done; ++attempt, ++signing.time) {
+      std::string error;
+      std::remove(signedPartial.c_str());
+      if (!SignFile(signing, partial, signedPartial, &error)) {
+        Say(error);
+        break;
+      }
+      if (!ReadWhole(signedPartial, file)) break;
+      done = CheckOutput(file, a, true, &entries);
+      if (!done && attempt + 1 < 3) Say("signing again with the signing time one second later");
+    }
+    std::remove(partial.c_str());
+    if (!done) {
+      std::remove(signedPartial.c_str());
+      Say("nothing written");
+      return kExitRefused;
+    }
+    ready = signedPartial;
+  }
+  if (!ReplaceWith(ready, a.out)) {
+    std::remove(ready.c_str());
+    return kExitRefused;
+  }
+  std::printf("%s: %s, %zu %s; %zu bytes of stub, the marker, %zu bytes of archive%s; %zu bytes\n",
+              a.out.c_str(), a.product->productName, entries, entries == 1 ? "entry" : "entries", stub.size(),
+              archive.size(),
+              signing.program.empty() ? "" : ", signed", file.size());
   return 0;
 }
 
 int CountMarkers(int argc, char** argv) {
   if (argc != 3) return Usage();
-  std::vector<BYTE> bytes;
-  if (!ReadWhole(argv[2], bytes)) return 1;
+  std::vector<uint8_t> bytes;
+  if (!ReadWhole(argv[2], bytes)) return kExitRefused;
   std::printf("%zu\n", FindMarkerOccurrences(bytes.data(), bytes.size()).size());
   return 0;
 }
@@ -175,11 +631,11 @@ int CountMarkers(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc >= 2 && std::strcmp(argv[1], "build") == 0) return Build(argc, argv);
-  if (argc >= 2 && std::strcmp(argv[1], "count-markers") == 0) return CountMarkers(argc, argv);
-  if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-    Usage();
-    return 0;
-  }
+  const std::string command = argc >= 2 ? argv[1] : "";
+  if (command == "build") return Build(argc, argv);
+  if (command == "list") return Inspect(argc, argv, false);
+  if (command == "verify") return Inspect(argc, argv, true);
+  if (command == "count-markers") return CountMarkers(argc, argv);
+  if (command == "--help" || command == "-h" || command == "help") return Help();
   return Usage();
 }

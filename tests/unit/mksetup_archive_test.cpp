@@ -1,0 +1,229 @@
+// The packager's archive writer: what the setup program reads back from it, times and
+// SOURCE_DATE_EPOCH, byte-identical output, and runs of 0x55 broken by deflating again
+// or refused when nothing can break them.
+#include "archive/archive_internal.h"
+#include "tests/unit/mksetup_test_support.h"
+#include "tools/pack_reader.h"
+#include "tools/setup_archive.h"
+
+using namespace testing_support;
+using namespace mksetup;
+
+namespace {
+
+const int64_t kModified = 1500000001;  // 2017-07-14 02:40:01 UTC, an odd second
+
+std::vector<uint8_t> Data(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
+
+Member FromFile(const std::string& name, const std::string& data, int64_t modified = kModified,
+                const std::vector<Compression>& compressions = kCompressions) {
+  Member m;
+  std::string error;
+  if (!MemberFromFile(name, Data(data), modified, compressions, &m, &error)) ADD_FAILURE() << name << ": " << error;
+  return m;
+}
+
+std::string Program() {
+  std::string s = "MZ";
+  for (int i = 0; i < 3000; ++i) s += "instruction " + std::to_string(i * 7919 % 1000) + "\n";
+  return s;
+}
+
+std::string Write(std::vector<Member> members, std::vector<std::string>* notes = nullptr,
+                  std::vector<std::string>* problems = nullptr,
+                  const std::vector<Compression>& compressions = kCompressions, bool* written = nullptr) {
+  std::vector<uint8_t> archive;
+  std::vector<std::string> n, p;
+  const bool ok = WriteArchiveAvoidingMarkers(members, "", compressions, &archive, problems ? problems : &p,
+                                              notes ? notes : &n);
+  if (written) *written = ok;
+  else EXPECT_TRUE(ok) << (p.empty() ? std::string() : p.front());
+  return Text(archive);
+}
+
+TEST(MksetupArchive, TheSetupProgramReadsBackWhatWasAdded) {
+  const std::string archive =
+      Write({FromFile("d:/Galvery/RELEASE/Galvery.EXE", Program()), FromFile("d:/Galvery/HLP/Galvery.HLP", "help\r\n")});
+  const ArchiveCheck c = Check(archive);
+  EXPECT_EQ("", AllMessages(c.findings));
+  ASSERT_EQ(2u, c.entries.size());
+  EXPECT_EQ("d:/Galvery/RELEASE/Galvery.EXE", c.entries[0].name);
+  EXPECT_EQ(8, c.entries[0].method);
+  EXPECT_LT(c.entries[0].compressedSize, c.entries[0].uncompressedSize / 4);
+  std::vector<uint8_t> data;
+  std::string error;
+  ASSERT_TRUE(ReadEntryData(Bytes(archive), archive.size(), c.entries[0], &data, &error)) << error;
+  EXPECT_EQ(Program(), Text(data));
+
+  // The reader's records: the exact time from the "UT" block as write time, the DOS
+  // stamp (whole even seconds) for the other two, a writable file with the archive bit.
+  const ReaderView view = ReadWithSetupReader(Bytes(archive), archive.size());
+  ASSERT_TRUE(view.opened);
+  ASSERT_EQ(2, view.count);
+  const ArchiveEntry& exe = view.records[0].entry;
+  ASSERT_EQ(ArchiveOk, view.records[0].result);
+  auto ticks = [](const FILETIME& t) { return uint64_t(t.dwHighDateTime) << 32 | t.dwLowDateTime; };
+  EXPECT_EQ(uint64_t(kModified) * 10000000 + 116444736000000000ULL, ticks(exe.writeTime));
+  EXPECT_EQ(uint64_t(kModified - 1) * 10000000 + 116444736000000000ULL, ticks(exe.creationTime));
+  EXPECT_EQ(ticks(exe.creationTime), ticks(exe.accessTime));
+  EXPECT_EQ(0xA0u, exe.attributes);
+  EXPECT_EQ(uint32_t(Program().size()), exe.uncompressedSize);
+}
+
+TEST(MksetupArchive, TheSameInputsGiveTheSameBytes) {
+  auto build = [](int64_t helpTime, bool swapped) {
+    std::vector<Member> members = {FromFile("d:/Galvery/RELEASE/Galvery.EXE", Program()),
+                                   FromFile("d:/Galvery/HLP/Galvery.HLP", "help\r\n", helpTime)};
+    if (swapped) std::swap(members[0], members[1]);
+    return Write(members);
+  };
+  EXPECT_EQ(build(kModified, false), build(kModified, false));
+  EXPECT_NE(build(kModified, false), build(kModified + 2, false)) << "the time is part of the archive";
+  EXPECT_NE(build(kModified, false), build(kModified, true)) << "entries keep the order given";
+}
+
+TEST(MksetupArchive, StampsTimesInUtcAndHonoursSourceDateEpoch) {
+  uint16_t date = 0, time = 0;
+  DosStampOf(1379268390, &date, &time);  // 2013-09-15 18:06:30
+  EXPECT_EQ(0x432F, date);
+  EXPECT_EQ(0x90CF, time);
+  DosStampOf(1379268391, &date, &time);  // odd seconds round down
+  EXPECT_EQ(0x90CF, time);
+  DosStampOf(86400, &date, &time);  // before 1980: the first DOS stamp
+  EXPECT_EQ(0x0021, date);
+  EXPECT_EQ(0x0000, time);
+
+  std::optional<int64_t> epoch;
+  ASSERT_TRUE(ParseSourceDateEpoch(nullptr, &epoch));
+  EXPECT_FALSE(epoch);
+  ASSERT_TRUE(ParseSourceDateEpoch("", &epoch));
+  EXPECT_FALSE(epoch);
+  ASSERT_TRUE(ParseSourceDateEpoch("1700000000", &epoch));
+  ASSERT_TRUE(epoch);
+  EXPECT_EQ(1700000000, *epoch);
+  for (const char* bad : {"-5", "12a", " 1", "1.5", "99999999999999999999"})
+    EXPECT_FALSE(ParseSourceDateEpoch(bad, &epoch)) << bad;
+  // Newer files get the epoch; older ones keep their time.
+  EXPECT_EQ(1700000000, StoredTime(1800000000, int64_t(1700000000)));
+  EXPECT_EQ(1600000000, StoredTime(1600000000, int64_t(1700000000)));
+  EXPECT_EQ(1800000000, StoredTime(1800000000, std::nullopt));
+
+  // A "UT" block holds 1970 to 2038 only.
+  Member m;
+  std::string error;
+  EXPECT_FALSE(MemberFromFile("a", Data("x"), -1, kCompressions, &m, &error));
+  EXPECT_FALSE(MemberFromFile("a", Data("x"), int64_t(1) << 31, kCompressions, &m, &error));
+  EXPECT_NE(std::string::npos, error.find("1970 to 2038"));
+}
+
+TEST(MksetupArchive, DeflatesAgainToBreakARunOfMarkerBytes) {
+  // Level 0 keeps the data as it is, run and all; level 9 turns the run into a match.
+  const std::string logo = "BM" + std::string(64, 'U') + Program();
+  std::vector<std::string> notes;
+  const std::string archive =
+      Write({FromFile("logo.bmp", logo, kModified, {{0, 0}, {9, 0}})}, &notes, nullptr, {{0, 0}, {9, 0}});
+  const ArchiveCheck c = Check(archive);
+  EXPECT_EQ("", AllMessages(c.findings));
+  ASSERT_EQ(1u, notes.size());
+  EXPECT_NE(std::string::npos, notes[0].find("'logo.bmp' deflated again at level 9")) << notes[0];
+  std::vector<uint8_t> data;
+  std::string error;
+  ASSERT_TRUE(ReadEntryData(Bytes(archive), archive.size(), c.entries[0], &data, &error)) << error;
+  EXPECT_EQ(logo, Text(data));
+
+  // With no other compression to try, it is refused.
+  std::vector<std::string> problems;
+  bool written = true;
+  Write({FromFile("logo.bmp", logo, kModified, {{0, 0}})}, nullptr, &problems, {{0, 0}}, &written);
+  EXPECT_FALSE(written);
+  ASSERT_EQ(1u, problems.size());
+  EXPECT_NE(std::string::npos, problems[0].find("every compression tried")) << problems[0];
+}
+
+TEST(MksetupArchive, BreaksARunInAnExistingArchiveAndKeepsTheRest) {
+  ZipBuilder zip;
+  zip.AddStored("d:/Galvery/HLP/Galvery.HLP", "help text");
+  // A deflated entry made of stored blocks: valid deflate that holds the run as it is.
+  ZipEntry& logo = zip.AddStored("logo.bmp", "BM" + std::string(40, 'U') + "pixels");
+  logo.method = 8;
+  logo.payload = DeflateAt("BM" + std::string(40, 'U') + "pixels", 0);
+  logo.compressedSize = uint32_t(logo.payload.size());
+  ZipBuilder::SyncLocal(logo);
+  logo.localExtra = UtBlock(1, {1500000000});
+  const std::string input = zip.Build();
+  const ArchiveCheck before = Check(input);
+  ASSERT_EQ(1u, before.runs.size());
+
+  std::vector<Member> members = MembersFromArchive(Bytes(input), input.size(), before);
+  std::vector<std::string> notes;
+  const std::string output = Write(members, &notes);
+  const ArchiveCheck after = Check(output);
+  EXPECT_EQ("", AllMessages(after.findings));
+  EXPECT_EQ(1u, notes.size());
+  ASSERT_EQ(2u, after.entries.size());
+  // The other entry's bytes, every name, CRC-32, time and extra field stay as they were.
+  for (size_t i = 0; i < 2; ++i) {
+    EXPECT_EQ(before.entries[i].name, after.entries[i].name);
+    EXPECT_EQ(before.entries[i].crc, after.entries[i].crc);
+    EXPECT_EQ(before.entries[i].dosDate, after.entries[i].dosDate);
+    EXPECT_EQ(before.entries[i].localExtra, after.entries[i].localExtra);
+  }
+  EXPECT_EQ(input.substr(before.entries[0].dataOffset, 9), output.substr(after.entries[0].dataOffset, 9));
+  EXPECT_LT(after.entries[1].compressedSize, before.entries[1].compressedSize);
+}
+
+TEST(MksetupArchive, RefusesRunsThatDeflatingCannotBreak) {
+  std::vector<std::string> problems;
+  bool written = true;
+
+  // A stored entry's data is the file's own.
+  ZipBuilder zip;
+  zip.AddStored("logo.bmp", "BM" + std::string(8, 'U'));
+  const std::string input = zip.Build();
+  Write(MembersFromArchive(Bytes(input), input.size(), Check(input)), nullptr, &problems, kCompressions, &written);
+  EXPECT_FALSE(written);
+  ASSERT_EQ(1u, problems.size());
+  EXPECT_NE(std::string::npos, problems[0].find("'logo.bmp': data")) << problems[0];
+  EXPECT_NE(std::string::npos, problems[0].find("the entry is stored")) << problems[0];
+
+  // A name.
+  problems.clear();
+  Write({FromFile("UUUUUUUU.txt", "x")}, nullptr, &problems, kCompressions, &written);
+  EXPECT_FALSE(written);
+  ASSERT_EQ(2u, problems.size()) << "local header and central directory";
+  EXPECT_NE(std::string::npos, problems[0].find("name (local header)")) << problems[0];
+
+  // A file modified 2022-10-21 10:42:42 UTC (DOS time and date both 0x5555) whose CRC-32
+  // is 0x55555555: eight bytes in a row in each header, fixed by the file itself.
+  problems.clear();
+  Write({FromFile("a.txt", WithCrc("forged", 0x55555555), 1666348962)}, nullptr, &problems, kCompressions, &written);
+  EXPECT_FALSE(written);
+  ASSERT_EQ(2u, problems.size());
+  EXPECT_NE(std::string::npos,
+            problems[0].find("DOS time (local header), DOS date (local header), CRC-32 (local header): deflating "
+                             "again cannot change"))
+      << problems[0];
+}
+
+TEST(MksetupArchive, KeepsADataDescriptorOutOfTheRewrite) {
+  // Bit 3: the sizes and CRC-32 follow the data; the rewrite puts them into the header.
+  ZipBuilder zip;
+  ZipEntry& e = zip.AddDeflated("a.txt", "text with a descriptor behind it");
+  e.flags = 8;
+  e.localCrc = e.localCompressedSize = e.localUncompressedSize = 0;
+  std::string descriptor = std::string("PK\x07\x08", 4);
+  for (uint32_t v : {e.crc, e.compressedSize, e.uncompressedSize})
+    for (int k = 0; k < 4; ++k) descriptor += char(v >> (8 * k));
+  e.payload += descriptor;  // the check places it by the compressed size
+  const std::string input = zip.Build();
+  // minizip reads the sizes from the central directory and passes over the descriptor.
+  const ArchiveCheck c = Check(input);
+  EXPECT_EQ("", AllMessages(c.findings));
+  const std::string output = Write(MembersFromArchive(Bytes(input), input.size(), c));
+  const ArchiveCheck after = Check(output);
+  EXPECT_EQ("", AllMessages(after.findings));
+  EXPECT_EQ(0, after.entries[0].flags & 8);
+  EXPECT_EQ(input.size() - descriptor.size(), output.size()) << "descriptor dropped";
+}
+
+}  // namespace

@@ -1,0 +1,272 @@
+#!/usr/bin/env bash
+# mksetup's command line as a vendor uses it: builds, every refusal (exit status 1, the
+# cause on stderr, nothing written), byte-identical rebuilds, list and verify on good and
+# damaged setup files, and signing with osslsigncode and a certificate made here.
+#   mksetup_cli_test.sh MKSETUP
+set -euo pipefail
+mksetup=$(realpath "$1")
+for tool in osslsigncode openssl gzip; do
+  command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (scripts/bootstrap.sh installs it)" >&2; exit 1; }
+done
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+le16() { printf "\\x$(printf %02x $(($1 & 255)))\\x$(printf %02x $(($1 >> 8 & 255)))"; }
+le32() { le16 $(($1 & 65535)); le16 $(($1 >> 16 & 65535)); }
+# poke FILE OFFSET: writes standard input's bytes over FILE at OFFSET.
+poke() { dd of="$1" bs=1 seek="$(($2))" conv=notrunc status=none; }
+# The CRC-32 of a file, from gzip's trailer.
+crc32() {
+  local b
+  b=($(gzip -c < "$1" | tail -c 8 | od -An -tu1))
+  echo $((b[0] | b[1] << 8 | b[2] << 16 | b[3] << 24))
+}
+
+# A minimal PE32+ image holding the marker once in its one section: enough for
+# osslsigncode to sign, and a stand-in for the setup program's stub.
+pe_stub() {
+  local f=$1
+  head -c 1024 /dev/zero > "$f"
+  printf 'MZ' | poke "$f" 0
+  le32 0x40 | poke "$f" 0x3C
+  { printf 'PE\0\0'; le16 0x8664; le16 1; le32 0; le32 0; le32 0; le16 0xF0; le16 0x22; } | poke "$f" 0x40
+  { le16 0x20B; le16 0; le32 0x200; le32 0; le32 0; le32 0x1000; le32 0x1000
+    le32 0; le32 1; le32 0x1000; le32 0x200; le16 6; le16 0; le16 0; le16 0; le16 6; le16 0; le32 0
+    le32 0x2000; le32 0x200; le32 0; le16 2; le16 0
+    le32 0x100000; le32 0; le32 0x1000; le32 0; le32 0x100000; le32 0; le32 0x1000; le32 0; le32 0; le32 16
+  } | poke "$f" 0x58
+  { printf '.text\0\0\0'; le32 0x200; le32 0x1000; le32 0x200; le32 0x200; le32 0; le32 0; le16 0; le16 0
+    le32 0x60000020; } | poke "$f" 0x148
+  printf '\xc3 stub UUUUUUUU end' | poke "$f" 0x200
+}
+# zip_one OUT NAME METHOD DATA [PLAIN]: a ZIP archive of one entry whose stored bytes are
+# DATA's, under METHOD; for method 8 DATA is already deflated and PLAIN is the original,
+# which gives the CRC-32 and size.
+zip_one() {
+  local out=$1 name=$2 method=$3 data=$4 plain=${5:-$4} crc size csize cd cdsize
+  crc=$(crc32 "$plain")
+  size=$(stat -c %s "$plain")
+  csize=$(stat -c %s "$data")
+  common() { le16 20; le16 0; le16 "$method"; le16 0x90CF; le16 0x432F; le32 "$crc"; le32 "$csize"; le32 "$size"; }
+  { le32 0x04034b50; common; le16 ${#name}; le16 0; printf '%s' "$name"; cat "$data"; } > "$out"
+  cd=$(stat -c %s "$out")
+  { le32 0x02014b50; le16 0x0314; common; le16 ${#name}; le16 0; le16 0; le16 0; le16 0; le32 0x81A40020; le32 0
+    printf '%s' "$name"; } >> "$out"
+  cdsize=$(($(stat -c %s "$out") - cd))
+  { le32 0x06054b50; le16 0; le16 0; le16 1; le16 1; le32 "$cdsize"; le32 "$cd"; le16 0; } >> "$out"
+}
+
+# expect_refused OUT FRAGMENT COMMAND...: exit status 1, FRAGMENT on stderr, and neither
+# OUT nor a temporary file beside it.
+expect_refused() {
+  local out=$1 fragment=$2 status=0
+  shift 2
+  "$@" > stdout.txt 2> stderr.txt || status=$?
+  [ "$status" = 1 ] || fail "exit status $status, not 1, for: $* (stderr: $(cat stderr.txt))"
+  grep -qF -- "$fragment" stderr.txt || fail "stderr lacks \"$fragment\" for: $*; it says: $(cat stderr.txt)"
+  [ ! -e "$out" ] || fail "$out was written although refused: $*"
+  ! ls "$out".mksetup-* >/dev/null 2>&1 || fail "temporary files left beside $out: $*"
+}
+
+pe_stub stub.exe
+for i in $(seq 1 3000); do echo "line $i of the program"; done > Galvery.EXE
+printf 'help\r\n' > Galvery.HLP
+touch -d '2024-03-01 12:00:00 UTC' Galvery.EXE Galvery.HLP
+galvery=(--add d:/Galvery/RELEASE/Galvery.EXE=Galvery.EXE --add d:/Galvery/HLP/Galvery.HLP=Galvery.HLP)
+
+# --- command line ---
+"$mksetup" --help > help.txt || fail "--help failed"
+grep -q 'SetupTolvane-Quillet.exe selects Quillet' help.txt || fail "--help does not explain the product rule"
+"$mksetup" build --help > /dev/null || fail "build --help failed"
+status=0; "$mksetup" 2> /dev/null || status=$?; [ "$status" = 2 ] || fail "no arguments: exit status $status"
+status=0; "$mksetup" build --stub stub.exe --out SetupGalvery.exe "${galvery[@]}" 2> /dev/null || status=$?
+[ "$status" = 2 ] || fail "build without --product: exit status $status"
+status=0; "$mksetup" build --stub stub.exe --product Galvary --out SetupGalvery.exe "${galvery[@]}" 2> err.txt || status=$?
+[ "$status" = 2 ] && grep -q "unknown product 'Galvary'" err.txt || fail "an unknown product: exit status $status"
+
+# --- a good build, list and verify ---
+"$mksetup" build --stub stub.exe --product galvery --out SetupGalvery.exe "${galvery[@]}" > out.txt ||
+  fail "build failed"
+grep -q 'Galvery, 2 entries' out.txt || fail "build summary: $(cat out.txt)"
+[ "$("$mksetup" count-markers SetupGalvery.exe)" = 2 ] || fail "the setup file does not hold two markers"
+"$mksetup" list SetupGalvery.exe > list.txt || fail "list failed"
+grep -q 'product:   Galvery' list.txt || fail "list names no product: $(cat list.txt)"
+grep -Eq 'Galvery\.EXE +[0-9]+ +[0-9]+ +deflated .*2024-03-01 12:00:00.* d:/Galvery/RELEASE/Galvery\.EXE' list.txt ||
+  fail "list does not show the program's entry: $(cat list.txt)"
+"$mksetup" verify --product Galvery SetupGalvery.exe > verify.txt || fail "verify failed: $(cat verify.txt)"
+grep -q '^verified: 2 entries' verify.txt || fail "verify says: $(cat verify.txt)"
+echo "ok: build, list, verify"
+
+# --- the same inputs give the same bytes ---
+cp SetupGalvery.exe first.exe
+"$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery.exe "${galvery[@]}" > /dev/null
+cmp -s first.exe SetupGalvery.exe || fail "a second build differs"
+touch Galvery.EXE Galvery.HLP  # now
+"$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery.exe "${galvery[@]}" > /dev/null
+! cmp -s first.exe SetupGalvery.exe || fail "a newer modification time did not change the setup file"
+# SOURCE_DATE_EPOCH clamps: files modified after it get it, whenever they were touched.
+SOURCE_DATE_EPOCH=1709294400 "$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery.exe \
+  "${galvery[@]}" > /dev/null
+cmp -s first.exe SetupGalvery.exe || fail "SOURCE_DATE_EPOCH (2024-03-01 12:00:00) did not give the first build's bytes"
+echo "ok: reproducible"
+
+# --- refusals ---
+cp SetupGalvery.exe keep.exe
+head -c 512 stub.exe > nomarker.exe
+expect_refused SetupGalvery-new.exe "holds the marker 0 times" \
+  "$mksetup" build --stub nomarker.exe --product Galvery --out SetupGalvery-new.exe "${galvery[@]}"
+{ cat stub.exe; printf 'UUUUUUUU'; } > twomarkers.exe
+expect_refused SetupGalvery-new.exe "holds the marker 2 times" \
+  "$mksetup" build --stub twomarkers.exe --product Galvery --out SetupGalvery-new.exe "${galvery[@]}"
+{ cat stub.exe; printf 'U'; } > endsinu.exe
+expect_refused SetupGalvery-new.exe "ends in a 0x55 byte" \
+  "$mksetup" build --stub endsinu.exe --product Galvery --out SetupGalvery-new.exe "${galvery[@]}"
+expect_refused SetupTolvane-Quillet.exe "selects Quillet, not Tolvane" \
+  "$mksetup" build --stub stub.exe --product Tolvane --out SetupTolvane-Quillet.exe "${galvery[@]}"
+expect_refused Setup.exe "selects no product" \
+  "$mksetup" build --stub stub.exe --product ZOV --out Setup.exe "${galvery[@]}"
+expect_refused SetupGalvery-new.exe "device name CON" \
+  "$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-new.exe --add d:/x/CON=Galvery.HLP
+expect_refused SetupGalvery-new.exe "installs as nothing" \
+  "$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-new.exe --add docs/=Galvery.HLP
+expect_refused SetupGalvery-new.exe "name of 260 bytes" \
+  "$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-new.exe --add "$(printf 'n%.0s' {1..256}).txt=Galvery.HLP"
+expect_refused SetupGalvery-new.exe "name (local header)" \
+  "$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-new.exe --add UUUUUUUU.txt=Galvery.HLP
+expect_refused SetupGalvery-new.exe "missing.txt" \
+  "$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-new.exe --add a.txt=missing.txt
+# A refused build leaves an existing setup file of that name alone.
+status=0
+"$mksetup" build --stub nomarker.exe --product Galvery --out SetupGalvery.exe "${galvery[@]}" 2> /dev/null || status=$?
+[ "$status" = 1 ] && cmp -s keep.exe SetupGalvery.exe || fail "a refused build changed the existing setup file"
+
+# Two entries that install as one file: a warning, or refused on request.
+dup=(--add a/readme.txt=Galvery.HLP --add b/README.TXT=Galvery.HLP)
+"$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-dup.exe "${dup[@]}" > /dev/null 2> err.txt ||
+  fail "duplicate names were refused without --refuse-duplicates"
+grep -q "warning: .*both install as 'README.TXT'" err.txt || fail "no warning about duplicates: $(cat err.txt)"
+expect_refused SetupGalvery-dup2.exe "both install as" \
+  "$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-dup2.exe --refuse-duplicates "${dup[@]}"
+
+# Archives given with --zip: what the setup program cannot read is refused.
+tail -c +$((1024 + 8 + 1)) keep.exe > good.zip
+"$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-zip.exe --zip good.zip > /dev/null ||
+  fail "a good archive was refused"
+cmp -s keep.exe SetupGalvery-zip.exe || fail "a good archive was not shipped as it is"
+eocd=$(($(stat -c %s good.zip) - 22))
+cp good.zip volume.zip; le16 1 | poke volume.zip $((eocd + 4))
+expect_refused SetupGalvery-new.exe "more than one volume" \
+  "$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-new.exe --zip volume.zip
+cp good.zip zip64.zip; { le32 0xFFFFFFFF; } | poke zip64.zip $((eocd + 16))
+expect_refused SetupGalvery-new.exe "ZIP64" \
+  "$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-new.exe --zip zip64.zip
+cp good.zip encrypted.zip; le16 1 | poke encrypted.zip 6
+cd_at=$(od -An -tu4 -j $((eocd + 16)) -N 4 good.zip | tr -d ' ')
+le16 1 | poke encrypted.zip $((cd_at + 8))
+expect_refused SetupGalvery-new.exe "is encrypted" \
+  "$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-new.exe --zip encrypted.zip
+cp good.zip bzip2.zip; le16 12 | poke bzip2.zip 8; le16 12 | poke bzip2.zip $((cd_at + 10))
+expect_refused SetupGalvery-new.exe "method 12 (bzip2)" \
+  "$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-new.exe --zip bzip2.zip
+
+# Eight 0x55 bytes in a stored entry's data: refused. In deflated data (here a deflate
+# stream of one stored block, which holds the bytes as they are): deflated again.
+{ printf 'BM'; printf 'U%.0s' {1..40}; printf 'pixels'; } > logo.bmp
+zip_one stored.zip logo.bmp 0 logo.bmp
+expect_refused SetupGalvery-new.exe "the entry is stored" \
+  "$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-new.exe --zip stored.zip
+{ printf '\x01'; le16 48; le16 $((0xFFFF - 48)); cat logo.bmp; } > logo.deflated
+zip_one deflated.zip logo.bmp 8 logo.deflated logo.bmp
+"$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-logo.exe --zip deflated.zip > /dev/null 2> err.txt ||
+  fail "a run in deflated data was not broken: $(cat err.txt)"
+grep -q "'logo.bmp' deflated again at level 9" err.txt || fail "no note about deflating again: $(cat err.txt)"
+[ "$("$mksetup" count-markers SetupGalvery-logo.exe)" = 2 ] || fail "the run is still there"
+"$mksetup" verify SetupGalvery-logo.exe > /dev/null || fail "the rewritten archive does not verify"
+echo "ok: refusals"
+
+# --- damaged setup files ---
+expect_verify_fails() {  # FILE FRAGMENT [OPTIONS...]
+  local file=$1 fragment=$2 status=0
+  shift 2
+  "$mksetup" verify "$@" "$file" > /dev/null 2> err.txt || status=$?
+  [ "$status" = 1 ] || fail "verify of $file: exit status $status, not 1"
+  grep -qF -- "$fragment" err.txt || fail "verify of $file does not say \"$fragment\": $(cat err.txt)"
+}
+size=$(stat -c %s keep.exe)
+# A byte of the program's deflated data: behind the stub, the marker, its local header
+# (30 bytes), its name (30) and its "UT" block (9).
+cp keep.exe SetupGalvery-crc.exe; printf 'X' | poke SetupGalvery-crc.exe $((1024 + 8 + 30 + 30 + 9 + 20))
+expect_verify_fails SetupGalvery-crc.exe "entry 'd:/Galvery/RELEASE/Galvery.EXE': its"
+head -c $((size - 10)) keep.exe > SetupGalvery-cut.exe
+expect_verify_fails SetupGalvery-cut.exe "end record"
+{ cat keep.exe; printf 'junk'; } > SetupGalvery-junk.exe
+expect_verify_fails SetupGalvery-junk.exe "4 bytes follow the archive's end record"
+cp keep.exe Setup.exe
+expect_verify_fails Setup.exe "selects no product"
+expect_verify_fails keep.exe "selects no product"
+cp keep.exe SetupGalvery-keep.exe
+expect_verify_fails SetupGalvery-keep.exe "selects Galvery, not Tolvane" --product Tolvane
+cp keep.exe SetupGalvery-third.exe; printf 'UUUUUUUU' | poke SetupGalvery-third.exe $((size - 300))
+expect_verify_fails SetupGalvery-third.exe "counts the marker 3 times"
+status=0; "$mksetup" list SetupGalvery-cut.exe > /dev/null 2>&1 || status=$?
+[ "$status" = 1 ] || fail "list of a cut setup file: exit status $status"
+echo "ok: damaged setup files"
+
+# --- signing ---
+openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem -days 30 -subj "/CN=mksetup test vendor" \
+  2> /dev/null
+export SOURCE_DATE_EPOCH=1709294400
+"$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-signed.exe "${galvery[@]}" \
+  --sign cert.pem --key key.pem > /dev/null 2> err.txt || fail "signed build failed: $(cat err.txt)"
+osslsigncode verify -CAfile cert.pem -in SetupGalvery-signed.exe > verify.txt 2>&1 ||
+  fail "osslsigncode rejects the signature: $(cat verify.txt)"
+"$mksetup" verify SetupGalvery-signed.exe > verify.txt || fail "mksetup verify rejects the signed file"
+grep -q 'signature: certificate table of' verify.txt || fail "verify does not see the signature: $(cat verify.txt)"
+[ "$(head -c $((size)) SetupGalvery-signed.exe | tail -c +$((1024 + 1)) | md5sum)" = \
+  "$(tail -c +$((1024 + 1)) keep.exe | md5sum)" ] || fail "signing changed the marker or the archive"
+cp SetupGalvery-signed.exe signed-first.exe
+"$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-signed.exe "${galvery[@]}" \
+  --sign cert.pem --key key.pem > /dev/null 2>&1
+cmp -s signed-first.exe SetupGalvery-signed.exe || fail "two signed builds with SOURCE_DATE_EPOCH differ"
+
+# A signer whose signature holds eight 0x55 bytes: signed again, then refused.
+cat > fake-signer <<'EOF'
+#!/usr/bin/env bash
+# Stands in for osslsigncode: copies -in to -out, appends a certificate table that holds
+# eight 0x55 bytes, and records it in the PE header of pe_stub's image.
+set -e
+while [ $# -gt 0 ]; do
+  case "$1" in -in) in=$2; shift ;; -out) out=$2; shift ;; -time) echo "$2" >> times.txt; shift ;; esac
+  shift
+done
+le16() { printf "\\x$(printf %02x $(($1 & 255)))\\x$(printf %02x $(($1 >> 8 & 255)))"; }
+le32() { le16 $(($1 & 65535)); le16 $(($1 >> 16 & 65535)); }
+cp "$in" "$out"
+head -c $(( (8 - $(stat -c %s "$out") % 8) % 8 )) /dev/zero >> "$out"
+at=$(stat -c %s "$out")
+table='PKCS#7 UUUUUUUU signature'
+{ le32 $((8 + ${#table})); le16 0x200; le16 2; printf '%s' "$table"; } >> "$out"
+{ le32 "$at"; le32 $((8 + ${#table})); } | dd of="$out" bs=1 seek=$((0x58 + 112 + 32)) conv=notrunc status=none
+EOF
+chmod +x fake-signer
+expect_refused SetupGalvery-fake.exe "certificate table (the signature)" \
+  env MKSETUP_OSSLSIGNCODE="$work/fake-signer" "$mksetup" build --stub stub.exe --product Galvery \
+  --out SetupGalvery-fake.exe "${galvery[@]}" --sign cert.pem --key key.pem
+grep -q "signing again with the signing time one second later" stderr.txt || fail "not signed again: $(cat stderr.txt)"
+[ "$(tr '\n' ' ' < times.txt)" = "1709294400 1709294401 1709294402 " ] || fail "signing times: $(cat times.txt)"
+expect_refused SetupGalvery-nosigner.exe "needs osslsigncode" \
+  env MKSETUP_OSSLSIGNCODE=/nonexistent "$mksetup" build --stub stub.exe --product Galvery \
+  --out SetupGalvery-nosigner.exe "${galvery[@]}" --sign cert.pem --key key.pem
+osslsigncode sign -certs cert.pem -key key.pem -in stub.exe -out signed-stub.exe > /dev/null 2>&1
+expect_refused SetupGalvery-new.exe "is signed, and its signature would not cover the archive" \
+  "$mksetup" build --stub signed-stub.exe --product Galvery --out SetupGalvery-new.exe "${galvery[@]}"
+expect_refused SetupGalvery-badkey.exe "failed (exit status" \
+  "$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-badkey.exe "${galvery[@]}" \
+  --sign cert.pem --key Galvery.HLP
+echo "ok: signing"
+echo "PASS mksetup_cli_test"

@@ -1,0 +1,87 @@
+// Shared by the packager's tests: checking archives held in strings, finding a finding,
+// and making data with a chosen CRC-32 or deflated at a chosen level.
+#pragma once
+
+#include "tests/unit/zip_builder.h"
+#include "tools/setup_file_check.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+inline const uint8_t* Bytes(const std::string& s) { return reinterpret_cast<const uint8_t*>(s.data()); }
+inline std::string Text(const std::vector<uint8_t>& v) { return std::string(v.begin(), v.end()); }
+
+inline mksetup::ArchiveCheck Check(const std::string& archive, mksetup::CheckOptions options = {}) {
+  return mksetup::CheckArchive(Bytes(archive), archive.size(), options);
+}
+
+// The findings whose message holds `fragment`, of the kind asked for.
+inline std::vector<std::string> Findings(const std::vector<mksetup::Finding>& findings, const std::string& fragment,
+                                         bool defect = true) {
+  std::vector<std::string> found;
+  for (const mksetup::Finding& f : findings)
+    if (f.defect == defect && f.message.find(fragment) != std::string::npos) found.push_back(f.message);
+  return found;
+}
+
+inline std::string AllMessages(const std::vector<mksetup::Finding>& findings) {
+  std::string all;
+  for (const mksetup::Finding& f : findings) all += (f.defect ? "defect: " : "warning: ") + f.message + "\n";
+  return all;
+}
+
+// Raw deflate (no zlib header) at `level`; level 0 copies the data into stored blocks.
+inline std::string DeflateAt(const std::string& data, int level) {
+  z_stream z{};
+  if (deflateInit2(&z, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+    throw std::runtime_error("deflateInit2");
+  std::string out(deflateBound(&z, uLong(data.size())), '\0');
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+  z.avail_in = uInt(data.size());
+  z.next_out = reinterpret_cast<Bytef*>(&out[0]);
+  z.avail_out = uInt(out.size());
+  if (deflate(&z, Z_FINISH) != Z_STREAM_END) throw std::runtime_error("deflate");
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  return out;
+}
+
+// `data` followed by four bytes that give the whole the CRC-32 `target`. The CRC-32 of
+// data plus four bytes x is an affine function of x, so the bytes come from solving a
+// 32 by 32 linear system over GF(2).
+inline std::string WithCrc(const std::string& data, uint32_t target) {
+  auto crcWith = [&](uint32_t x) {
+    std::string s = data;
+    for (int k = 0; k < 4; ++k) s += char(x >> (8 * k));
+    return Crc32(s);
+  };
+  const uint32_t zero = crcWith(0);
+  // Row j: the effect of bit j of x, with bit j recorded beside it (bit 32 upward).
+  std::vector<uint64_t> rows;
+  for (int j = 0; j < 32; ++j) rows.push_back(uint64_t(crcWith(1u << j) ^ zero) | uint64_t(1) << (32 + j));
+  // Gaussian elimination to the identity on the low 32 bits.
+  for (int bit = 0; bit < 32; ++bit) {
+    size_t pivot = size_t(bit);
+    while (pivot < rows.size() && !(rows[pivot] >> bit & 1)) ++pivot;
+    if (pivot == rows.size()) throw std::runtime_error("CRC-32 columns are not independent");
+    std::swap(rows[size_t(bit)], rows[pivot]);
+    for (size_t r = 0; r < rows.size(); ++r)
+      if (r != size_t(bit) && (rows[r] >> bit & 1)) rows[r] ^= rows[size_t(bit)];
+  }
+  const uint32_t wanted = target ^ zero;
+  uint32_t x = 0;
+  for (int bit = 0; bit < 32; ++bit)
+    if (wanted >> bit & 1) x ^= uint32_t(rows[size_t(bit)] >> 32);
+  std::string out = data;
+  for (int k = 0; k < 4; ++k) out += char(x >> (8 * k));
+  return out;
+}
+
+}  // namespace testing_support
