@@ -1,10 +1,25 @@
-// What "OK/Save" does: make sure the destination directory exists, name the pack file
-// after the product, and copy the embedded archive out to it.
+// What "OK/Save" does: have the agreement accepted, make sure the destination directory
+// exists, name the pack file after the product, copy the embedded archive out to it,
+// unpack it into the directory, report what was unpacked and offer a desktop shortcut.
+#include "agreement/agreement_dlg.h"
+#include "app/desktop_shortcut.h"
 #include "app/product_profiles.h"
 #include "app/setup_dlg.h"
 #include "payload/file_queries.h"
+#include "payload/unpack_archive.h"
+#include "platform/crt.h"
+
+namespace {
+const char kVendorContact[] = "Problem in setup program. Please contact the vendor at support@tlvn-software.example";
+}  // namespace
 
 void CSetupDlg::OnOK() {
+  CAgreementDlg agreement(nullptr);
+  agreement.m_pLines = &m_agreementLines;
+  // Only an acceptance goes on: a dialog that could not even be shown (-1) was not
+  // accepted either. The setup dialog stays open for another try.
+  if (agreement.DoModal() != IDOK) return;
+
   UpdateData(TRUE);
   // The directory is used exactly as typed.
   if (!DirectoryExists(m_strDirectory) && !::CreateDirectoryA(m_strDirectory, nullptr)) {
@@ -17,14 +32,55 @@ void CSetupDlg::OnOK() {
   if (!packFileTemplate) return;  // no profile was chosen: the dialog never ran
   m_strPackFile.Format(packFileTemplate, m_strDirectory.GetString());
 
-  InstallFiles();
+  if (InstallFiles() == 1) {
+    CString question;
+    question.Format("Do you want to create a desktop shortcut icon for %s?", m_strProductName.GetString());
+    if (AfxMessageBox(question, MB_YESNO) == IDYES) CreateDesktopShortcut(m_strDirectory, m_strProductName);
+  }
+  // Whatever the installation step gave, the setup is over.
   CDialog::OnOK();
 }
 
 int CSetupDlg::InstallFiles() {
   BeginWaitCursor();
   DeleteIfExists(m_strPackFile);
-  const int extracted = ExtractEmbeddedPayload(m_strPackFile);
+  if (!ExtractEmbeddedPayload(m_strPackFile)) {
+    EndWaitCursor();
+    return 0;
+  }
+  // A pack file that could neither be deleted nor rewritten is an earlier setup's
+  // archive: unpacking it would install the wrong files and call that a success.
+  if (!m_bPayloadSaved && FileExists(m_strPackFile)) {
+    EndWaitCursor();
+    CString message;
+    message.Format("The file %s is left from an earlier setup and cannot be replaced. "
+                   "Please close the program that uses it, delete it and run setup again.",
+                   m_strPackFile.GetString());
+    AfxMessageBox(message, MB_OK);
+    return 0;
+  }
+
+  crt::chdir(m_strDirectory);
+  CStringList unpackedFiles;
+  const int unpacked = UnpackArchive(m_strPackFile, m_strDirectory, unpackedFiles);
+  CString report = "Unpacked files:\n";
+  for (POSITION pos = unpackedFiles.GetHeadPosition(); pos;) {
+    report += unpackedFiles.GetNext(pos);
+    report += "\n";
+  }
   EndWaitCursor();
-  return extracted ? 1 : 0;
+  AfxMessageBox(report, MB_OK);
+  if (unpacked == 0) return 1;
+
+  if (FileExists(m_strPackFile)) {
+    CString advice;
+    advice.Format("Problem in automatic unpacking. Please use 'My Computer' to locate file %s in the\n"
+                  "%s folder and use an unZIP program to unpack it. This produces the program file\n"
+                  "and its associated files.",
+                  m_strPackFile.GetString(), m_strDirectory.GetString());
+    AfxMessageBox(advice, MB_OK);
+    return 1;
+  }
+  AfxMessageBox(kVendorContact, MB_OK);
+  return 0;
 }

@@ -39,6 +39,8 @@ class CSetupDlg : public CDialog {
   CStringList m_agreementLines;
   CString m_strDirectory;    // exchanged with the directory box
   HICON m_hIcon;
+  // Whether this run wrote the pack file; a pack file it did not write is not its own.
+  bool m_bPayloadSaved = false;
 
   DECLARE_MESSAGE_MAP()
 };

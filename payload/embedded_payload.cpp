@@ -9,6 +9,7 @@
 
 int CSetupDlg::ExtractEmbeddedPayload(const CString& packFile) {
   int result = 1;
+  m_bPayloadSaved = false;
   const int size = FileSizeOf(m_strSetupFile);
   if (size == -1) return 0;
 
@@ -68,5 +69,6 @@ int CSetupDlg::SavePayload(const BYTE* data, int size, const CString& packFile) 
     AfxMessageBox("Cannot save setup file", MB_OK);
     return 0;
   }
+  m_bPayloadSaved = true;
   return 1;
 }

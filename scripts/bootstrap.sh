@@ -14,6 +14,10 @@ packages=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   # running the Windows build
   wine wine64 fonts-wine fonts-liberation xvfb imagemagick
+  # signing setup files (mksetup --sign) and its tests
+  osslsigncode openssl
+  # printing under Wine to a PDF printer, and typing into the real dialogs
+  cups printer-driver-cups-pdf poppler-utils xdotool
   # fetching and unpacking the minizip sources
   dpkg-dev ca-certificates
 )

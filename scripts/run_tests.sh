@@ -8,3 +8,5 @@ bash "$top/scripts/bootstrap.sh"
 bash "$top/scripts/build_all.sh"
 cd "$top"
 ctest --preset native -j 2
+# The archive reader under libFuzzer for about a minute; fails if it finds anything.
+bash "$top/fuzz/run.sh"

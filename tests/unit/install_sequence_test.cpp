@@ -1,98 +1,308 @@
-// "OK/Save": the destination directory as typed, the pack file named after the product,
-// and the archive copied out of the running setup file.
+// "OK/Save" from start to end: the agreement, the destination directory as typed, the
+// pack file, unpacking, the report, the advice or the vendor's address, the shortcut
+// question; and the dialog closing after every installation step.
 #include "app/setup_app.h"
+#include "platform/posix/standin_files.h"
+#include "platform/posix/standin_shell.h"
 #include "res/resource.h"
 #include "tests/unit/test_support.h"
+#include "tests/unit/zip_builder.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
-using testing_support::Exists;
-using testing_support::ReadBytes;
-using testing_support::ScratchDir;
-using testing_support::ScriptedUser;
+using namespace testing_support;
 
 namespace {
 
+const char kVendor[] = "Problem in setup program. Please contact the vendor at support@tlvn-software.example";
+
+std::string Advice(const std::string& pack, const std::string& dir) {
+  return "Problem in automatic unpacking. Please use 'My Computer' to locate file " + pack + " in the\n" + dir +
+         " folder and use an unZIP program to unpack it. This produces the program file\nand its associated files.";
+}
+
 class InstallSequence : public ::testing::Test {
  protected:
-  void SetUp() override { standin::ResetRecords(); }
+  void SetUp() override {
+    standin::ResetRecords();
+    standin::ResetShell();
+    standin::ClearInUse();
+    ASSERT_EQ(0, mkdir(dir.Posix("Desktop").c_str(), 0777));
+    standin::SetDesktopDirectory(dir.Win("Desktop"));
+    ZipBuilder zip;
+    zip.AddDeflated("d:/Galvery/RELEASE/Galvery.EXE", "MZ the program");
+    zip.AddDeflated("d:/Galvery/HLP/Galvery.HLP", "the help");
+    kArchive = zip.Build();
+  }
+  void TearDown() override {
+    standin::ClearInUse();
+    ASSERT_EQ(0, chdir("/"));  // the installation makes its directory the current one
+  }
 
-  // Writes a setup file called `name` into the scratch directory and runs it; the user
-  // types each directory in turn and presses OK/Save, then Cancel if the dialog is
-  // still open.
-  INT_PTR Run(const std::string& name, const std::vector<std::string>& directories) {
-    testing_support::WriteBytes(dir.Posix(name), "MZ image " + kMarker + " image" + kMarker + kArchive);
+  void WriteSetupFile(const std::string& name, const std::string& archive) {
+    WriteBytes(dir.Posix(name), "MZ image " + kMarker + " image" + kMarker + archive);
     standin::SetCommandLine("\"" + dir.Win(name) + "\"");
     standin::SetModuleFileName(dir.Win(name));
-    ScriptedUser user;
-    for (const std::string& d : directories) {
-      user.On(IDD_SETUP_DIALOG, [d](HWND dialog) {
-        standin::Type(dialog, IDC_DIRECTORY, d);
-        standin::Press(dialog, IDOK);
-      });
-    }
-    user.On(IDD_SETUP_DIALOG, testing_support::Press(IDCANCEL));
+  }
+  void WriteSetupFile(const std::string& name) { WriteSetupFile(name, kArchive); }
+  static ScriptedUser::Step TypeAndSave(const std::string& directory) {
+    return [directory](HWND dialog) {
+      standin::Type(dialog, IDC_DIRECTORY, directory);
+      standin::Press(dialog, IDOK);
+    };
+  }
+  static INT_PTR RunSetup() {
     CSetupApp app;
     AfxWinMain(nullptr, nullptr, nullptr, 1);
-    return standin::Dialogs().back().result;
+    return standin::Dialogs().empty() ? 0 : standin::Dialogs().front().result;
+  }
+  // Runs the setup file: the user types each directory in turn, presses OK/Save and
+  // accepts the agreement; answers the shortcut question with `shortcut` if it comes;
+  // and presses Cancel if the dialog is still open at the end.
+  INT_PTR Install(const std::vector<std::string>& directories, int shortcut = IDNO) {
+    ScriptedUser user;
+    for (const std::string& d : directories) {
+      user.On(IDD_SETUP_DIALOG, TypeAndSave(d)).On(IDD_AGREEMENT_DIALOG, Press(IDOK));
+    }
+    user.On(IDD_SETUP_DIALOG, Press(IDCANCEL));
+    user.Answer(shortcut);
+    const INT_PTR result = RunSetup();
+    EXPECT_TRUE(user.problems.empty()) << user.problems.front();
+    return result;
+  }
+  INT_PTR Run(const std::string& name, const std::vector<std::string>& directories) {
+    WriteSetupFile(name);
+    return Install(directories);
+  }
+  static std::vector<std::pair<int, INT_PTR>> DialogRuns() {
+    std::vector<std::pair<int, INT_PTR>> runs;
+    for (const auto& run : standin::Dialogs()) runs.emplace_back(run.templateId, run.result);
+    return runs;
   }
   std::string Messages() const {
     std::string all;
     for (const auto& box : standin::MessageBoxes()) all += box.text + "|";
     return all;
   }
+  std::string Report(const std::vector<std::string>& files) const {
+    std::string report = "Unpacked files:\n";
+    for (const auto& f : files) report += f + "\n";
+    return report;
+  }
+  std::string Question(const std::string& product) const {
+    return "Do you want to create a desktop shortcut icon for " + product + "?";
+  }
 
   const std::string kMarker = std::string(8, 'U');
-  const std::string kArchive = std::string("PK\x03\x04", 4) + "archive bytes" + std::string("PK\x05\x06", 4);
+  std::string kArchive;
   ScratchDir dir;
 };
 
-TEST_F(InstallSequence, CreatesTheDirectoryAndWritesThePackFileNamedAfterTheProduct) {
-  EXPECT_EQ(IDOK, Run("SetupGalvery.exe", {dir.Win("Galvery")}));
-  EXPECT_EQ("", Messages());
+TEST_F(InstallSequence, InstallsReportsAndCreatesTheShortcutOnYes) {
+  WriteSetupFile("SetupGalvery.exe");
+  const std::string inst = dir.Win("Galvery");
+  EXPECT_EQ(IDOK, Install({inst}, IDYES));
+  EXPECT_EQ(Report({inst + "\\Galvery.EXE", inst + "\\Galvery.HLP"}) + "|" + Question("Galvery") + "|", Messages());
+  EXPECT_EQ(MB_YESNO | MB_ICONEXCLAMATION, standin::MessageBoxes().back().type);
+  EXPECT_EQ("MZ the program", ReadBytes(dir.Posix("Galvery/Galvery.EXE")));
+  EXPECT_EQ("the help", ReadBytes(dir.Posix("Galvery/Galvery.HLP")));
   EXPECT_EQ(kArchive, ReadBytes(dir.Posix("Galvery/Galvery_pack.zip")));
+  ASSERT_EQ(1u, standin::Shortcuts().size());
+  EXPECT_EQ(dir.Win("Desktop") + "\\Galvery.lnk", standin::Shortcuts()[0].path);
+  EXPECT_EQ(inst + "\\Galvery.exe", standin::Shortcuts()[0].target);
+  EXPECT_EQ("Galvery", standin::Shortcuts()[0].description);
   EXPECT_FALSE(standin::WaitCursorShown());
 }
 
-TEST_F(InstallSequence, HarnwickWritesQuilletsPackFileIntoAnExistingDirectory) {
-  ASSERT_EQ(0, mkdir(dir.Posix("tlvn").c_str(), 0777));
-  testing_support::WriteBytes(dir.Posix("tlvn/Quillet_pack.zip"), "an older and longer pack file");
-  EXPECT_EQ(IDOK, Run("SetupHarnwick.exe", {dir.Win("tlvn")}));
-  EXPECT_EQ(kArchive, ReadBytes(dir.Posix("tlvn/Quillet_pack.zip")));
-  EXPECT_EQ(std::vector<std::string>{"Quillet_pack.zip"}, testing_support::ListDir(dir.Posix("tlvn")));
+TEST_F(InstallSequence, NoAtTheShortcutQuestionStillClosesAndKeepsThePackFile) {
+  WriteSetupFile("SetupGalvery.exe");
+  EXPECT_EQ(IDOK, Install({dir.Win("Galvery")}, IDNO));
+  EXPECT_TRUE(standin::Shortcuts().empty());
+  EXPECT_EQ(std::vector<std::string>({"Galvery.EXE", "Galvery.HLP", "Galvery_pack.zip"}),
+            ListDir(dir.Posix("Galvery")));
+}
+
+TEST_F(InstallSequence, AnExistingDirectoryIsUsedUnchanged) {
+  ASSERT_EQ(0, mkdir(dir.Posix("Galvery").c_str(), 0555));
+  WriteBytes(dir.Posix("Galvery/notes.txt"), "the user's own");
+  WriteSetupFile("SetupGalvery.exe");
+  EXPECT_EQ(IDOK, Install({dir.Win("Galvery")}));
+  EXPECT_EQ("the user's own", ReadBytes(dir.Posix("Galvery/notes.txt")));
+  struct stat st;
+  ASSERT_EQ(0, stat(dir.Posix("Galvery").c_str(), &st));
+  EXPECT_EQ(0555u, st.st_mode & 0777);
 }
 
 TEST_F(InstallSequence, ADirectoryThatCannotBeCreatedKeepsTheDialogOpen) {
   ASSERT_EQ(0, mkdir(dir.Posix("there").c_str(), 0777));
+  // A missing parent, an empty box, an existing directory with a trailing backslash.
   const std::vector<std::string> typed = {dir.Win("a\\b"), "", dir.Win("there") + "\\"};
   EXPECT_EQ(IDCANCEL, Run("SetupGalvery.exe", typed));
   EXPECT_EQ("Can't create directory " + typed[0] + "|Can't create directory |Can't create directory " +
                 typed[2] + "|",
             Messages());
   EXPECT_FALSE(Exists(dir.Posix("a")));
-  EXPECT_TRUE(testing_support::ListDir(dir.Posix("there")).empty());
+  EXPECT_TRUE(ListDir(dir.Posix("there")).empty());
 }
 
-TEST_F(InstallSequence, ANewDirectoryTypedWithATrailingBackslashIsCreatedAndUsed) {
-  EXPECT_EQ(IDOK, Run("SetupZov.exe", {dir.Win("ZOV") + "\\"}));
+TEST_F(InstallSequence, ANewDirectoryTypedWithATrailingBackslashIsCreatedAndJoinedAsTyped) {
+  const std::string inst = dir.Win("ZOV") + "\\";
+  EXPECT_EQ(IDOK, Run("SetupZov.exe", {inst}));
   EXPECT_EQ(kArchive, ReadBytes(dir.Posix("ZOV/zov_pack.exe")));
+  EXPECT_EQ(Report({inst + "\\Galvery.EXE", inst + "\\Galvery.HLP"}), standin::MessageBoxes()[0].text);
 }
 
-TEST_F(InstallSequence, ASetupFileWithoutPayloadWritesNoPackFile) {
-  testing_support::WriteBytes(dir.Posix("SetupGalvery.exe"), "MZ image " + kMarker);
+TEST_F(InstallSequence, QuilletAndHarnwickShareOnePackFile) {
+  Run("SetupQuillet.exe", {dir.Win("tlvn")});
+  ZipBuilder other;
+  other.AddStored("Harnwick.EXE", "Harnwick's program");
+  WriteSetupFile("SetupHarnwick.exe", other.Build());
+  EXPECT_EQ(IDOK, Install({dir.Win("tlvn")}));
+  EXPECT_EQ(other.Build(), ReadBytes(dir.Posix("tlvn/Quillet_pack.zip")));
+  EXPECT_EQ(Question("Harnwick"), standin::MessageBoxes().back().text);
+}
+
+TEST_F(InstallSequence, ASetupFileThatCannotBeReadEndsWithoutTheQuestion) {
+  WriteSetupFile("SetupGalvery.exe");
+  standin::SetCommandLine(dir.Win("SetupGalvery.exe") + " extra");  // the path no longer names the file
+  EXPECT_EQ(IDOK, Install({dir.Win("Galvery")}, IDYES));
+  EXPECT_EQ("Can't determine file size for " + dir.Win("SetupGalvery.exe") + " extra. Last error 2|", Messages());
+  EXPECT_TRUE(standin::Shortcuts().empty());
+}
+
+TEST_F(InstallSequence, NoPayloadEndsWithTheVendorsAddress) {
+  WriteBytes(dir.Posix("SetupGalvery.exe"), "MZ image " + kMarker);
   standin::SetCommandLine(dir.Win("SetupGalvery.exe"));
   standin::SetModuleFileName(dir.Win("SetupGalvery.exe"));
+  EXPECT_EQ(IDOK, Install({dir.Win("Galvery")}, IDYES));
+  const std::string pack = dir.Win("Galvery") + "\\Galvery_pack.zip";
+  EXPECT_EQ("No embedded setup data found.|ZIP file " + pack + " not found|" + Report({}) + "|" + kVendor + "|",
+            Messages());
+  EXPECT_TRUE(ListDir(dir.Posix("Galvery")).empty());
+}
+
+TEST_F(InstallSequence, APackFileThatCannotBeWrittenEndsWithTheVendorsAddress) {
+  WriteSetupFile("SetupGalvery.exe");
+  ASSERT_EQ(0, mkdir(dir.Posix("Galvery").c_str(), 0777));
+  const std::string pack = dir.Win("Galvery") + "\\Galvery_pack.zip";
+  standin::MarkInUse(pack);
+  EXPECT_EQ(IDOK, Install({dir.Win("Galvery")}, IDYES));
+  EXPECT_EQ("Cannot save setup file|ZIP file " + pack + " not found|" + Report({}) + "|" + kVendor + "|", Messages());
+}
+
+TEST_F(InstallSequence, AStalePackFileThatCannotBeReplacedIsNeverInstalled) {
+  ASSERT_EQ(0, mkdir(dir.Posix("Galvery").c_str(), 0777));
+  ZipBuilder old;
+  old.AddStored("Old.EXE", "an earlier version");
+  WriteBytes(dir.Posix("Galvery/Galvery_pack.zip"), old.Build());
+  const std::string pack = dir.Win("Galvery") + "\\Galvery_pack.zip";
+  standin::MarkInUse(pack);  // neither deleted nor rewritten
+  WriteSetupFile("SetupGalvery.exe");
+  EXPECT_EQ(IDOK, Install({dir.Win("Galvery")}, IDYES));
+  EXPECT_EQ("Cannot save setup file|The file " + pack +
+                " is left from an earlier setup and cannot be replaced. Please close the program that uses it, "
+                "delete it and run setup again.|",
+            Messages());
+  EXPECT_EQ(std::vector<std::string>{"Galvery_pack.zip"}, ListDir(dir.Posix("Galvery")));
+  EXPECT_TRUE(standin::Shortcuts().empty());
+}
+
+TEST_F(InstallSequence, APayloadThatIsNoArchiveGetsTheAdviceAndTheQuestion) {
+  WriteSetupFile("SetupGalvery.exe", "no archive at all");
+  const std::string inst = dir.Win("Galvery"), pack = inst + "\\Galvery_pack.zip";
+  EXPECT_EQ(IDOK, Install({inst}, IDYES));
+  EXPECT_EQ("Error in unZIPping " + pack + "|" + Report({}) + "|" + Advice(pack, inst) + "|" + Question("Galvery") + "|",
+            Messages());
+  // The shortcut points where the program will be once the user has unpacked by hand.
+  ASSERT_EQ(1u, standin::Shortcuts().size());
+  EXPECT_EQ(inst + "\\Galvery.exe", standin::Shortcuts()[0].target);
+}
+
+TEST_F(InstallSequence, AnArchiveWhoseEntriesAllFailStillReportsAdvisesAndAsks) {
+  ZipBuilder zip;
+  zip.AddStored("RELEASE/", "");  // ends in a separator without being a directory entry
+  zip.AddStored("HLP\\", "");
+  WriteSetupFile("SetupGalvery.exe", zip.Build());
+  const std::string inst = dir.Win("Galvery"), pack = inst + "\\Galvery_pack.zip";
+  EXPECT_EQ(IDOK, Install({inst}));
+  const std::string creation = "Error 5 in creating file " + inst + "\\|";
+  EXPECT_EQ(creation + "Error unzipping .|" + creation + "Error unzipping .|" + Report({}) + "|" +
+                Advice(pack, inst) + "|" + Question("Galvery") + "|",
+            Messages());
+}
+
+TEST_F(InstallSequence, AnEmptyArchiveAndADirectoryEntryAreReportedAsTheyAre) {
+  WriteSetupFile("SetupGalvery.exe", ZipBuilder().Build());
+  EXPECT_EQ(IDOK, Install({dir.Win("Empty")}));
+  EXPECT_EQ(Report({}) + "|" + Question("Galvery") + "|", Messages());
+
+  standin::ResetRecords();
+  ZipBuilder zip;
+  zip.AddDirectory("docs/");
+  WriteSetupFile("SetupGalvery.exe", zip.Build());
+  const std::string inst = dir.Win("Dirs");
+  EXPECT_EQ(IDOK, Install({inst}));
+  EXPECT_EQ(Report({inst + "\\"}), standin::MessageBoxes()[0].text);
+  EXPECT_TRUE(Exists(dir.Posix("Dirs/docs")));
+}
+
+TEST_F(InstallSequence, DecliningTheAgreementKeepsTheDialogOpenAndWritesNothingUntilAccepted) {
+  WriteSetupFile("SetupGalvery.exe");
+  bool writtenBeforeAcceptance = true;
   ScriptedUser user;
-  user.On(IDD_SETUP_DIALOG, [&](HWND d) {
-    standin::Type(d, IDC_DIRECTORY, dir.Win("Galvery"));
-    standin::Press(d, IDOK);
-  });
-  CSetupApp app;
-  AfxWinMain(nullptr, nullptr, nullptr, 1);
-  EXPECT_EQ("No embedded setup data found.|", Messages());
-  EXPECT_TRUE(testing_support::ListDir(dir.Posix("Galvery")).empty());
+  user.On(IDD_SETUP_DIALOG, TypeAndSave(dir.Win("Galvery")))
+      .On(IDD_AGREEMENT_DIALOG, testing_support::Press(IDCANCEL))
+      // The close box declines too.
+      .On(IDD_SETUP_DIALOG, TypeAndSave(dir.Win("Galvery")))
+      .On(IDD_AGREEMENT_DIALOG, [](HWND d) { SendMessageA(d, WM_CLOSE, 0, 0); })
+      .On(IDD_SETUP_DIALOG, [&](HWND d) {
+        writtenBeforeAcceptance = Exists(dir.Posix("Galvery"));
+        TypeAndSave(dir.Win("Galvery"))(d);
+      })
+      .On(IDD_AGREEMENT_DIALOG, testing_support::Press(IDOK))
+      .Answer(IDNO);
+  EXPECT_EQ(IDOK, RunSetup());
+  EXPECT_TRUE(user.AllStepsRan());
+  EXPECT_FALSE(writtenBeforeAcceptance);
+  const std::vector<std::pair<int, INT_PTR>> expected = {{IDD_SETUP_DIALOG, IDOK},
+                                                         {IDD_AGREEMENT_DIALOG, IDCANCEL},
+                                                         {IDD_AGREEMENT_DIALOG, IDCANCEL},
+                                                         {IDD_AGREEMENT_DIALOG, IDOK}};
+  EXPECT_EQ(expected, DialogRuns());
+  EXPECT_EQ(kArchive, ReadBytes(dir.Posix("Galvery/Galvery_pack.zip")));
+  EXPECT_TRUE(Exists(dir.Posix("Galvery/Galvery.EXE")));
+}
+
+TEST_F(InstallSequence, AnAgreementThatWasNeverAnsweredIsNotAnAcceptance) {
+  WriteSetupFile("SetupGalvery.exe");
+  ScriptedUser user;
+  // No step for the agreement: the stand-in abandons it, and DoModal gives -1.
+  user.On(IDD_SETUP_DIALOG, TypeAndSave(dir.Win("Galvery"))).On(IDD_SETUP_DIALOG, testing_support::Press(IDCANCEL));
+  EXPECT_EQ(IDCANCEL, RunSetup());
+  const std::vector<std::pair<int, INT_PTR>> expected = {{IDD_SETUP_DIALOG, IDCANCEL}, {IDD_AGREEMENT_DIALOG, -1}};
+  EXPECT_EQ(expected, DialogRuns());
+  EXPECT_FALSE(Exists(dir.Posix("Galvery")));
+  EXPECT_EQ("", Messages());
+}
+
+TEST_F(InstallSequence, TheAgreementShowsTheSetupDialogsLinesWrapped) {
+  WriteSetupFile("SetupGalvery.exe");
+  std::string shown;
+  ScriptedUser user;
+  user.On(IDD_SETUP_DIALOG, TypeAndSave(dir.Win("Galvery")))
+      .On(IDD_AGREEMENT_DIALOG, [&](HWND d) {
+        standin::Paint(d);
+        shown = standin::ControlText(d, IDC_AGREEMENT_TEXT);
+        standin::Press(d, IDCANCEL);
+      })
+      .On(IDD_SETUP_DIALOG, testing_support::Press(IDCANCEL));
+  RunSetup();
+  EXPECT_EQ(0u, shown.find("LICENSOR MAKES NO GUARANTEE "));
+  EXPECT_NE(std::string::npos, shown.find(" \r\n\r\nLICENSEE ACKNOWLEDGES "));
+  EXPECT_EQ(" \r\n", shown.substr(shown.size() - 3));
 }
 
 }  // namespace

@@ -1,0 +1,64 @@
+#include "payload/unpack_archive.h"
+
+#include "archive/archive_reader.h"
+#include "framework/afxwin.h"
+#include "payload/file_queries.h"
+
+CString BaseNameOf(const CString& name) {
+  CString result = name;
+  const int backslash = name.ReverseFind('\\');
+  if (backslash >= 0) result = name.Mid(backslash + 1);
+  // The forward slash decides whenever there is one, measured on the whole name.
+  const int slash = name.ReverseFind('/');
+  if (slash >= 0) result = name.Mid(slash + 1);
+  return result;
+}
+
+int UnpackArchive(const CString& packFile, const CString& directory, CStringList& unpackedFiles) {
+  CString message;
+  if (!FileExists(packFile)) {
+    message.Format("ZIP file %s not found", packFile.GetString());
+    AfxMessageBox(message, MB_OK);
+    return 1;
+  }
+  // Directory entries are created beneath the current directory at open time.
+  ::SetCurrentDirectoryA(directory);
+
+  ArchiveHandle archive = ArchiveOpen(packFile, 0, ArchiveKindFile);
+  if (!archive) {
+    message.Format("Error in unZIPping %s", packFile.GetString());
+    AfxMessageBox(message, MB_OK);
+    return 1;
+  }
+
+  ArchiveEntry entry = {};
+  ArchiveGetEntry(archive, -1, &entry);
+  const int count = entry.index;
+
+  int result = 0;
+  for (int i = 0; i < count; ++i) {
+    if (ArchiveGetEntry(archive, i, &entry) != ArchiveOk) {
+      // A failed request leaves the record holding the previous entry's name: naming
+      // that one would blame the wrong file, so the entry is named by its number.
+      CString number;
+      number.Format("#%d", i + 1);
+      message.Format("Can't access component file %s.", number.GetString());
+      AfxMessageBox(message, MB_OK);
+      result = 2;
+      continue;
+    }
+    if (ArchiveExtractEntry(archive, i, entry.name, 0, ArchiveKindFile, ArchiveModeDirectory, directory) !=
+        ArchiveOk) {
+      message.Format("Error unzipping %s.", BaseNameOf(entry.name).GetString());
+      AfxMessageBox(message, MB_OK);
+      result = 3;
+      continue;
+    }
+    CString path;
+    path.Format("%s\\%s", directory.GetString(), BaseNameOf(entry.name).GetString());
+    unpackedFiles.AddTail(path);
+  }
+
+  ArchiveClose(archive);
+  return result;
+}

@@ -1,0 +1,17 @@
+// Unpacking the pack file into the install directory through the archive reader.
+#pragma once
+
+#include "framework/afxstr.h"
+
+// Unpacks every entry of `packFile` into `directory`, each file directly under its base
+// name, reporting each failure in a message box as it happens and going on with the
+// next entry. Appends "<directory>\<base name>" for every entry written.
+// 0: every entry was unpacked (also when there are none); 1: the pack file is missing or
+// is no archive; 2 or 3: the last failure came from reading an entry's record (2) or
+// from extracting it (3).
+int UnpackArchive(const CString& packFile, const CString& directory, CStringList& unpackedFiles);
+
+// The part of a stored entry name behind its folders: what follows the last forward
+// slash if there is one, else what follows the last backslash, else the whole name.
+// Searches go by character, so the trail byte of a double-byte character is no separator.
+CString BaseNameOf(const CString& name);

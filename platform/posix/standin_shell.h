@@ -1,0 +1,28 @@
+// Test control of the shell stand-in: the desktop folder, whether the shell link object
+// can be created, and the shortcuts it saved.
+#pragma once
+
+#include "platform/posix/shell_api.h"
+
+#include <string>
+#include <vector>
+
+namespace standin {
+
+// Empty: the desktop folder cannot be determined.
+void SetDesktopDirectory(const std::string& path);
+// False: creating the shell link object, or asking it for IPersistFile, fails.
+void SetShellLinkAvailable(bool shellLink, bool persistFile = true);
+
+struct ShortcutSaved {
+  std::string path;  // as passed to IPersistFile::Save
+  std::string target;
+  std::string description;
+  bool remember;
+};
+const std::vector<ShortcutSaved>& Shortcuts();
+int ComInitialisations();
+int LiveShellObjects();  // shell link objects not yet released
+void ResetShell();
+
+}  // namespace standin

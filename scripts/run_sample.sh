@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# The main job: sets the machine up, builds everything, builds the sample setup file
+# build/sample/<arch>/SetupGalvery.exe (the sample product Galvery.EXE and its help
+# file) and runs the 64-bit one under Wine.
+#   With a display (DISPLAY set): the setup program's window is yours to use.
+#   Without one: a driver program plays the user, accepting the defaults, and the script
+#   prints what was shown and what was installed.
+set -euo pipefail
+top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+display="${DISPLAY:-}"
+bash "$top/scripts/bootstrap.sh"
+bash "$top/scripts/build_all.sh"
+
+mksetup="$top/build/native/tools/mksetup"
+for arch in win32 win64; do
+  mkdir -p "$top/build/sample/$arch"
+  "$mksetup" build --stub "$top/build/$arch/setup.exe" --product Galvery \
+    --out "$top/build/sample/$arch/SetupGalvery.exe" \
+    --add "d:/Galvery/RELEASE/Galvery.EXE=$top/build/$arch/sample/Galvery.exe" \
+    --add "d:/Galvery/HLP/Galvery.HLP=$top/build/$arch/sample/Galvery.HLP"
+done
+"$mksetup" verify "$top/build/sample/win64/SetupGalvery.exe"
+
+# Wine: a prefix of its own, copied from the end-to-end tests' template.
+export E2E_WORK="$top/build/sample/run" E2E_TEMPLATE="$top/build/native/tests/e2e/wine-template" E2E_KEEP=1
+source "$top/tests/e2e/wine_env.sh"
+bash "$top/tests/e2e/make_template.sh" "$E2E_TEMPLATE"
+e2e_init
+setup_win='C:\Downloads\SetupGalvery.exe'
+mkdir -p "$(dirname "$(e2e_unix_path "$setup_win")")"
+cp "$top/build/sample/win64/SetupGalvery.exe" "$(e2e_unix_path "$setup_win")"
+
+if [ -n "$display" ]; then
+  sed -i 's/^"Graphics"="null"$/"Graphics"="x11"/' "$WINEPREFIX/user.reg"
+  wineserver -k || true
+  echo "Running $setup_win on $display; the Wine prefix is $WINEPREFIX"
+  DISPLAY="$display" e2e_wine "$setup_win"
+else
+  echo "No display: the driver plays the user and accepts every default."
+  e2e_driver start "$setup_win" "\"$setup_win\"" \
+    dialog 'Setup Galvery' dump click 1 \
+    dialog 'License Agreement' no-window 0.5 dump click 1 \
+    msgbox SetupGalvery $'Unpacked files:\nc:\\Galvery\\Galvery.EXE\nc:\\Galvery\\Galvery.HLP\n' 1 click 1 \
+    msgbox SetupGalvery 'Do you want to create a desktop shortcut icon for Galvery?' 6,7 click 6 \
+    exit 0
+  echo
+  echo "Installed into c:\\Galvery ($(e2e_unix_path 'C:\Galvery')):"
+  ls -l --time-style=+'%Y-%m-%d %H:%M:%S' "$(e2e_unix_path 'C:\Galvery')"
+  echo "Desktop ($HOME/Desktop):"
+  ls -l "$HOME/Desktop"
+  echo
+  echo "Starting the installed program:"
+  e2e_driver start 'C:\Galvery\Galvery.EXE' '"C:\Galvery\Galvery.EXE"' dump msgbox Galvery \
+    $'Galvery is installed and running from\nC:\\Galvery\\Galvery.EXE' 1 click 1 exit 0
+fi

@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# An archive whose second entry's data breaks off: its deflate stream holds one intact
+# stored block of 20000 bytes, then a block header of the reserved type 3, which no
+# inflater accepts, while the headers claim 30000 bytes. The first entry is unpacked and
+# listed; the second gives "Error unzipping Galvery.HLP."; the report lists the first
+# alone; then the advice to unpack by hand and the shortcut question, answered Yes.
+# Left on disk: Galvery.EXE whole with the archive's write time, Galvery.HLP cut short
+# (a prefix of its content, with the time of its writing), the pack file, the shortcut.
+source "$(dirname "$0")/../wine_env.sh"
+source "$(dirname "$0")/../install_env.sh"
+e2e_init
+
+w="$E2E_WORK/archive"
+mkdir -p "$w" "$E2E_C/dl"
+for i in $(seq 1 4000); do echo "line $i of the program"; done > "$w/exe"
+# Cut from a file, not a pipe: head ending early would stop the loop with SIGPIPE.
+for i in $(seq 1 2000); do printf 'Help line %d.\r\n' "$i"; done > "$w/hlp.long"
+head -c 30000 "$w/hlp.long" > "$w/hlp"
+[ "$(stat -c %s "$w/hlp")" = 30000 ] || e2e_fail "the help text is not 30000 bytes long"
+e2e_deflate "$w/exe" "$w/exe.deflated"
+# A stored block, not final (header byte 0), LEN 20000 and its complement, the data;
+# then 0x07: a final block of type 3.
+{
+  printf '\000'; e2e_le16 20000; e2e_le16 $((0xFFFF - 20000))
+  head -c 20000 "$w/hlp"
+  printf '\007'
+} > "$w/hlp.broken"
+stamp=1500000001
+e2e_zip_begin "$w/archive.zip"
+e2e_zip_entry d:/Galvery/RELEASE/Galvery.EXE 8 "$w/exe.deflated" "$(stat -c %s "$w/exe")" "$(e2e_crc32 "$w/exe")" 0x81A40020 $stamp
+e2e_zip_entry d:/Galvery/HLP/Galvery.HLP 8 "$w/hlp.broken" 30000 "$(e2e_crc32 "$w/hlp")" 0x81A40020 $stamp
+e2e_zip_end
+e2e_setup_of "$w/archive.zip" "$E2E_C/dl/SetupGalvery.exe"
+
+e2e_report report 'c:\Galvery\Galvery.EXE'
+e2e_mark
+e2e_driver start 'C:\dl\SetupGalvery.exe' '"C:\dl\SetupGalvery.exe"' \
+  dialog 'Setup Galvery' \
+  click 1 \
+  dialog 'License Agreement' \
+  click 1 \
+  msgbox SetupGalvery 'Error unzipping Galvery.HLP.' 1 \
+  click 1 \
+  msgbox SetupGalvery "$report" 1 \
+  click 1 \
+  msgbox SetupGalvery "$E2E_ADVICE" 1 \
+  click 1 \
+  msgbox SetupGalvery "$E2E_SHORTCUT_QUESTION" 6,7 \
+  click 6 \
+  no-window 3 \
+  exit 0
+
+e2e_expect_listing 'C:\Galvery' Galvery.EXE Galvery.HLP Galvery_pack.zip
+g="$E2E_C/Galvery"
+cmp "$w/exe" "$g/Galvery.EXE" >&2 || e2e_fail "C:\\Galvery\\Galvery.EXE is not the first entry's content"
+[ "$(stat -c %.9Y "$g/Galvery.EXE")" = "$stamp.000000000" ] ||
+  e2e_fail "C:\\Galvery\\Galvery.EXE was last written at $(stat -c %.9Y "$g/Galvery.EXE"), not at the archive's $stamp"
+echo "e2e: Galvery.EXE is whole, with the archive's write time"
+# What was written before the break stays; nothing past the intact block can be there.
+size=$(stat -c %s "$g/Galvery.HLP")
+((size > 0 && size <= 20000)) || e2e_fail "C:\\Galvery\\Galvery.HLP holds $size bytes, not part of the 20000 intact ones"
+cmp -n "$size" "$w/hlp" "$g/Galvery.HLP" >&2 || e2e_fail "C:\\Galvery\\Galvery.HLP is not the start of the help text"
+[ "$g/Galvery.HLP" -nt "$E2E_WORK/mark" ] || e2e_fail "C:\\Galvery\\Galvery.HLP carries a time from the archive"
+echo "e2e: Galvery.HLP stays cut short: the first $size bytes, dated as written"
+cmp "$w/archive.zip" "$g/Galvery_pack.zip" >&2 || e2e_fail "the pack file is not the archive inside the setup file"
+echo "e2e: the pack file is the archive"
+[ -f "$(e2e_desktop)/Galvery.lnk" ] || e2e_fail "no Galvery.lnk on the desktop"
+echo "e2e: Galvery.lnk is on the desktop"

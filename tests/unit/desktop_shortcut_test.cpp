@@ -1,0 +1,68 @@
+// The desktop shortcut: its name and place, its target and description, and the
+// failures that leave nothing behind.
+#include "app/desktop_shortcut.h"
+#include "platform/posix/standin_shell.h"
+#include "tests/unit/test_support.h"
+
+#include <gtest/gtest.h>
+
+using namespace testing_support;
+
+namespace {
+
+class DesktopShortcut : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    standin::ResetShell();
+    ASSERT_EQ(0, mkdir(desktop.Posix("Desktop").c_str(), 0777));
+    standin::SetDesktopDirectory(desktop.Win("Desktop"));
+  }
+  void TearDown() override { EXPECT_EQ(0, standin::LiveShellObjects()); }
+  ScratchDir desktop;
+};
+
+TEST_F(DesktopShortcut, PointsToTheProductsProgramInTheDirectory) {
+  EXPECT_EQ(S_OK, CreateDesktopShortcut("c:\\Galvery", "Galvery"));
+  ASSERT_EQ(1u, standin::Shortcuts().size());
+  const auto& s = standin::Shortcuts()[0];
+  EXPECT_EQ(desktop.Win("Desktop") + "\\Galvery.lnk", s.path);
+  EXPECT_EQ("c:\\Galvery\\Galvery.exe", s.target);
+  EXPECT_EQ("Galvery", s.description);
+  EXPECT_TRUE(s.remember);
+  EXPECT_GE(standin::ComInitialisations(), 1);
+}
+
+TEST_F(DesktopShortcut, ProductsSharingADirectoryGetShortcutsOfTheirOwn) {
+  for (const char* product : {"Quillet", "Harnwick", "Tolvane"}) CreateDesktopShortcut("c:\\tlvn\\", product);
+  ASSERT_EQ(3u, standin::Shortcuts().size());
+  EXPECT_EQ("c:\\tlvn\\\\Harnwick.exe", standin::Shortcuts()[1].target);
+  EXPECT_EQ(std::vector<std::string>({"Harnwick.lnk", "Quillet.lnk", "Tolvane.lnk"}),
+            ListDir(desktop.Posix("Desktop")));
+}
+
+TEST_F(DesktopShortcut, AnExistingShortcutIsReplaced) {
+  WriteBytes(desktop.Posix("Desktop/ZOV.lnk"), "an old shortcut that was longer");
+  EXPECT_EQ(S_OK, CreateDesktopShortcut("d:\\ZOV", "ZOV"));
+  EXPECT_EQ("d:\\ZOV\\ZOV.exe\nZOV\n", ReadBytes(desktop.Posix("Desktop/ZOV.lnk")));
+}
+
+TEST_F(DesktopShortcut, FailuresReturnTheirCodeAndWriteNothing) {
+  standin::SetShellLinkAvailable(false);
+  EXPECT_EQ(REGDB_E_CLASSNOTREG, CreateDesktopShortcut("c:\\Galvery", "Galvery"));
+  standin::SetShellLinkAvailable(true, false);
+  EXPECT_EQ(E_NOINTERFACE, CreateDesktopShortcut("c:\\Galvery", "Galvery"));
+  standin::SetShellLinkAvailable(true);
+  standin::SetDesktopDirectory("");
+  EXPECT_TRUE(FAILED(CreateDesktopShortcut("c:\\Galvery", "Galvery")));
+  EXPECT_TRUE(standin::Shortcuts().empty());
+  EXPECT_TRUE(ListDir(desktop.Posix("Desktop")).empty());
+}
+
+TEST_F(DesktopShortcut, AShortcutPathBeyondThePathLimitIsRefusedNotTruncated) {
+  const std::string deep = desktop.Win(std::string(240 - desktop.path().size(), 'd'));
+  standin::SetDesktopDirectory(deep);
+  EXPECT_TRUE(FAILED(CreateDesktopShortcut("c:\\Galvery", "AVeryLongProductName")));
+  EXPECT_TRUE(standin::Shortcuts().empty());
+}
+
+}  // namespace

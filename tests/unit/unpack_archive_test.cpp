@@ -1,0 +1,134 @@
+// Unpacking the pack file: every entry flat into the install directory, the list of
+// unpacked files, and the messages and result codes of failed entries.
+#include "app/setup_app.h"
+#include "payload/unpack_archive.h"
+#include "tests/unit/test_support.h"
+#include "tests/unit/zip_builder.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+using namespace testing_support;
+
+namespace {
+
+class Unpack : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    standin::ResetRecords();
+    ASSERT_EQ(0, mkdir(dir.Posix("inst").c_str(), 0777));
+  }
+  void TearDown() override { ASSERT_EQ(0, chdir("/")); }
+
+  int Run(const ZipBuilder& zip, const std::string& installDir) {
+    WriteBytes(dir.Posix("pack.zip"), zip.Build());
+    return UnpackArchive(dir.Win("pack.zip").c_str(), installDir.c_str(), list);
+  }
+  std::vector<std::string> Listed() const {
+    std::vector<std::string> lines;
+    for (POSITION p = list.GetHeadPosition(); p;) lines.push_back(list.GetNext(p).GetString());
+    return lines;
+  }
+  std::string Messages() const {
+    std::string all;
+    for (const auto& box : standin::MessageBoxes()) all += box.text + "|";
+    return all;
+  }
+
+  ScratchDir dir;
+  CSetupApp app;
+  CStringList list;
+};
+
+TEST_F(Unpack, WritesTheShippedEntriesStraightIntoTheInstallDirectory) {
+  ZipBuilder zip;
+  zip.AddDeflated("d:/Galvery/RELEASE/Galvery.EXE", "MZ program");
+  zip.AddDeflated("d:/Galvery/HLP/Galvery.HLP", "help");
+  const std::string inst = dir.Win("inst");
+  EXPECT_EQ(0, Run(zip, inst));
+  EXPECT_EQ(std::vector<std::string>({inst + "\\Galvery.EXE", inst + "\\Galvery.HLP"}), Listed());
+  EXPECT_EQ("MZ program", ReadBytes(dir.Posix("inst/Galvery.EXE")));
+  EXPECT_EQ("help", ReadBytes(dir.Posix("inst/Galvery.HLP")));
+  EXPECT_EQ(std::vector<std::string>({"Galvery.EXE", "Galvery.HLP"}), ListDir(dir.Posix("inst")));
+  EXPECT_EQ("", Messages());
+}
+
+TEST_F(Unpack, AnEmptyArchiveIsASuccessWithNothingListed) {
+  EXPECT_EQ(0, Run(ZipBuilder(), dir.Win("inst")));
+  EXPECT_TRUE(Listed().empty());
+  EXPECT_EQ("", Messages());
+}
+
+TEST_F(Unpack, AMissingOrUnreadablePackFileIsResultOne) {
+  EXPECT_EQ(1, UnpackArchive(dir.Win("none.zip").c_str(), dir.Win("inst").c_str(), list));
+  WriteBytes(dir.Posix("text.zip"), "this is no archive");
+  EXPECT_EQ(1, UnpackArchive(dir.Win("text.zip").c_str(), dir.Win("inst").c_str(), list));
+  EXPECT_EQ("ZIP file " + dir.Win("none.zip") + " not found|Error in unZIPping " + dir.Win("text.zip") + "|",
+            Messages());
+  EXPECT_TRUE(Listed().empty());
+}
+
+TEST_F(Unpack, SameBaseNamesOverwriteAndAreListedTwice) {
+  ZipBuilder zip;
+  zip.AddStored("one/readme.txt", "first");
+  zip.AddStored("two/readme.txt", "second");
+  const std::string inst = dir.Win("inst");
+  EXPECT_EQ(0, Run(zip, inst));
+  EXPECT_EQ(std::vector<std::string>(2, inst + "\\readme.txt"), Listed());
+  EXPECT_EQ("second", ReadBytes(dir.Posix("inst/readme.txt")));
+}
+
+TEST_F(Unpack, DirectoryEntriesAndTrailingBackslashesAreListedAsJoined) {
+  ZipBuilder zip;
+  zip.AddDirectory("docs/");
+  zip.AddStored("a/b\\c.txt", "c");
+  const std::string inst = dir.Win("inst") + "\\";
+  EXPECT_EQ(0, Run(zip, inst));
+  EXPECT_EQ(std::vector<std::string>({inst + "\\", inst + "\\b\\c.txt"}), Listed());
+  EXPECT_EQ("c", ReadBytes(dir.Posix("inst/c.txt")));
+  EXPECT_TRUE(Exists(dir.Posix("inst/docs")));  // made beneath the install directory
+}
+
+TEST_F(Unpack, TheLastFailureDecidesTheResultAndOnlyGoodEntriesAreListed) {
+  ZipBuilder zip;
+  zip.AddStored("bad/", "").external = 0x81800020;  // ends in a separator, not a directory
+  zip.AddStored("good.txt", "good");
+  ZipEntry& broken = zip.AddStored("broken.txt", "x");
+  broken.localSignature = 0x04034B51;  // its record cannot be read
+  const std::string inst = dir.Win("inst");
+  EXPECT_EQ(2, Run(zip, inst));
+  EXPECT_EQ(std::vector<std::string>{inst + "\\good.txt"}, Listed());
+  const auto& boxes = standin::MessageBoxes();
+  ASSERT_EQ(3u, boxes.size());
+  EXPECT_EQ(0u, boxes[0].text.rfind("Error ", 0));  // the reader's own creation message
+  EXPECT_NE(std::string::npos, boxes[0].text.find("in creating file " + inst + "\\"));
+  EXPECT_EQ("Error unzipping .", boxes[1].text);
+  EXPECT_EQ("Can't access component file #3.", boxes[2].text);
+
+  standin::ResetRecords();
+  list.RemoveAll();
+  ZipBuilder reversed;
+  reversed.AddStored("broken.txt", "x").localSignature = 0;
+  reversed.AddStored("bad\\", "");
+  EXPECT_EQ(3, Run(reversed, inst));
+  EXPECT_TRUE(Listed().empty());
+}
+
+TEST(BaseName, TheForwardSlashDecidesWheneverThereIsOne) {
+  EXPECT_EQ(CString("c.txt"), BaseNameOf("a\\b/c.txt"));
+  EXPECT_EQ(CString("b\\c.txt"), BaseNameOf("a/b\\c.txt"));
+  EXPECT_EQ(CString("c.txt"), BaseNameOf("c.txt"));
+  EXPECT_EQ(CString("c.txt"), BaseNameOf("a\\c.txt"));
+  EXPECT_EQ(CString(""), BaseNameOf("a/"));
+  EXPECT_EQ(CString("Galvery.EXE"), BaseNameOf("d:/Galvery/RELEASE/Galvery.EXE"));
+}
+
+TEST(BaseName, ATrailByteIsNoSeparator) {
+  standin::SetAnsiCodePage(932);
+  EXPECT_EQ(CString("\x95\\name"), BaseNameOf("dir\\\x95\\name"));
+  standin::SetAnsiCodePage(1252);
+  EXPECT_EQ(CString("name"), BaseNameOf("dir\\\x95\\name"));
+}
+
+}  // namespace
