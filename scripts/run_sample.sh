@@ -50,6 +50,6 @@ else
   ls -l "$HOME/Desktop"
   echo
   echo "Starting the installed program:"
-  e2e_driver start 'C:\Galvery\Galvery.EXE' '"C:\Galvery\Galvery.EXE"' dump msgbox Galvery \
+  e2e_driver start 'C:\Galvery\Galvery.EXE' '"C:\Galvery\Galvery.EXE"' msgbox Galvery \
     $'Galvery is installed and running from\nC:\\Galvery\\Galvery.EXE' 1 click 1 exit 0
 fi
