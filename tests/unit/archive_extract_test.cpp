@@ -47,11 +47,6 @@ class ArchiveExtraction : public ArchiveTest {
     if (got != ArchiveOk) return got;
     return ArchiveExtractEntry(handle, index, e.name, 0, ArchiveKindFile, 'D', directory.c_str());
   }
-  std::string Messages() const {
-    std::string all;
-    for (const auto& box : standin::MessageBoxes()) all += box.text + "|";
-    return all;
-  }
   // Only what the test expects exists beside the archive, and nothing else in base and out.
   void ExpectTreeIs(const std::vector<std::string>& base, const std::vector<std::string>& out) {
     EXPECT_EQ((std::vector<std::string>{"a.zip", "base", "out"}), ListDir(dir.path()));
@@ -72,7 +67,7 @@ TEST_F(ArchiveExtraction, FilesLandUnderTheirBaseNamesWithTheirTimes) {
   for (int i = 0; i < 4; ++i) EXPECT_EQ(ArchiveOk, Extract(i, dir.Win("out")));
   // A directory that ends in a backslash gives two in a row, which is accepted.
   EXPECT_EQ(ArchiveOk, Extract(1, dir.Win("out") + "\\"));
-  EXPECT_EQ("", Messages());
+  EXPECT_EQ("", testing_support::MessagesShown());
   ExpectTreeIs({}, {"Galvery.EXE", "Galvery.HLP", "readme.txt"});
   // Before the contents are read: reading moves the access time.
   const struct stat st = StatOf(dir.Posix("out/Galvery.EXE"));
@@ -136,7 +131,7 @@ TEST_F(ArchiveExtraction, NamesThatCannotBeStoredAsThatFileShowTheCreationFailur
   EXPECT_EQ("Error 5 in creating file " + out + "|Error 123 in creating file " + out + "CON|" +
                 "Error 123 in creating file " + out + "a:b|Error 206 in creating file " + out +
                 std::string(250, 'n') + "|",
-            Messages());
+            testing_support::MessagesShown());
   EXPECT_EQ(ArchiveOk, Extract(4, dir.Win("out")));
   ExpectTreeIs({}, {std::string(259 - 1 - dir.Win("out").size(), 'n')});
 }
@@ -159,7 +154,7 @@ TEST_F(ArchiveExtraction, CorruptDataFailsAndLeavesThePartialFileWithItsOwnTimes
   longer.uncompressedSize = longer.localUncompressedSize = 1000;  // the stream ends at 12
   ASSERT_TRUE(Open(zip));
   for (int i = 0; i < 3; ++i) EXPECT_EQ(ArchiveErrTransfer, Extract(i, dir.Win("out"))) << i;
-  EXPECT_EQ("", Messages());
+  EXPECT_EQ("", testing_support::MessagesShown());
   EXPECT_LT(ReadBytes(dir.Posix("out/damaged")).size(), 200000u);
   EXPECT_EQ("stored data", ReadBytes(dir.Posix("out/crc")));
   EXPECT_EQ("short stream", ReadBytes(dir.Posix("out/longer")));

@@ -51,11 +51,6 @@ class ExtractPayload : public ::testing::Test {
     WriteBytes(dir.Posix("SetupGalvery.exe"), "MZ\x90 image " + kMarker + " rest of image" + kMarker + archive);
     dlg.m_strSetupFile = dir.Win("SetupGalvery.exe").c_str();
   }
-  std::string Messages() const {
-    std::string all;
-    for (const auto& box : standin::MessageBoxes()) all += box.text + "|";
-    return all;
-  }
 
   const std::string kMarker = std::string(8, 'U');
   const std::string kArchive = std::string("PK\x03\x04", 4) + std::string(3000, 'z') + "PK\x05\x06";
@@ -67,7 +62,7 @@ class ExtractPayload : public ::testing::Test {
 TEST_F(ExtractPayload, CopiesTheArchiveToThePackFile) {
   MakeSetupFile(kArchive);
   EXPECT_EQ(1, dlg.ExtractEmbeddedPayload(dir.Win("Galvery_pack.zip").c_str()));
-  EXPECT_EQ("", Messages());
+  EXPECT_EQ("", testing_support::MessagesShown());
   EXPECT_EQ(kArchive, ReadBytes(dir.Posix("Galvery_pack.zip")));
 }
 
@@ -75,7 +70,7 @@ TEST_F(ExtractPayload, NoPayloadIsReportedButIsNoFailureOfTheStep) {
   WriteBytes(dir.Posix("Setup.exe"), "image " + kMarker + " and nothing appended");
   dlg.m_strSetupFile = dir.Win("Setup.exe").c_str();
   EXPECT_EQ(1, dlg.ExtractEmbeddedPayload(dir.Win("pack.zip").c_str()));
-  EXPECT_EQ("No embedded setup data found.|", Messages());
+  EXPECT_EQ("No embedded setup data found.|", testing_support::MessagesShown());
   EXPECT_FALSE(Exists(dir.Posix("pack.zip")));
 }
 
@@ -104,7 +99,7 @@ TEST_F(ExtractPayload, ASetupFileOfTwoGigabytesIsRefusedBeforeAnythingIsRead) {
   dlg.m_strSetupFile = dir.Win("huge.exe").c_str();
   EXPECT_EQ(0, dlg.ExtractEmbeddedPayload(dir.Win("pack.zip").c_str()));
   EXPECT_EQ("The file " + dir.Win("huge.exe") + " is too large: a setup file must be smaller than 2 GB.|",
-            Messages());
+            testing_support::MessagesShown());
   EXPECT_FALSE(Exists(dir.Posix("pack.zip")));
 }
 
@@ -117,7 +112,7 @@ TEST_F(ExtractPayload, AShortWriteRemovesThePartialPackFile) {
                             int(ReadBytes(dir.Posix("SetupGalvery.exe")).size()), dir.Win("pack.zip").c_str());
   }
   EXPECT_EQ(0, saved);
-  EXPECT_EQ("Cannot save setup file|", Messages());
+  EXPECT_EQ("Cannot save setup file|", testing_support::MessagesShown());
   EXPECT_FALSE(Exists(dir.Posix("pack.zip")));
 }
 
@@ -130,14 +125,14 @@ TEST_F(ExtractPayload, AFailureThatShowsOnlyAtCloseIsNoSuccessEither) {
     saved = dlg.SavePayload(reinterpret_cast<const BYTE*>(setup.data()), int(setup.size()), dir.Win("pack.zip").c_str());
   }
   EXPECT_EQ(0, saved);
-  EXPECT_EQ("Cannot save setup file|", Messages());
+  EXPECT_EQ("Cannot save setup file|", testing_support::MessagesShown());
   EXPECT_FALSE(Exists(dir.Posix("pack.zip")));
 }
 
 TEST_F(ExtractPayload, AFailedSaveStillLetsTheStepGoOn) {
   MakeSetupFile(kArchive);
   EXPECT_EQ(1, dlg.ExtractEmbeddedPayload(dir.Win("no such dir\\pack.zip").c_str()));
-  EXPECT_EQ("Cannot save setup file|", Messages());
+  EXPECT_EQ("Cannot save setup file|", testing_support::MessagesShown());
 }
 
 }  // namespace

@@ -82,11 +82,6 @@ class InstallSequence : public ::testing::Test {
     for (const auto& run : standin::Dialogs()) runs.emplace_back(run.templateId, run.result);
     return runs;
   }
-  std::string Messages() const {
-    std::string all;
-    for (const auto& box : standin::MessageBoxes()) all += box.text + "|";
-    return all;
-  }
   std::string Report(const std::vector<std::string>& files) const {
     std::string report = "Unpacked files:\n";
     for (const auto& f : files) report += f + "\n";
@@ -105,7 +100,7 @@ TEST_F(InstallSequence, InstallsReportsAndCreatesTheShortcutOnYes) {
   WriteSetupFile("SetupGalvery.exe");
   const std::string inst = dir.Win("Galvery");
   EXPECT_EQ(IDOK, Install({inst}, IDYES));
-  EXPECT_EQ(Report({inst + "\\Galvery.EXE", inst + "\\Galvery.HLP"}) + "|" + Question("Galvery") + "|", Messages());
+  EXPECT_EQ(Report({inst + "\\Galvery.EXE", inst + "\\Galvery.HLP"}) + "|" + Question("Galvery") + "|", testing_support::MessagesShown());
   EXPECT_EQ(MB_YESNO | MB_ICONEXCLAMATION, standin::MessageBoxes().back().type);
   EXPECT_EQ("MZ the program", ReadBytes(dir.Posix("Galvery/Galvery.EXE")));
   EXPECT_EQ("the help", ReadBytes(dir.Posix("Galvery/Galvery.HLP")));
@@ -143,7 +138,7 @@ TEST_F(InstallSequence, ADirectoryThatCannotBeCreatedKeepsTheDialogOpen) {
   EXPECT_EQ(IDCANCEL, Run("SetupGalvery.exe", typed));
   EXPECT_EQ("Can't create directory " + typed[0] + "|Can't create directory |Can't create directory " +
                 typed[2] + "|",
-            Messages());
+            testing_support::MessagesShown());
   EXPECT_FALSE(Exists(dir.Posix("a")));
   EXPECT_TRUE(ListDir(dir.Posix("there")).empty());
 }
@@ -169,7 +164,7 @@ TEST_F(InstallSequence, ASetupFileThatCannotBeReadEndsWithoutTheQuestion) {
   WriteSetupFile("SetupGalvery.exe");
   standin::SetCommandLine(dir.Win("SetupGalvery.exe") + " extra");  // the path no longer names the file
   EXPECT_EQ(IDOK, Install({dir.Win("Galvery")}, IDYES));
-  EXPECT_EQ("Can't determine file size for " + dir.Win("SetupGalvery.exe") + " extra. Last error 2|", Messages());
+  EXPECT_EQ("Can't determine file size for " + dir.Win("SetupGalvery.exe") + " extra. Last error 2|", testing_support::MessagesShown());
   EXPECT_TRUE(standin::Shortcuts().empty());
 }
 
@@ -180,7 +175,7 @@ TEST_F(InstallSequence, NoPayloadEndsWithTheVendorsAddress) {
   EXPECT_EQ(IDOK, Install({dir.Win("Galvery")}, IDYES));
   const std::string pack = dir.Win("Galvery") + "\\Galvery_pack.zip";
   EXPECT_EQ("No embedded setup data found.|ZIP file " + pack + " not found|" + Report({}) + "|" + kVendor + "|",
-            Messages());
+            testing_support::MessagesShown());
   EXPECT_TRUE(ListDir(dir.Posix("Galvery")).empty());
 }
 
@@ -190,7 +185,7 @@ TEST_F(InstallSequence, APackFileThatCannotBeWrittenEndsWithTheVendorsAddress) {
   const std::string pack = dir.Win("Galvery") + "\\Galvery_pack.zip";
   standin::MarkInUse(pack);
   EXPECT_EQ(IDOK, Install({dir.Win("Galvery")}, IDYES));
-  EXPECT_EQ("Cannot save setup file|ZIP file " + pack + " not found|" + Report({}) + "|" + kVendor + "|", Messages());
+  EXPECT_EQ("Cannot save setup file|ZIP file " + pack + " not found|" + Report({}) + "|" + kVendor + "|", testing_support::MessagesShown());
 }
 
 TEST_F(InstallSequence, AStalePackFileThatCannotBeReplacedIsNeverInstalled) {
@@ -205,7 +200,7 @@ TEST_F(InstallSequence, AStalePackFileThatCannotBeReplacedIsNeverInstalled) {
   EXPECT_EQ("Cannot save setup file|The file " + pack +
                 " is left from an earlier setup and cannot be replaced. Please close the program that uses it, "
                 "delete it and run setup again.|",
-            Messages());
+            testing_support::MessagesShown());
   EXPECT_EQ(std::vector<std::string>{"Galvery_pack.zip"}, ListDir(dir.Posix("Galvery")));
   EXPECT_TRUE(standin::Shortcuts().empty());
 }
@@ -215,7 +210,7 @@ TEST_F(InstallSequence, APayloadThatIsNoArchiveGetsTheAdviceAndTheQuestion) {
   const std::string inst = dir.Win("Galvery"), pack = inst + "\\Galvery_pack.zip";
   EXPECT_EQ(IDOK, Install({inst}, IDYES));
   EXPECT_EQ("Error in unZIPping " + pack + "|" + Report({}) + "|" + Advice(pack, inst) + "|" + Question("Galvery") + "|",
-            Messages());
+            testing_support::MessagesShown());
   // The shortcut points where the program will be once the user has unpacked by hand.
   ASSERT_EQ(1u, standin::Shortcuts().size());
   EXPECT_EQ(inst + "\\Galvery.exe", standin::Shortcuts()[0].target);
@@ -231,13 +226,13 @@ TEST_F(InstallSequence, AnArchiveWhoseEntriesAllFailStillReportsAdvisesAndAsks) 
   const std::string creation = "Error 5 in creating file " + inst + "\\|";
   EXPECT_EQ(creation + "Error unzipping .|" + creation + "Error unzipping .|" + Report({}) + "|" +
                 Advice(pack, inst) + "|" + Question("Galvery") + "|",
-            Messages());
+            testing_support::MessagesShown());
 }
 
 TEST_F(InstallSequence, AnEmptyArchiveAndADirectoryEntryAreReportedAsTheyAre) {
   WriteSetupFile("SetupGalvery.exe", ZipBuilder().Build());
   EXPECT_EQ(IDOK, Install({dir.Win("Empty")}));
-  EXPECT_EQ(Report({}) + "|" + Question("Galvery") + "|", Messages());
+  EXPECT_EQ(Report({}) + "|" + Question("Galvery") + "|", testing_support::MessagesShown());
 
   standin::ResetRecords();
   ZipBuilder zip;
@@ -285,7 +280,7 @@ TEST_F(InstallSequence, AnAgreementThatWasNeverAnsweredIsNotAnAcceptance) {
   const std::vector<std::pair<int, INT_PTR>> expected = {{IDD_SETUP_DIALOG, IDCANCEL}, {IDD_AGREEMENT_DIALOG, -1}};
   EXPECT_EQ(expected, DialogRuns());
   EXPECT_FALSE(Exists(dir.Posix("Galvery")));
-  EXPECT_EQ("", Messages());
+  EXPECT_EQ("", testing_support::MessagesShown());
 }
 
 TEST_F(InstallSequence, TheAgreementShowsTheSetupDialogsLinesWrapped) {

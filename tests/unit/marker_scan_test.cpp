@@ -50,11 +50,6 @@ class SavePayloadTest : public ::testing::Test {
     std::memcpy(copy.get(), bytes.data(), bytes.size());
     return dlg.SavePayload(copy.get(), int(bytes.size()), packFile.c_str());
   }
-  std::string Messages() const {
-    std::string all;
-    for (const auto& box : standin::MessageBoxes()) all += box.text + "|";
-    return all;
-  }
 
   ScratchDir dir;
   CSetupApp app;
@@ -65,7 +60,7 @@ TEST_F(SavePayloadTest, WritesExactlyTheBytesBehindTheSecondMarker) {
   const std::string archive = std::string("PK\x03\x04", 4) + "entries" + std::string("\0\x01\x02", 3) + "PK\x05\x06end";
   EXPECT_EQ(1, Save("MZ image " + M + " more image" + M + archive, dir.Win("pack.zip")));
   EXPECT_EQ(archive, ReadBytes(dir.Posix("pack.zip")));
-  EXPECT_EQ("", Messages());
+  EXPECT_EQ("", testing_support::MessagesShown());
 }
 
 TEST_F(SavePayloadTest, ReplacesAnExistingPackFileWhole) {
@@ -87,14 +82,14 @@ TEST_F(SavePayloadTest, AnyOtherCountIsNoPayloadAndWritesNothing) {
                                   "image" + M + std::string(16, 'U')}) {
     standin::ResetRecords();
     EXPECT_EQ(0, Save(file, dir.Win("pack.zip")));
-    EXPECT_EQ("No embedded setup data found.|", Messages());
+    EXPECT_EQ("No embedded setup data found.|", testing_support::MessagesShown());
     EXPECT_FALSE(testing_support::Exists(dir.Posix("pack.zip")));
   }
 }
 
 TEST_F(SavePayloadTest, APackFileThatCannotBeCreatedIsReported) {
   EXPECT_EQ(0, Save("image" + M + M + "zip", dir.Win("missing\\pack.zip")));
-  EXPECT_EQ("Cannot save setup file|", Messages());
+  EXPECT_EQ("Cannot save setup file|", testing_support::MessagesShown());
 }
 
 }  // namespace

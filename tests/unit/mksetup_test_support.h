@@ -37,21 +37,6 @@ inline std::string AllMessages(const std::vector<mksetup::Finding>& findings) {
   return all;
 }
 
-// Raw deflate (no zlib header) at `level`; level 0 copies the data into stored blocks.
-inline std::string DeflateAt(const std::string& data, int level) {
-  z_stream z{};
-  if (deflateInit2(&z, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
-    throw std::runtime_error("deflateInit2");
-  std::string out(deflateBound(&z, uLong(data.size())), '\0');
-  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-  z.avail_in = uInt(data.size());
-  z.next_out = reinterpret_cast<Bytef*>(&out[0]);
-  z.avail_out = uInt(out.size());
-  if (deflate(&z, Z_FINISH) != Z_STREAM_END) throw std::runtime_error("deflate");
-  out.resize(z.total_out);
-  deflateEnd(&z);
-  return out;
-}
 
 // `data` followed by four bytes that give the whole the CRC-32 `target`. The CRC-32 of
 // data plus four bytes x is an affine function of x, so the bytes come from solving a

@@ -54,6 +54,12 @@ std::vector<std::string> ListDir(const std::string& posixPath) {
   return names;
 }
 
+std::string MessagesShown() {
+  std::string all;
+  for (const auto& box : standin::MessageBoxes()) all += box.text + "|";
+  return all;
+}
+
 ScriptedUser& ScriptedUser::On(int templateId, Step step) {
   steps_.emplace_back(templateId, std::move(step));
   return *this;

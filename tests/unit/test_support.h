@@ -33,6 +33,9 @@ bool Exists(const std::string& posixPath);
 // The names in a directory, sorted.
 std::vector<std::string> ListDir(const std::string& posixPath);
 
+// The texts of the message boxes shown so far, each followed by "|".
+std::string MessagesShown();
+
 // Plays the user: each step acts on the dialog that waits, which must be the template
 // the step names. Message boxes of type MB_OK are answered OK; others take the next
 // queued answer.

@@ -30,11 +30,6 @@ class Unpack : public ::testing::Test {
     for (POSITION p = list.GetHeadPosition(); p;) lines.push_back(list.GetNext(p).GetString());
     return lines;
   }
-  std::string Messages() const {
-    std::string all;
-    for (const auto& box : standin::MessageBoxes()) all += box.text + "|";
-    return all;
-  }
 
   ScratchDir dir;
   CSetupApp app;
@@ -51,13 +46,13 @@ TEST_F(Unpack, WritesTheShippedEntriesStraightIntoTheInstallDirectory) {
   EXPECT_EQ("MZ program", ReadBytes(dir.Posix("inst/Galvery.EXE")));
   EXPECT_EQ("help", ReadBytes(dir.Posix("inst/Galvery.HLP")));
   EXPECT_EQ(std::vector<std::string>({"Galvery.EXE", "Galvery.HLP"}), ListDir(dir.Posix("inst")));
-  EXPECT_EQ("", Messages());
+  EXPECT_EQ("", testing_support::MessagesShown());
 }
 
 TEST_F(Unpack, AnEmptyArchiveIsASuccessWithNothingListed) {
   EXPECT_EQ(0, Run(ZipBuilder(), dir.Win("inst")));
   EXPECT_TRUE(Listed().empty());
-  EXPECT_EQ("", Messages());
+  EXPECT_EQ("", testing_support::MessagesShown());
 }
 
 TEST_F(Unpack, AMissingOrUnreadablePackFileIsResultOne) {
@@ -65,7 +60,7 @@ TEST_F(Unpack, AMissingOrUnreadablePackFileIsResultOne) {
   WriteBytes(dir.Posix("text.zip"), "this is no archive");
   EXPECT_EQ(1, UnpackArchive(dir.Win("text.zip").c_str(), dir.Win("inst").c_str(), list));
   EXPECT_EQ("ZIP file " + dir.Win("none.zip") + " not found|Error in unZIPping " + dir.Win("text.zip") + "|",
-            Messages());
+            testing_support::MessagesShown());
   EXPECT_TRUE(Listed().empty());
 }
 

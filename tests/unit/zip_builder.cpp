@@ -33,9 +33,9 @@ uint32_t Crc32(const std::string& data) {
   return uint32_t(crc32(0, reinterpret_cast<const Bytef*>(data.data()), uInt(data.size())));
 }
 
-std::string Deflate(const std::string& data) {
+std::string DeflateAt(const std::string& data, int level) {
   z_stream z{};
-  if (deflateInit2(&z, 9, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+  if (deflateInit2(&z, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
     throw std::runtime_error("deflateInit2");
   std::string out(deflateBound(&z, uLong(data.size())), '\0');
   z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
@@ -47,6 +47,8 @@ std::string Deflate(const std::string& data) {
   deflateEnd(&z);
   return out;
 }
+
+std::string Deflate(const std::string& data) { return DeflateAt(data, 9); }
 
 void ZipBuilder::SyncLocal(ZipEntry& e) {
   e.localMethod = e.method;

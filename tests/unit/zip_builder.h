@@ -59,5 +59,7 @@ std::string UtBlock(uint8_t flags, const std::vector<int32_t>& times);
 
 uint32_t Crc32(const std::string& data);
 std::string Deflate(const std::string& data);
+// Raw deflate (no zlib header) at `level`; level 0 copies the data into stored blocks.
+std::string DeflateAt(const std::string& data, int level);
 
 }  // namespace testing_support
