@@ -1,7 +1,9 @@
 # A PDF printer for the end-to-end tests: source it after wine_env.sh and e2e_init.
 #
 # e2e_cups_start runs a CUPS scheduler of the test's own (its configuration, spool and
-# socket in $E2E_WORK/cups) with one cups-pdf queue as its default printer, and points
+# socket in a folder of its own under /tmp, linked as $E2E_WORK/cups; its logs are
+# copied into $E2E_WORK/cups-log at the end) with one cups-pdf queue as its default
+# printer, and points
 # libcups at it through CUPS_SERVER, which Wine and the programs it starts inherit.
 # Nothing of the machine's own CUPS is used or changed, so tests with and without a
 # printer run side by side. The only file outside the test's folder is cups-pdf's
@@ -15,6 +17,7 @@
 
 E2E_CUPS_PID=
 E2E_CUPS_QUEUE=
+E2E_CUPS_ROOT=
 
 e2e_no_printer() {
   export CUPS_SERVER="$E2E_WORK/no-cups.sock"
@@ -24,9 +27,16 @@ e2e_no_printer() {
 # e2e_cups_start [PAGESIZE]: the default printer prints PDFs into $E2E_PDF_DIR, on A4
 # unless PAGESIZE names another of the queue's page sizes (e.g. EnvMonarch).
 e2e_cups_start() {
-  local size="${1:-A4}" root="$E2E_WORK/cups" waited=0
+  local size="${1:-A4}" root waited=0
   command -v cupsd >/dev/null && [ -x /usr/lib/cups/backend/cups-pdf ] ||
     e2e_fail "CUPS or cups-pdf is missing: run scripts/bootstrap.sh"
+  # CUPS runs its filters as the lp user, which must reach the spool: the test's own
+  # folder may lie below one that only root can enter (a fresh clone in a mktemp folder
+  # does). A short path also keeps the socket's name within its 108 bytes.
+  root=$(mktemp -d /tmp/e2e-cups.XXXXXX)
+  chmod 755 "$root"
+  E2E_CUPS_ROOT="$root"
+  ln -sfn "$root" "$E2E_WORK/cups"
   E2E_CUPS_QUEUE="e2epdf$$"
   E2E_PDF_DIR="$E2E_WORK/pdf"
   mkdir -p "$root/etc" "$root/spool/tmp" "$root/cache" "$root/state" "$root/log" "$root/cups-pdf" "$E2E_PDF_DIR"
@@ -82,6 +92,10 @@ e2e_cups_cleanup() {
     wait "$E2E_CUPS_PID" 2>/dev/null || true
   fi
   [ -z "$E2E_CUPS_QUEUE" ] || rm -f "/etc/cups/cups-pdf-$E2E_CUPS_QUEUE.conf"
+  if [ -n "$E2E_CUPS_ROOT" ]; then
+    cp -r "$E2E_CUPS_ROOT/log" "$E2E_WORK/cups-log" 2>/dev/null || true
+    rm -rf "$E2E_CUPS_ROOT" "$E2E_WORK/cups"
+  fi
 }
 
 # e2e_wait_pdfs COUNT: waits until the queue is idle and COUNT PDFs are there; prints
@@ -91,7 +105,7 @@ e2e_wait_pdfs() {
   while :; do
     found=$(find "$E2E_PDF_DIR" -name '*.pdf' | wc -l)
     if [ "$found" -ge "$count" ] && [ -z "$(lpstat -o "$E2E_CUPS_QUEUE")" ]; then break; fi
-    ((waited++ < 300)) || e2e_fail "expected $count PDF(s) in $E2E_PDF_DIR, found $found after 30 s (see $E2E_WORK/cups/log)"
+    ((waited++ < 300)) || e2e_fail "expected $count PDF(s) in $E2E_PDF_DIR, found $found after 30 s (the scheduler's logs go to $E2E_WORK/cups-log)"
     sleep 0.1
   done
   [ "$found" = "$count" ] || e2e_fail "expected $count PDF(s) in $E2E_PDF_DIR, found $found"
