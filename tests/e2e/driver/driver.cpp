@@ -531,9 +531,15 @@ class Driver {
   // dialog), and a sent message would not return until that loop does.
   void Click(long long id) {
     HWND c = Control(id);
-    // A user cannot press what they cannot see, nor anything under a modal message box.
-    if (!IsWindowVisible(c) || !IsWindowEnabled(c) || !IsWindowEnabled(current_))
-      throw StepFailed("button " + std::to_string(id) + " cannot be clicked (hidden or disabled)");
+    // A user cannot press what they cannot see, nor anything under a modal message box;
+    // a dialog whose nested dialog has just closed is enabled again a moment later, and a
+    // user would wait for that.
+    const DWORD start = GetTickCount();
+    while (!IsWindowVisible(c) || !IsWindowEnabled(c) || !IsWindowEnabled(current_)) {
+      if (GetTickCount() - start > timeoutMs_)
+        throw StepFailed("button " + std::to_string(id) + " cannot be clicked (hidden or disabled)");
+      Sleep(kPollMs);
+    }
     std::string label;
     ControlText(c, timeoutMs_, &label);
     spy_.Mark();
