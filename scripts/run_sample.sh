@@ -31,8 +31,10 @@ mkdir -p "$(dirname "$(e2e_unix_path "$setup_win")")"
 cp "$top/build/sample/win64/SetupGalvery.exe" "$(e2e_unix_path "$setup_win")"
 
 if [ -n "$display" ]; then
-  sed -i 's/^"Graphics"="null"$/"Graphics"="x11"/' "$WINEPREFIX/user.reg"
+  # The registry is the server's until it ends: stop it before switching to X11.
   wineserver -k || true
+  wineserver -w || true
+  sed -i 's/^"Graphics"="null"$/"Graphics"="x11"/' "$WINEPREFIX/user.reg"
   echo "Running $setup_win on $display; the Wine prefix is $WINEPREFIX"
   DISPLAY="$display" e2e_wine "$setup_win"
 else
