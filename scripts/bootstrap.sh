@@ -18,6 +18,8 @@ packages=(
   osslsigncode openssl
   # printing under Wine to a PDF printer, and typing into the real dialogs
   cups printer-driver-cups-pdf poppler-utils xdotool
+  # the installation benchmark measures against cp + unzip
+  unzip
   # fetching and unpacking the minizip sources
   dpkg-dev ca-certificates
 )
