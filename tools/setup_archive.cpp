@@ -150,19 +150,27 @@ std::vector<Member> MembersFromArchive(const uint8_t* data, size_t size, const A
   return members;
 }
 
+namespace {
+// The fields a local header and its central record hold alike, from the version needed
+// to the uncompressed size.
+void PutSharedFields(std::vector<uint8_t>& out, const Member& m) {
+  Put16(out, m.versionNeeded);
+  Put16(out, m.flags);
+  Put16(out, m.method);
+  Put16(out, m.dosTime);
+  Put16(out, m.dosDate);
+  Put32(out, m.crc);
+  Put32(out, uint32_t(m.stored.size()));
+  Put32(out, m.size);
+}
+}  // namespace
+
 std::vector<uint8_t> WriteArchive(const std::vector<Member>& members, const std::string& comment) {
   std::vector<uint8_t> out, central;
   for (const Member& m : members) {
     const uint32_t offset = uint32_t(out.size());
     Put32(out, 0x04034B50);
-    Put16(out, m.versionNeeded);
-    Put16(out, m.flags);
-    Put16(out, m.method);
-    Put16(out, m.dosTime);
-    Put16(out, m.dosDate);
-    Put32(out, m.crc);
-    Put32(out, uint32_t(m.stored.size()));
-    Put32(out, m.size);
+    PutSharedFields(out, m);
     Put16(out, uint32_t(m.name.size()));
     Put16(out, uint32_t(m.localExtra.size()));
     PutBytes(out, m.name);
@@ -171,14 +179,7 @@ std::vector<uint8_t> WriteArchive(const std::vector<Member>& members, const std:
 
     Put32(central, 0x02014B50);
     Put16(central, m.versionMadeBy);
-    Put16(central, m.versionNeeded);
-    Put16(central, m.flags);
-    Put16(central, m.method);
-    Put16(central, m.dosTime);
-    Put16(central, m.dosDate);
-    Put32(central, m.crc);
-    Put32(central, uint32_t(m.stored.size()));
-    Put32(central, m.size);
+    PutSharedFields(central, m);
     Put16(central, uint32_t(m.name.size()));
     Put16(central, uint32_t(m.centralExtra.size()));
     Put16(central, uint32_t(m.comment.size()));

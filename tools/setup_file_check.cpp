@@ -159,6 +159,18 @@ class ArchiveChecker {
   bool Has(size_t offset, size_t length) const { return offset <= n_ && length <= n_ - offset; }
   void Defect(int entry, std::string message) { out_.findings.push_back({true, entry, std::move(message)}); }
   void Warn(int entry, std::string message) { out_.findings.push_back({false, entry, std::move(message)}); }
+  // The fields a local header and a central record hold alike, from the flags at `at`
+  // to the uncompressed size.
+  void MarkSharedFields(size_t at, int entry, const std::string& where) {
+    Mark(at, 2, entry, "flags" + where);
+    Mark(at + 2, 2, entry, "method" + where);
+    Mark(at + 4, 2, entry, "DOS time" + where);
+    Mark(at + 6, 2, entry, "DOS date" + where);
+    Mark(at + 8, 4, entry, "CRC-32" + where);
+    Mark(at + 12, 4, entry, "compressed size" + where, true);
+    Mark(at + 16, 4, entry, "size" + where);
+  }
+
   void Mark(size_t offset, size_t length, int entry, const std::string& what, bool compression = false) {
     if (length) fields_.push_back({offset, length, entry, what, compression});
   }
@@ -279,13 +291,7 @@ class ArchiveChecker {
       const std::string where = " (central directory)";
       Mark(pos, 4, index, "central header signature");
       Mark(pos + 4, 4, index, "versions" + where);
-      Mark(pos + 8, 2, index, "flags" + where);
-      Mark(pos + 10, 2, index, "method" + where);
-      Mark(pos + 12, 2, index, "DOS time" + where);
-      Mark(pos + 14, 2, index, "DOS date" + where);
-      Mark(pos + 16, 4, index, "CRC-32" + where);
-      Mark(pos + 20, 4, index, "compressed size" + where, true);
-      Mark(pos + 24, 4, index, "size" + where);
+      MarkSharedFields(pos + 8, index, where);
       Mark(pos + 28, 6, index, "name, extra field and comment lengths" + where);
       Mark(pos + 34, 4, index, "disk number and internal attributes" + where);
       Mark(pos + 38, 4, index, "external attributes" + where);
@@ -357,13 +363,7 @@ class ArchiveChecker {
     const std::string where = " (local header)";
     Mark(local, 4, i, "local header signature");
     Mark(local + 4, 2, i, "version needed" + where);
-    Mark(local + 6, 2, i, "flags" + where);
-    Mark(local + 8, 2, i, "method" + where);
-    Mark(local + 10, 2, i, "DOS time" + where);
-    Mark(local + 12, 2, i, "DOS date" + where);
-    Mark(local + 14, 4, i, "CRC-32" + where);
-    Mark(local + 18, 4, i, "compressed size" + where, true);
-    Mark(local + 22, 4, i, "size" + where);
+    MarkSharedFields(local + 6, i, where);
     Mark(local + 26, 4, i, "name and extra field lengths" + where);
 
     if (localCompressed == 0xFFFFFFFF || localSize == 0xFFFFFFFF) zip64 = true;

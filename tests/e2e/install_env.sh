@@ -103,58 +103,14 @@ e2e_expect_no_shortcut() {
   echo "e2e: no shortcut anywhere"
 }
 
-# Archives built byte by byte, for what no packager writes (damaged data, odd entries):
-#   e2e_zip_begin OUT
-#   e2e_zip_entry NAME METHOD DATA SIZE CRC EXTERNAL [UT_WRITE_TIME]   (as many as needed)
-#   e2e_zip_end
-# DATA is the file of the bytes stored (for method 8 the raw deflate stream, e2e_deflate);
-# SIZE and CRC are what the headers claim of the entry's content, so they can lie.
-# Every entry is dated 2013-09-15 18:06:30 in DOS form; with UT_WRITE_TIME both headers
-# carry a "UT" block holding that write time alone.
-e2e_zip_begin() {
-  E2E_ZIP=$1
-  : > "$E2E_ZIP"
-  : > "$E2E_ZIP.central"
-  E2E_ZIP_COUNT=0
-}
-
+# e2e_zip_entry NAME METHOD DATA SIZE CRC EXTERNAL [UT_WRITE_TIME]: one entry of an
+# archive begun with e2e_zip_begin (wine_env.sh); with UT_WRITE_TIME both headers carry
+# a "UT" block holding that write time alone.
 e2e_zip_entry() {
-  local name=$1 method=$2 data=$3 size=$4 crc=$5 external=$6 mtime=${7:-} csize offset extra="$E2E_ZIP.extra"
-  csize=$(stat -c %s "$data")
-  offset=$(stat -c %s "$E2E_ZIP")
-  if [ -n "$mtime" ]; then { printf 'UT'; e2e_le16 5; printf '\001'; e2e_le32 "$mtime"; } > "$extra"; else : > "$extra"; fi
-  {
-    e2e_le32 0x04034b50; e2e_le16 20; e2e_le16 0; e2e_le16 "$method"; e2e_le16 0x90CF; e2e_le16 0x432F
-    e2e_le32 "$crc"; e2e_le32 "$csize"; e2e_le32 "$size"
-    e2e_le16 ${#name}; e2e_le16 "$(stat -c %s "$extra")"; printf '%s' "$name"
-    cat "$extra" "$data"
-  } >> "$E2E_ZIP"
-  {
-    e2e_le32 0x02014b50; e2e_le16 0x031E; e2e_le16 20; e2e_le16 0; e2e_le16 "$method"; e2e_le16 0x90CF; e2e_le16 0x432F
-    e2e_le32 "$crc"; e2e_le32 "$csize"; e2e_le32 "$size"
-    e2e_le16 ${#name}; e2e_le16 "$(stat -c %s "$extra")"; e2e_le16 0; e2e_le16 0; e2e_le16 0
-    e2e_le32 "$external"; e2e_le32 "$offset"; printf '%s' "$name"; cat "$extra"
-  } >> "$E2E_ZIP.central"
+  local extra="$E2E_ZIP.extra"
+  if [ -n "${7:-}" ]; then { printf 'UT'; e2e_le16 5; printf '\001'; e2e_le32 "$7"; } > "$extra"; else : > "$extra"; fi
+  e2e_zip_add "$1" "$2" "$3" "$4" "$5" "$6" "$extra" "$extra"
   rm -f "$extra"
-  E2E_ZIP_COUNT=$((E2E_ZIP_COUNT + 1))
-}
-
-e2e_zip_end() {
-  local cdsize cdoffset
-  cdsize=$(stat -c %s "$E2E_ZIP.central")
-  cdoffset=$(stat -c %s "$E2E_ZIP")
-  cat "$E2E_ZIP.central" >> "$E2E_ZIP"
-  {
-    e2e_le32 0x06054b50; e2e_le16 0; e2e_le16 0; e2e_le16 "$E2E_ZIP_COUNT"; e2e_le16 "$E2E_ZIP_COUNT"
-    e2e_le32 "$cdsize"; e2e_le32 "$cdoffset"; e2e_le16 0
-  } >> "$E2E_ZIP"
-  rm -f "$E2E_ZIP.central"
-}
-
-# e2e_deflate IN OUT: the raw deflate stream of IN: gzip's output without its 10-byte
-# header (-n: no name in it) and its 8-byte trailer.
-e2e_deflate() {
-  gzip -9 -n -c < "$1" | tail -c +11 | head -c -8 > "$2"
 }
 
 # e2e_setup_of ZIP OUT: stub, marker, ZIP, put together as they are (the packager would

@@ -253,7 +253,7 @@ e2e_at_checkpoint() {
   rm -f "$file"
 }
 
-# Little-endian integers for e2e_make_zip.
+# Little-endian integers for the archives written byte by byte.
 e2e_le16() { printf '%b' "\\x$(printf %02x $(($1 & 255)))\\x$(printf %02x $(($1 >> 8 & 255)))"; }
 e2e_le32() { e2e_le16 $(($1 & 65535)); e2e_le16 $(($1 >> 16 & 65535)); }
 
@@ -265,43 +265,70 @@ e2e_crc32() {
   echo $((b[0] | b[1] << 8 | b[2] << 16 | b[3] << 24))
 }
 
-# Version needed 1.0, no flags, stored, dated 1980-01-01 00:00: the fields a local and a
-# central header share. Printed, never kept in a variable (bash drops NUL bytes there).
-e2e_zip_common() { e2e_le16 10; e2e_le16 0; e2e_le16 0; e2e_le16 0; e2e_le16 0x21; }
+# Archives written byte by byte, so the tests need no zip tool and can make what no
+# zip tool writes (damaged data, lying headers, odd extra fields):
+#   e2e_zip_begin OUT
+#   e2e_zip_add NAME METHOD STORED SIZE CRC EXTERNAL LOCAL_EXTRA CENTRAL_EXTRA   (per entry)
+#   e2e_zip_end
+# STORED is the file of the bytes stored (for method 8 the raw deflate stream,
+# e2e_deflate); SIZE and CRC are what the headers claim, so they can lie; the extras are
+# files of extra-field bytes (empty for none). Every entry is dated 2013-09-15 18:06:30
+# in DOS form. Fields are printed, never kept in variables (bash drops NUL bytes there).
+e2e_zip_begin() {
+  E2E_ZIP=$1
+  : > "$E2E_ZIP"
+  : > "$E2E_ZIP.central"
+  E2E_ZIP_COUNT=0
+}
 
-# e2e_make_zip OUT FILE...: a ZIP archive of FILEs, stored (no compression), each under
-# its base name. Written byte by byte so the tests need no zip tool.
-e2e_make_zip() {
-  local out="$1" f name size crc offset=0 central="$E2E_WORK/.central" count=0 cdsize
-  shift
-  : > "$out"
-  : > "$central"
-  for f in "$@"; do
-    name=$(basename "$f")
-    size=$(stat -c %s "$f")
-    crc=$(e2e_crc32 "$f")
-    {
-      e2e_le32 0x04034b50; e2e_zip_common
-      e2e_le32 "$crc"; e2e_le32 "$size"; e2e_le32 "$size"
-      e2e_le16 ${#name}; e2e_le16 0; printf '%s' "$name"
-      cat "$f"
-    } >> "$out"
-    {
-      e2e_le32 0x02014b50; e2e_le16 20; e2e_zip_common
-      e2e_le32 "$crc"; e2e_le32 "$size"; e2e_le32 "$size"
-      e2e_le16 ${#name}; e2e_le16 0; e2e_le16 0; e2e_le16 0; e2e_le16 0; e2e_le32 0
-      e2e_le32 "$offset"; printf '%s' "$name"
-    } >> "$central"
-    offset=$(stat -c %s "$out")
-    count=$((count + 1))
-  done
-  cdsize=$(stat -c %s "$central")
-  cat "$central" >> "$out"
+e2e_zip_add() {
+  local name=$1 method=$2 stored=$3 size=$4 crc=$5 external=$6 lx=$7 cx=$8 csize offset
+  csize=$(stat -c %s "$stored")
+  offset=$(stat -c %s "$E2E_ZIP")
   {
-    e2e_le32 0x06054b50; e2e_le16 0; e2e_le16 0; e2e_le16 "$count"; e2e_le16 "$count"
-    e2e_le32 "$cdsize"; e2e_le32 "$offset"; e2e_le16 0
-  } >> "$out"
-  rm -f "$central"
+    e2e_le32 0x04034b50; e2e_le16 20; e2e_le16 0; e2e_le16 "$method"; e2e_le16 0x90CF; e2e_le16 0x432F
+    e2e_le32 "$crc"; e2e_le32 "$csize"; e2e_le32 "$size"
+    e2e_le16 ${#name}; e2e_le16 "$(stat -c %s "$lx")"; printf '%s' "$name"
+    cat "$lx" "$stored"
+  } >> "$E2E_ZIP"
+  {
+    e2e_le32 0x02014b50; e2e_le16 0x031E; e2e_le16 20; e2e_le16 0; e2e_le16 "$method"; e2e_le16 0x90CF; e2e_le16 0x432F
+    e2e_le32 "$crc"; e2e_le32 "$csize"; e2e_le32 "$size"
+    e2e_le16 ${#name}; e2e_le16 "$(stat -c %s "$cx")"; e2e_le16 0; e2e_le16 0; e2e_le16 0
+    e2e_le32 "$external"; e2e_le32 "$offset"; printf '%s' "$name"; cat "$cx"
+  } >> "$E2E_ZIP.central"
+  E2E_ZIP_COUNT=$((E2E_ZIP_COUNT + 1))
+}
+
+e2e_zip_end() {
+  local cdsize cdoffset
+  cdsize=$(stat -c %s "$E2E_ZIP.central")
+  cdoffset=$(stat -c %s "$E2E_ZIP")
+  cat "$E2E_ZIP.central" >> "$E2E_ZIP"
+  {
+    e2e_le32 0x06054b50; e2e_le16 0; e2e_le16 0; e2e_le16 "$E2E_ZIP_COUNT"; e2e_le16 "$E2E_ZIP_COUNT"
+    e2e_le32 "$cdsize"; e2e_le32 "$cdoffset"; e2e_le16 0
+  } >> "$E2E_ZIP"
+  rm -f "$E2E_ZIP.central"
+}
+
+# e2e_deflate IN OUT: the raw deflate stream of IN: gzip's output without its 10-byte
+# header (-n: no name in it) and its 8-byte trailer.
+e2e_deflate() {
+  gzip -9 -n -c < "$1" | tail -c +11 | head -c -8 > "$2"
+}
+
+# e2e_make_zip OUT FILE...: a ZIP archive of FILEs, stored, each under its base name.
+e2e_make_zip() {
+  local out="$1" f none="$1.none"
+  shift
+  : > "$none"
+  e2e_zip_begin "$out"
+  for f in "$@"; do
+    e2e_zip_add "$(basename "$f")" 0 "$f" "$(stat -c %s "$f")" "$(e2e_crc32 "$f")" 0x81A40020 "$none" "$none"
+  done
+  e2e_zip_end
+  rm -f "$none"
 }
 
 # e2e_make_setup OUT ZIP: a setup file from the stub and ZIP, by the packager when the

@@ -12,10 +12,7 @@ e2e_init
 w="$E2E_WORK/archive"
 mkdir -p "$w"
 zip="$w/test.zip"
-central="$w/central"
-: > "$zip"
-: > "$central"
-count=0
+e2e_zip_begin "$zip"
 
 # ut_block FLAGS TIME...: an extended timestamp block.
 ut_block() {
@@ -28,29 +25,11 @@ ut_block() {
   for t in "$@"; do e2e_le32 "$t"; done
 }
 
-# add_entry NAME DATA METHOD EXTERNAL LOCAL_EXTRA CENTRAL_EXTRA: one entry dated
-# 2013-09-15 18:06:30 (DOS date 0x432F, time 0x90CF). Deflated data is gzip's stream
-# without its 10-byte header (-n: no name in it) and its 8-byte trailer.
+# add_entry NAME DATA METHOD EXTERNAL LOCAL_EXTRA CENTRAL_EXTRA: DATA stored or deflated.
 add_entry() {
-  local name=$1 data=$2 method=$3 external=$4 lx=$5 cx=$6 stored="$w/stored" size crc csize offset
-  size=$(stat -c %s "$data")
-  crc=$(e2e_crc32 "$data")
-  if [ "$method" = 8 ]; then gzip -9 -n -c < "$data" | tail -c +11 | head -c -8 > "$stored"; else cp "$data" "$stored"; fi
-  csize=$(stat -c %s "$stored")
-  offset=$(stat -c %s "$zip")
-  {
-    e2e_le32 0x04034b50; e2e_le16 20; e2e_le16 0; e2e_le16 "$method"; e2e_le16 0x90CF; e2e_le16 0x432F
-    e2e_le32 "$crc"; e2e_le32 "$csize"; e2e_le32 "$size"
-    e2e_le16 ${#name}; e2e_le16 "$(stat -c %s "$lx")"; printf '%s' "$name"
-    cat "$lx" "$stored"
-  } >> "$zip"
-  {
-    e2e_le32 0x02014b50; e2e_le16 0x031E; e2e_le16 20; e2e_le16 0; e2e_le16 "$method"; e2e_le16 0x90CF; e2e_le16 0x432F
-    e2e_le32 "$crc"; e2e_le32 "$csize"; e2e_le32 "$size"
-    e2e_le16 ${#name}; e2e_le16 "$(stat -c %s "$cx")"; e2e_le16 0; e2e_le16 0; e2e_le16 0
-    e2e_le32 "$external"; e2e_le32 "$offset"; printf '%s' "$name"; cat "$cx"
-  } >> "$central"
-  count=$((count + 1))
+  local stored="$w/stored"
+  if [ "$3" = 8 ]; then e2e_deflate "$2" "$stored"; else cp "$2" "$stored"; fi
+  e2e_zip_add "$1" "$3" "$stored" "$(stat -c %s "$2")" "$(e2e_crc32 "$2")" "$4" "$5" "$6"
 }
 
 # Unix times: 2017-07-14 02:40:00, 02:41:40, and 2014-05-13 16:53:20.
@@ -68,13 +47,7 @@ add_entry 'd:/Galvery/RELEASE/Galvery.EXE' "$w/exe" 8 0x81A40020 "$w/ut7" "$w/no
 add_entry 'd:/Galvery/HLP/Galvery.HLP' "$w/hlp" 0 0x81A40020 "$w/none" "$w/none"
 add_entry 'docs/' "$w/none" 0 0x41ED0010 "$w/none" "$w/none"
 add_entry 'notes.txt' "$w/notes" 0 0x00000020 "$w/ut1" "$w/ut-central"
-cdsize=$(stat -c %s "$central")
-cdoffset=$(stat -c %s "$zip")
-cat "$central" >> "$zip"
-{
-  e2e_le32 0x06054b50; e2e_le16 0; e2e_le16 0; e2e_le16 $count; e2e_le16 $count
-  e2e_le32 "$cdsize"; e2e_le32 "$cdoffset"; e2e_le16 0
-} >> "$zip"
+e2e_zip_end
 
 mkdir -p "$E2E_C/pack" "$E2E_C/Galvery"
 cp "$zip" "$E2E_C/pack/test.zip"
