@@ -5,6 +5,7 @@
 #include "app/desktop_shortcut.h"
 #include "app/product_profiles.h"
 #include "app/setup_dlg.h"
+#include "payload/embedded_payload.h"
 #include "payload/file_queries.h"
 #include "payload/unpack_archive.h"
 #include "platform/crt.h"
@@ -44,13 +45,14 @@ void CSetupDlg::OnOK() {
 int CSetupDlg::InstallFiles() {
   BeginWaitCursor();
   DeleteIfExists(m_strPackFile);
-  if (!ExtractEmbeddedPayload(m_strPackFile)) {
+  const PayloadExtraction payload = ::ExtractEmbeddedPayload(m_strSetupFile, m_strPackFile);
+  if (!payload.result) {
     EndWaitCursor();
     return 0;
   }
   // A pack file that could neither be deleted nor rewritten is an earlier setup's
   // archive: unpacking it would install the wrong files and call that a success.
-  if (!m_bPayloadSaved && FileExists(m_strPackFile)) {
+  if (!payload.packFileSaved && FileExists(m_strPackFile)) {
     EndWaitCursor();
     CString message;
     message.Format("The file %s is left from an earlier setup and cannot be replaced. "

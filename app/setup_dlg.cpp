@@ -2,6 +2,7 @@
 
 #include "app/agreement_text.h"
 #include "app/product_profiles.h"
+#include "payload/embedded_payload.h"
 
 BEGIN_MESSAGE_MAP(CSetupDlg, CDialog)
   ON_WM_PAINT()
@@ -62,3 +63,11 @@ void CSetupDlg::OnPaint() {
 }
 
 HCURSOR CSetupDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); }
+
+int CSetupDlg::ExtractEmbeddedPayload(const CString& packFile) {
+  return ::ExtractEmbeddedPayload(m_strSetupFile, packFile).result;
+}
+
+int CSetupDlg::SavePayload(const BYTE* data, int size, const CString& packFile) {
+  return ::SavePayload(data, size, packFile);
+}

@@ -15,6 +15,7 @@ class CSetupDlg : public CDialog {
   // Reads the running setup file whole and writes the archive behind its second marker
   // to `packFile`. 0 when the setup file could not be sized, buffered, opened or read
   // (after a message); 1 otherwise, whether or not a payload was found and written.
+  // (The work is payload/'s; see embedded_payload.h.)
   int ExtractEmbeddedPayload(const CString& packFile);
   // Scans `data` for the marker and writes what follows the second occurrence to
   // `packFile`. 1 when the pack file was written whole; 0 after a message otherwise.
@@ -39,8 +40,6 @@ class CSetupDlg : public CDialog {
   CStringList m_agreementLines;
   CString m_strDirectory;    // exchanged with the directory box
   HICON m_hIcon;
-  // Whether this run wrote the pack file; a pack file it did not write is not its own.
-  bool m_bPayloadSaved = false;
 
   DECLARE_MESSAGE_MAP()
 };

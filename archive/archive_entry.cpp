@@ -1,8 +1,8 @@
 // Building an entry's record: attribute bits, file times and the "UT" extended timestamp.
 #include "archive/archive_internal.h"
+#include "platform/calendar.h"
 
 #include <cstring>
-#include <strings.h>
 
 uint32_t AttributesFromExternal(uint32_t external) {
   // The low half holds DOS attribute bits, the high half the Unix mode of archives made
@@ -28,34 +28,8 @@ FILETIME FileTimeFromDos(uint16_t date, uint16_t time) {
 }
 
 FILETIME FileTimeFromUnix(int32_t seconds) {
-  // The run-time library's gmtime would do the breakdown, but on Windows it refuses
-  // times before 1970, which the "UT" block allows (its times are signed), and it
-  // returns a shared buffer. Days to civil date after H. Hinnant's civil_from_days.
-  int64_t days = seconds / 86400;
-  int64_t secondOfDay = seconds % 86400;
-  if (secondOfDay < 0) {
-    secondOfDay += 86400;
-    --days;
-  }
-  const int64_t z = days + 719468;
-  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const int64_t dayOfEra = z - era * 146097;
-  const int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-  const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-  const int64_t mp = (5 * dayOfYear + 2) / 153;
-  const int64_t month = mp < 10 ? mp + 3 : mp - 9;
-
-  SYSTEMTIME st{};
-  st.wYear = WORD(yearOfEra + era * 400 + (month <= 2 ? 1 : 0));
-  st.wMonth = WORD(month);
-  st.wDay = WORD(dayOfYear - (153 * mp + 2) / 5 + 1);
-  st.wHour = WORD(secondOfDay / 3600);
-  st.wMinute = WORD(secondOfDay % 3600 / 60);
-  st.wSecond = WORD(secondOfDay % 60);
-  FILETIME ft{};
-  // Every 32-bit time (1901 to 2038) is a valid system time.
-  if (!::SystemTimeToFileTime(&st, &ft)) return FILETIME{};
-  return ft;
+  // The "UT" block's times are signed: 1901 to 2038, every one a valid file time.
+  return FileTimeFromUnixTime(seconds);
 }
 
 ArchiveResult ApplyExtendedTimestamp(const unsigned char* field, size_t length, ArchiveEntry& entry) {
@@ -86,28 +60,4 @@ ArchiveResult ApplyExtendedTimestamp(const unsigned char* field, size_t length, 
     start += 4 + size;
   }
   return ArchiveOk;
-}
-
-bool IsPlainFileName(const char* name) {
-  const size_t n = std::strlen(name);
-  if (n == 0) return false;
-  for (size_t i = 0; i < n; ++i) {
-    const unsigned char c = static_cast<unsigned char>(name[i]);
-    if (c < 0x20 || std::strchr("<>:\"/\\|?*", c)) return false;
-  }
-  // Windows drops trailing dots and spaces, so "a." would land in "a" and ".." in the
-  // parent directory.
-  if (name[n - 1] == '.' || name[n - 1] == ' ') return false;
-  // Device names stay devices whatever extension follows: "nul.txt" is NUL.
-  size_t stem = 0;
-  while (stem < n && name[stem] != '.') ++stem;
-  while (stem > 0 && name[stem - 1] == ' ') --stem;  // "nul .txt" is NUL too
-  auto is = [&](const char* device) {
-    return stem == std::strlen(device) && strncasecmp(name, device, stem) == 0;
-  };
-  if (is("CON") || is("PRN") || is("AUX") || is("NUL")) return false;
-  if (stem == 4 && (strncasecmp(name, "COM", 3) == 0 || strncasecmp(name, "LPT", 3) == 0) &&
-      name[3] >= '1' && name[3] <= '9')
-    return false;
-  return true;
 }

@@ -1,6 +1,7 @@
 // Writing one entry out of an open archive: a file in a directory under the entry's
 // base name, or the directory chain of a directory entry.
 #include "archive/archive_internal.h"
+#include "archive/entry_names.h"
 #include "framework/afxwin.h"
 
 #include <cstring>
@@ -10,16 +11,6 @@ namespace {
 const DWORD kCopyBufferSize = 16384;
 // The longest path the ANSI file calls take (MAX_PATH less the terminator).
 const int kMaxPathLength = MAX_PATH - 1;
-
-bool IsSeparator(char c) { return c == '/' || c == '\\'; }
-
-// The text after the last separator of either kind, found byte by byte.
-const char* FinalComponent(const char* name) {
-  const char* last = name;
-  for (const char* p = name; *p; ++p)
-    if (IsSeparator(*p)) last = p + 1;
-  return last;
-}
 
 // Shows the creation failure the user must hear about, and gives its result code.
 ArchiveResult CreationFailed(DWORD error, const CString& path) {
@@ -38,31 +29,14 @@ const FILETIME* TimeOrNothing(const FILETIME& t) {
 
 bool EnsureDirectoryChain(const char* base, const char* path) {
   if (!base || !path) return false;
-  // Refuse anything that would reach outside `base`: an absolute or UNC path, a drive
-  // letter or stream (any colon), or a component of dots and spaces with two dots or
-  // more, which Windows reads as the parent directory.
-  if (IsSeparator(path[0])) return false;
-  const char* component = path;
-  for (const char* p = path;; ++p) {
-    if (*p == ':') return false;
-    if (*p == '\0' || IsSeparator(*p)) {
-      int dots = 0;
-      bool onlyDotsAndSpaces = true;
-      for (const char* c = component; c < p; ++c) {
-        if (*c == '.') ++dots;
-        else if (*c != ' ') onlyDotsAndSpaces = false;
-      }
-      if (onlyDotsAndSpaces && dots >= 2) return false;
-      if (*p == '\0') break;
-      component = p + 1;
-    }
-  }
+  const CCodePage codePage = CCodePage::Active();
+  if (!IsContainedDirectoryPath(path, codePage)) return false;
   // Outermost first: base + "a", base + "a/b", then the whole path. A separator at the
   // very start would give nothing to create; it was refused above anyway.
   const CString root(base);
   const size_t length = std::strlen(path);
-  for (size_t i = 1; i < length; ++i)
-    if (IsSeparator(path[i])) ::CreateDirectoryA(root + CString(path, int(i)), nullptr);
+  for (size_t i = 0; i < length; i += codePage.CharLength(path, i, length))
+    if (i > 0 && (path[i] == '/' || path[i] == '\\')) ::CreateDirectoryA(root + CString(path, int(i)), nullptr);
   if (length > 0) ::CreateDirectoryA(root + path, nullptr);
   return true;
 }
@@ -87,16 +61,17 @@ ArchiveResult ArchiveExtractEntry(ArchiveHandle handle, int32_t index, const cha
   if (entry.attributes & FILE_ATTRIBUTE_DIRECTORY)
     return EnsureDirectoryChain(reader.baseDirectory, entry.name) ? ArchiveOk : ArchiveErrUnsafePath;
 
-  const char* fileName = FinalComponent(target);
-  const CString path = CString(directory) + "\\" + fileName;
+  const CCodePage codePage = CCodePage::Active();
+  const char* fileName = target + FinalComponentOffset(target, codePage);
+  const CString path = InstallPathOf(directory, target, codePage);
   // Refused here rather than left to the file system: Linux would create "CON" or
   // "a:b" as plain files, and Windows would open a device or an alternate stream.
-  if (*fileName && !IsPlainFileName(fileName)) return CreationFailed(ERROR_INVALID_NAME, path);
+  if (*fileName && !IsPlainFileName(fileName, codePage)) return CreationFailed(ERROR_INVALID_NAME, path);
   if (path.GetLength() > kMaxPathLength) return CreationFailed(ERROR_FILENAME_EXCED_RANGE, path);
 
-  HANDLE file = ::CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return CreationFailed(::GetLastError(), path);
+  CHandle file(::CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                             nullptr));
+  if (!file.IsValid()) return CreationFailed(::GetLastError(), path);
 
   // A failure to open the data shows as a failure of the first read.
   const bool opened = unzOpenCurrentFile(reader.archive) == UNZ_OK;
@@ -108,7 +83,7 @@ ArchiveResult ArchiveExtractEntry(ArchiveHandle handle, int32_t index, const cha
     if (read <= 0) break;
     DWORD written = 0;
     // A short write is as much a failure as a failed one.
-    if (!::WriteFile(file, buffer, DWORD(read), &written, nullptr) || written != DWORD(read)) failed = true;
+    if (!::WriteFile(file.Get(), buffer, DWORD(read), &written, nullptr) || written != DWORD(read)) failed = true;
   }
   if (opened) {
     // Data that ends before its declared size is never checked against its CRC by
@@ -118,13 +93,13 @@ ArchiveResult ArchiveExtractEntry(ArchiveHandle handle, int32_t index, const cha
   }
 
   // The times say the file is complete: a partial or corrupt one keeps its own.
-  if (!failed && ::GetFileType(file) == FILE_TYPE_DISK) {
+  if (!failed && ::GetFileType(file.Get()) == FILE_TYPE_DISK) {
     // Creation, last access, last write. On Linux the stand-in sets the last two only:
     // POSIX has no call that sets a file's creation (birth) time.
-    ::SetFileTime(file, TimeOrNothing(entry.creationTime), TimeOrNothing(entry.accessTime),
+    ::SetFileTime(file.Get(), TimeOrNothing(entry.creationTime), TimeOrNothing(entry.accessTime),
                   TimeOrNothing(entry.writeTime));
   }
   // A full disk can show only when the file is closed.
-  if (!::CloseHandle(file)) failed = true;
+  if (!file.Close()) failed = true;
   return failed ? ArchiveErrTransfer : ArchiveOk;
 }

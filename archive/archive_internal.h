@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 // Handles made by ArchiveOpen carry this tag.
 const int32_t kArchiveHandleKind = 1;
@@ -20,26 +21,26 @@ const DWORD kArchiveReadAheadDefault = 4096;
 // The byte source minizip reads the archive through. One per open archive, owned by
 // minizip's handle and closed with it.
 struct ArchiveStream {
-  HANDLE osHandle;
-  bool canSeek;  // the handle is a disk file
-  bool failed;   // a platform read failed; never cleared
+  CHandle osHandle;     // closed with the stream
+  bool canSeek = false;  // the handle is a disk file
+  bool failed = false;   // a platform read failed; never cleared
 
   // Read-ahead window: buffer[0, fill) holds the file's bytes from bufferStart on, and
   // the next byte handed out is buffer[pos]. The platform's file position is always
   // bufferStart + fill, so a seek inside the window costs no platform call.
-  unsigned char* buffer;
-  DWORD capacity;
-  DWORD bufferStart;
-  DWORD fill;
-  DWORD pos;
+  std::unique_ptr<unsigned char[]> buffer;
+  DWORD capacity = 0;
+  DWORD bufferStart = 0;
+  DWORD fill = 0;
+  DWORD pos = 0;
   // The last platform read found the end of the file, and the position has not moved
   // since: minizip goes on reading every field of a record past the end one byte at a
   // time, and each of those would otherwise be a platform call returning nothing.
-  bool atEnd;
+  bool atEnd = false;
 
   // Platform calls made, for tests and the benchmark.
-  unsigned long platformReads;
-  unsigned long platformSeeks;
+  unsigned long platformReads = 0;
+  unsigned long platformSeeks = 0;
 };
 
 // What the stream's open function is given as minizip's opaque pointer: the settings
@@ -57,7 +58,15 @@ void FillArchiveStreamFunctions(zlib_filefunc_def* functions, ArchiveStreamOpene
 bool ReadArchiveAt(ArchiveStream& stream, uint64_t position, void* buffer, DWORD count);
 
 struct ArchiveReader {
-  unzFile archive = nullptr;
+  ArchiveReader() = default;
+  // Closing the archive closes the stream and the file handle it owns.
+  ~ArchiveReader() {
+    if (archive) unzClose(archive);
+  }
+  ArchiveReader(const ArchiveReader&) = delete;
+  ArchiveReader& operator=(const ArchiveReader&) = delete;
+
+  unzFile archive = nullptr;  // null for an empty archive, which minizip does not open
   ArchiveEntry cachedEntry{};
   int32_t cachedIndex = -1;
   CString baseDirectory;  // the current directory at open time plus a backslash
@@ -95,8 +104,3 @@ FILETIME FileTimeFromUnix(int32_t seconds);
 // Applies the first "UT" block of a local extra field to `entry`'s times. Returns
 // ArchiveErrExtraField when a block it examines claims more bytes than the field holds.
 ArchiveResult ApplyExtendedTimestamp(const unsigned char* field, size_t length, ArchiveEntry& entry);
-
-// True when `name`, a final path component, is something Windows stores as a file of
-// exactly that name: not empty, no reserved character, no trailing dot or space, and
-// not a device name (CON, NUL, COM1 ...).
-bool IsPlainFileName(const char* name);

@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -124,7 +125,7 @@ ArchiveResult PositionAndDescribe(ArchiveReader& reader, int32_t index, ArchiveE
 
 ArchiveHandle OpenArchiveFile(const char* path, DWORD readAhead) {
   if (!path) return nullptr;
-  auto* reader = new (std::nothrow) ArchiveReader;
+  std::unique_ptr<ArchiveReader> reader(new (std::nothrow) ArchiveReader);
   if (!reader) return nullptr;
   reader->opener.readAhead = readAhead;
 
@@ -136,10 +137,7 @@ ArchiveHandle OpenArchiveFile(const char* path, DWORD readAhead) {
     const DWORD length = ::GetCurrentDirectoryA(needed, buffer);
     reader->baseDirectory.ReleaseBuffer(length < needed ? int(length) : 0);
   }
-  if (reader->baseDirectory.IsEmpty()) {
-    delete reader;
-    return nullptr;
-  }
+  if (reader->baseDirectory.IsEmpty()) return nullptr;
   reader->baseDirectory += '\\';
 
   zlib_filefunc_def functions;
@@ -148,23 +146,15 @@ ArchiveHandle OpenArchiveFile(const char* path, DWORD readAhead) {
   reader->archive = unzOpen2(path, &functions);
   if (reader->archive) {
     unz_global_info global{};
-    if (unzGetGlobalInfo(reader->archive, &global) != UNZ_OK) {
-      unzClose(reader->archive);
-      delete reader;
-      return nullptr;
-    }
+    if (unzGetGlobalInfo(reader->archive, &global) != UNZ_OK) return nullptr;
     reader->entryCount = global.number_entry > uLong(INT_MAX) ? INT_MAX : int32_t(global.number_entry);
   } else if (!IsEmptyArchive(path, functions)) {
-    delete reader;
     return nullptr;
   }
   // An empty archive has no minizip handle: with no entries no index reaches it.
 
-  auto* handle = new (std::nothrow) ArchiveHandleData{kArchiveHandleKind, reader};
-  if (!handle) {
-    unzClose(reader->archive);
-    delete reader;
-  }
+  auto* handle = new (std::nothrow) ArchiveHandleData{kArchiveHandleKind, reader.get()};
+  if (handle) reader.release();
   return handle;
 }
 
@@ -198,8 +188,6 @@ ArchiveResult ArchiveGetEntry(ArchiveHandle handle, int32_t index, ArchiveEntry*
 ArchiveResult ArchiveClose(ArchiveHandle handle) {
   const ArchiveResult checked = CheckHandle(handle);
   if (checked != ArchiveOk) return checked;
-  // Closing the archive closes the stream and the file handle it owns.
-  if (handle->reader->archive) unzClose(handle->reader->archive);
   delete handle->reader;
   delete handle;
   return ArchiveOk;

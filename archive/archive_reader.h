@@ -6,6 +6,7 @@
 // code for each kind of failure; ArchiveOpen returns no handle when it fails.
 #pragma once
 
+#include "platform/handles.h"
 #include "platform/win32_api.h"
 
 #include <cstdint>
@@ -79,6 +80,15 @@ ArchiveResult ArchiveExtractEntry(ArchiveHandle handle, int32_t index, const cha
 
 // Releases the handle and everything behind it.
 ArchiveResult ArchiveClose(ArchiveHandle handle);
+
+struct ArchiveHandleTraits {
+  using Handle = ArchiveHandle;
+  static Handle Invalid() { return nullptr; }
+  static bool IsValid(Handle h) { return h != nullptr; }
+  static bool Close(Handle h) { return ArchiveClose(h) == ArchiveOk; }
+};
+// An archive from ArchiveOpen, closed with ArchiveClose.
+using COpenArchive = COwnedHandle<ArchiveHandleTraits>;
 
 // Creates `base` + `path` and every directory on the way, outermost first; `base` ends
 // in a separator and `path` may use forward slashes and backslashes. Existing

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -20,7 +21,7 @@ bool SetPlatformPosition(ArchiveStream& s, LONG distance, DWORD method, DWORD& p
   LONG high = 0;
   // A low half of 0xFFFFFFFF is a valid result: only the last error tells a failure.
   ::SetLastError(ERROR_SUCCESS);
-  const DWORD low = ::SetFilePointer(s.osHandle, distance, &high, method);
+  const DWORD low = ::SetFilePointer(s.osHandle.Get(), distance, &high, method);
   ++s.platformSeeks;
   if (low == INVALID_SET_FILE_POINTER && ::GetLastError() != ERROR_SUCCESS) return false;
   if (high != 0 || low > kLastPosition) return false;
@@ -47,19 +48,16 @@ bool MoveTo(ArchiveStream& s, uint64_t target) {
 
 voidpf ZCALLBACK StreamOpen(voidpf opaque, const char* filename, int /*mode: always read*/) {
   auto* opener = static_cast<ArchiveStreamOpener*>(opaque);
-  HANDLE file = ::CreateFileA(filename, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return nullptr;
+  CHandle file(::CreateFileA(filename, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.IsValid()) return nullptr;
   auto* s = new (std::nothrow) ArchiveStream{};
-  if (!s) {
-    ::CloseHandle(file);
-    return nullptr;
-  }
-  s->osHandle = file;
-  s->canSeek = ::GetFileType(file) == FILE_TYPE_DISK;
+  if (!s) return nullptr;
+  s->osHandle = std::move(file);
+  s->canSeek = ::GetFileType(s->osHandle.Get()) == FILE_TYPE_DISK;
   s->capacity = opener ? opener->readAhead : kArchiveReadAheadDefault;
   if (s->capacity) {
-    s->buffer = new (std::nothrow) unsigned char[s->capacity];
+    s->buffer.reset(new (std::nothrow) unsigned char[s->capacity]);
     if (!s->buffer) s->capacity = 0;  // reads then go straight to the platform
   }
   if (opener) {
@@ -76,7 +74,7 @@ uLong ZCALLBACK StreamRead(voidpf, voidpf stream, void* buf, uLong size) {
   while (done < size) {
     if (s.pos < s.fill) {
       const DWORD n = DWORD(std::min<uLong>(s.fill - s.pos, size - done));
-      std::memcpy(out + done, s.buffer + s.pos, n);
+      std::memcpy(out + done, s.buffer.get() + s.pos, n);
       s.pos += n;
       done += n;
       continue;
@@ -90,7 +88,7 @@ uLong ZCALLBACK StreamRead(voidpf, voidpf stream, void* buf, uLong size) {
       // Entry data comes in large pieces: read it straight into the caller's buffer.
       const DWORD ask = DWORD(std::min<uLong>(want, 0x40000000u));
       DWORD got = 0;
-      const BOOL ok = ::ReadFile(s.osHandle, out + done, ask, &got, nullptr);
+      const BOOL ok = ::ReadFile(s.osHandle.Get(), out + done, ask, &got, nullptr);
       ++s.platformReads;
       if (!ok) s.failed = true;
       s.bufferStart += got;
@@ -100,7 +98,7 @@ uLong ZCALLBACK StreamRead(voidpf, voidpf stream, void* buf, uLong size) {
       continue;
     }
     DWORD got = 0;
-    const BOOL ok = ::ReadFile(s.osHandle, s.buffer, s.capacity, &got, nullptr);
+    const BOOL ok = ::ReadFile(s.osHandle.Get(), s.buffer.get(), s.capacity, &got, nullptr);
     ++s.platformReads;
     if (!ok) s.failed = true;
     s.fill = got;
@@ -150,10 +148,7 @@ long ZCALLBACK StreamSeek(voidpf, voidpf stream, uLong offset, int origin) {
 }
 
 int ZCALLBACK StreamClose(voidpf, voidpf stream) {
-  ArchiveStream* s = AsStream(stream);
-  ::CloseHandle(s->osHandle);
-  delete[] s->buffer;
-  delete s;
+  delete AsStream(stream);  // and with it the file handle and the buffer
   return 0;
 }
 

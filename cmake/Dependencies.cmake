@@ -2,12 +2,19 @@
 #   Native: Debian's zlib1g-dev and libminizip-dev.
 #   mingw:  Debian's libz-mingw-w64-dev, and minizip compiled here from Debian's
 #           minizip source package, which scripts/bootstrap.sh unpacks into SETUP_DEPS_DIR.
+#   fuzz:   the system's zlib, and minizip compiled from those sources too, so that its
+#           code is instrumented and guides the fuzzer.
 # Either way the build sees two targets: deps::unzip (reader) and deps::zip (writer).
 
-if(WIN32)
-  find_library(MINGW_ZLIB NAMES libz.a z REQUIRED)
+if(WIN32 OR SETUP_FUZZ)
   add_library(deps_zlib INTERFACE)
-  target_link_libraries(deps_zlib INTERFACE ${MINGW_ZLIB})
+  if(WIN32)
+    find_library(MINGW_ZLIB NAMES libz.a z REQUIRED)
+    target_link_libraries(deps_zlib INTERFACE ${MINGW_ZLIB})
+  else()
+    find_package(ZLIB REQUIRED)
+    target_link_libraries(deps_zlib INTERFACE ZLIB::ZLIB)
+  endif()
 
   set(MINIZIP_SRC "${SETUP_DEPS_DIR}/minizip")
   if(NOT EXISTS "${MINIZIP_SRC}/unzip.c")

@@ -2,30 +2,28 @@
 
 #include "framework/afxwin.h"
 #include "platform/crt.h"
+#include "platform/handles.h"
 
 namespace {
 
-// Looks one path up by name; false when nothing of that name exists.
+// Looks one path up by name; false when nothing of that name exists, with the reason in
+// GetLastError. The search is closed before this returns.
 bool LookUp(const CString& path, WIN32_FIND_DATAA& data) {
-  HANDLE find = ::FindFirstFileA(path, &data);
-  if (find == INVALID_HANDLE_VALUE) return false;
-  ::FindClose(find);
-  return true;
+  const CFindHandle find(::FindFirstFileA(path, &data));
+  return find.IsValid();
 }
 
 }  // namespace
 
 int FileSizeOf(const CString& path) {
   WIN32_FIND_DATAA data;
-  HANDLE find = ::FindFirstFileA(path, &data);
-  if (find == INVALID_HANDLE_VALUE) {
+  if (!LookUp(path, data)) {
     const int error = int(::GetLastError());
     CString message;
     message.Format("Can't determine file size for %s. Last error %i", path.GetString(), error);
     AfxMessageBox(message, MB_OK);
     return -1;
   }
-  ::FindClose(find);
   if (data.nFileSizeHigh != 0 || data.nFileSizeLow > 0x7FFFFFFFu) {
     CString message;
     message.Format("The file %s is too large: a setup file must be smaller than 2 GB.", path.GetString());

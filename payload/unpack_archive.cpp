@@ -1,17 +1,12 @@
 #include "payload/unpack_archive.h"
 
 #include "archive/archive_reader.h"
+#include "archive/entry_names.h"
 #include "framework/afxwin.h"
 #include "payload/file_queries.h"
 
 CString BaseNameOf(const CString& name) {
-  CString result = name;
-  const int backslash = name.ReverseFind('\\');
-  if (backslash >= 0) result = name.Mid(backslash + 1);
-  // The forward slash decides whenever there is one, measured on the whole name.
-  const int slash = name.ReverseFind('/');
-  if (slash >= 0) result = name.Mid(slash + 1);
-  return result;
+  return CString(name.GetString() + BaseNameOffset(name, CCodePage::Active()));
 }
 
 int UnpackArchive(const CString& packFile, const CString& directory, CStringList& unpackedFiles) {
@@ -24,13 +19,14 @@ int UnpackArchive(const CString& packFile, const CString& directory, CStringList
   // Directory entries are created beneath the current directory at open time.
   ::SetCurrentDirectoryA(directory);
 
-  ArchiveHandle archive = ArchiveOpen(packFile, 0, ArchiveKindFile);
-  if (!archive) {
+  const COpenArchive opened(ArchiveOpen(packFile, 0, ArchiveKindFile));
+  if (!opened.IsValid()) {
     message.Format("Error in unZIPping %s", packFile.GetString());
     AfxMessageBox(message, MB_OK);
     return 1;
   }
 
+  const ArchiveHandle archive = opened.Get();
   ArchiveEntry entry = {};
   ArchiveGetEntry(archive, -1, &entry);
   const int count = entry.index;
@@ -58,7 +54,5 @@ int UnpackArchive(const CString& packFile, const CString& directory, CStringList
     path.Format("%s\\%s", directory.GetString(), BaseNameOf(entry.name).GetString());
     unpackedFiles.AddTail(path);
   }
-
-  ArchiveClose(archive);
   return result;
 }

@@ -1,5 +1,6 @@
 #include "tools/setup_file_check.h"
 
+#include "archive/entry_names.h"
 #include "framework/afxstr.h"
 #include "payload/payload_marker.h"
 
@@ -33,6 +34,8 @@ const uint16_t kTimestampExtraId = 0x5455;  // "UT"
 // Authenticode pads the file to a multiple of 8 bytes before its certificate table.
 const size_t kSignatureAlignment = 8;
 const size_t kRunsReported = 20;
+// Names are checked as the Western code page reads them, byte by byte.
+const UINT kAssumedCodePage = 1252;
 
 uint16_t Get16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
 uint32_t Get32(const uint8_t* p) {
@@ -683,36 +686,23 @@ ArchiveCheck CheckArchive(const uint8_t* data, size_t size, const CheckOptions& 
 }
 
 std::string InstallName(const std::string& storedName) {
-  const size_t separator = storedName.find_last_of("/\\");
-  return separator == std::string::npos ? storedName : storedName.substr(separator + 1);
+  return storedName.substr(FinalComponentOffset(storedName.c_str(), CCodePage::Numbered(kAssumedCodePage)));
 }
 
 std::string UnsafeNameReason(const std::string& name) {
-  if (name.empty()) return "it is empty";
-  if (name == "." || name == "..") return "it names the install directory or its parent";
-  for (unsigned char c : name) {
-    if (c < 0x20) return Format("it holds the control character 0x%02X", c);
-    if (c == ':') return "it holds a colon, which Windows reads as a drive or an alternate data stream";
-    if (std::strchr("<>\"/\\|?*", c)) return Format("it holds '%c', which Windows does not allow in a file name", c);
+  const NameCheck check = CheckPlainFileName(name.c_str(), CCodePage::Numbered(kAssumedCodePage));
+  switch (check.fault) {
+    case NameFault::kNone: return std::string();
+    case NameFault::kEmpty: return "it is empty";
+    case NameFault::kDotName: return "it names the install directory or its parent";
+    case NameFault::kControlCharacter: return Format("it holds the control character 0x%02X", check.character);
+    case NameFault::kColon: return "it holds a colon, which Windows reads as a drive or an alternate data stream";
+    case NameFault::kReservedCharacter:
+      return Format("it holds '%c', which Windows does not allow in a file name", check.character);
+    case NameFault::kTrailingDotOrSpace: return "it ends in a dot or a space, which Windows drops";
+    case NameFault::kDeviceName: return "it is the device name " + check.device + ", which Windows opens instead of a file";
   }
-  if (name.back() == '.' || name.back() == ' ') return "it ends in a dot or a space, which Windows drops";
-  // Device names stay devices whatever extension follows: "nul.txt" is NUL.
-  size_t stem = name.find('.');
-  if (stem == std::string::npos) stem = name.size();
-  while (stem > 0 && name[stem - 1] == ' ') --stem;
-  std::string upper = name.substr(0, stem);
-  for (char& c : upper)
-    if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
-  static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"};
-  bool device = std::find_if(std::begin(kDevices), std::end(kDevices),
-                             [&](const char* d) { return upper == d; }) != std::end(kDevices);
-  // COM1 to COM9 and LPT1 to LPT9, also with the superscript digits of code page 1252.
-  if (upper.size() == 4 && (upper.compare(0, 3, "COM") == 0 || upper.compare(0, 3, "LPT") == 0)) {
-    const unsigned char digit = static_cast<unsigned char>(upper[3]);
-    device = device || (digit >= '1' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
-  }
-  if (device) return "it is the device name " + upper + ", which Windows opens instead of a file";
-  return std::string();
+  return "it cannot be stored as a file";
 }
 
 const ProductProfile* ProductNamed(const std::string& name) {

@@ -6,8 +6,9 @@
 // Not reproduced: share modes (Linux has no mandatory locking), case-insensitive names,
 // wildcards in FindFirstFileA (the program never passes one), and the creation time,
 // which Linux cannot set.
-#include "platform/posix/win32_api.h"
+#include "platform/calendar.h"
 #include "platform/posix/path.h"
+#include "platform/posix/win32_api.h"
 
 #include <cerrno>
 #include <cstring>
@@ -39,19 +40,15 @@ BOOL Fail(DWORD error) {
   return FALSE;
 }
 
-// 100-ns intervals between 1601-01-01 and 1970-01-01.
-constexpr int64_t kEpochDelta = 116444736000000000LL;
-
 FILETIME ToFileTime(const struct timespec& ts) {
-  const uint64_t v = uint64_t(int64_t(ts.tv_sec) * 10000000LL + ts.tv_nsec / 100 + kEpochDelta);
-  return FILETIME{DWORD(v), DWORD(v >> 32)};
+  return FileTimeFromTicksSince1970(int64_t(ts.tv_sec) * kFileTimeTicksPerSecond + ts.tv_nsec / 100);
 }
 
 struct timespec FromFileTime(const FILETIME& ft) {
-  const int64_t v = int64_t((uint64_t(ft.dwHighDateTime) << 32) | ft.dwLowDateTime) - kEpochDelta;
+  const int64_t v = TicksSince1970Of(ft);
   struct timespec ts;
-  ts.tv_sec = v / 10000000LL;
-  ts.tv_nsec = (v % 10000000LL) * 100;
+  ts.tv_sec = v / kFileTimeTicksPerSecond;
+  ts.tv_nsec = (v % kFileTimeTicksPerSecond) * 100;
   if (ts.tv_nsec < 0) { ts.tv_nsec += 1000000000L; ts.tv_sec -= 1; }
   return ts;
 }
@@ -61,23 +58,6 @@ DWORD AttributesOf(const std::string& posixPath, const struct stat& st) {
   DWORD a = FILE_ATTRIBUTE_ARCHIVE;
   if (access(posixPath.c_str(), W_OK) != 0 && (st.st_mode & 0222) == 0) a |= FILE_ATTRIBUTE_READONLY;
   return a;
-}
-
-// Days since 1970-01-01 of a proleptic Gregorian date (Howard Hinnant's days_from_civil).
-int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const unsigned yoe = unsigned(y - era * 400);
-  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + int64_t(doe) - 719468;
-}
-
-bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
-
-int DaysInMonth(int y, int m) {
-  static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return m == 2 && IsLeap(y) ? 29 : kDays[m - 1];
 }
 
 }  // namespace
@@ -294,38 +274,26 @@ BOOL SystemTimeToFileTime(const SYSTEMTIME* st, LPFILETIME ft) {
       st->wDay > DaysInMonth(st->wYear, st->wMonth) || st->wHour > 23 || st->wMinute > 59 ||
       st->wSecond > 59 || st->wMilliseconds > 999)
     return Fail(ERROR_INVALID_PARAMETER);
-  const int64_t days = DaysFromCivil(st->wYear, st->wMonth, st->wDay);
-  const int64_t secs = days * 86400 + st->wHour * 3600 + st->wMinute * 60 + st->wSecond;
-  const uint64_t v = uint64_t(secs * 10000000LL + st->wMilliseconds * 10000LL + kEpochDelta);
-  ft->dwLowDateTime = DWORD(v);
-  ft->dwHighDateTime = DWORD(v >> 32);
+  const int64_t secs = UnixTimeFromCivil(CivilTime{st->wYear, st->wMonth, st->wDay, st->wHour, st->wMinute, st->wSecond});
+  *ft = FileTimeFromTicksSince1970(secs * kFileTimeTicksPerSecond + st->wMilliseconds * 10000LL);
   return TRUE;
 }
 
 BOOL FileTimeToSystemTime(const FILETIME* ft, SYSTEMTIME* st) {
-  const uint64_t v = (uint64_t(ft->dwHighDateTime) << 32) | ft->dwLowDateTime;
-  if (v >= 0x8000000000000000ULL) return Fail(ERROR_INVALID_PARAMETER);
-  const int64_t unix100ns = int64_t(v) - kEpochDelta;
-  int64_t secs = unix100ns / 10000000LL, rem = unix100ns % 10000000LL;
-  if (rem < 0) { rem += 10000000LL; secs -= 1; }
-  int64_t days = secs / 86400, sod = secs % 86400;
-  if (sod < 0) { sod += 86400; days -= 1; }
-  // civil_from_days
-  const int64_t z = days + 719468;
-  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const unsigned doe = unsigned(z - era * 146097);
-  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const unsigned mp = (5 * doy + 2) / 153;
-  const unsigned d = doy - (153 * mp + 2) / 5 + 1;
-  const unsigned m = mp < 10 ? mp + 3 : mp - 9;
-  st->wYear = WORD(int64_t(yoe) + era * 400 + (m <= 2));
-  st->wMonth = WORD(m);
-  st->wDay = WORD(d);
+  if (ft->dwHighDateTime >= 0x80000000u) return Fail(ERROR_INVALID_PARAMETER);
+  const int64_t ticks = TicksSince1970Of(*ft);
+  int64_t secs = ticks / kFileTimeTicksPerSecond, rem = ticks % kFileTimeTicksPerSecond;
+  if (rem < 0) { rem += kFileTimeTicksPerSecond; secs -= 1; }
+  const CivilTime t = CivilFromUnixTime(secs);
+  int64_t days = secs / 86400;
+  if (secs % 86400 < 0) days -= 1;
+  st->wYear = WORD(t.year);
+  st->wMonth = WORD(t.month);
+  st->wDay = WORD(t.day);
   st->wDayOfWeek = WORD(((days % 7) + 11) % 7);  // 1970-01-01 was a Thursday (4)
-  st->wHour = WORD(sod / 3600);
-  st->wMinute = WORD(sod % 3600 / 60);
-  st->wSecond = WORD(sod % 60);
+  st->wHour = WORD(t.hour);
+  st->wMinute = WORD(t.minute);
+  st->wSecond = WORD(t.second);
   st->wMilliseconds = WORD(rem / 10000);
   return TRUE;
 }

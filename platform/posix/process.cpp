@@ -1,5 +1,6 @@
 // The process as the program sees it: its command line, its module file name, the ANSI
 // code page. Tests set them through standin.h.
+#include "platform/code_page.h"
 #include "platform/posix/standin.h"
 
 #include <cstring>
@@ -31,12 +32,4 @@ HMODULE GetModuleHandleA(LPCSTR) { return reinterpret_cast<HMODULE>(0x400000); }
 
 UINT GetACP() { return g_codePage; }
 
-BOOL IsDBCSLeadByte(BYTE ch) {
-  switch (g_codePage) {
-    case 932: return (ch >= 0x81 && ch <= 0x9F) || (ch >= 0xE0 && ch <= 0xFC);
-    case 936:
-    case 949:
-    case 950: return ch >= 0x81 && ch <= 0xFE;
-    default: return FALSE;
-  }
-}
+BOOL IsDBCSLeadByte(BYTE ch) { return IsLeadByteOfCodePage(g_codePage, ch) ? TRUE : FALSE; }

@@ -1,5 +1,6 @@
 // Writing entries out: target paths, directory entries, times, and the entries and
 // names that must fail without leaving anything outside the directories given.
+#include "archive/entry_names.h"
 #include "tests/unit/archive_test_support.h"
 
 #include <csignal>
@@ -139,9 +140,9 @@ TEST_F(ArchiveExtraction, NamesThatCannotBeStoredAsThatFileShowTheCreationFailur
 TEST(ArchivePlainFileNames, DevicesReservedCharactersAndTrailingDots) {
   for (const char* bad : {"CON", "con", "nul.txt", "Aux .log", "COM1", "lpt9.x", "a:b", "a?", "a*",
                           "x.", "x ", ".", "..", "tab\t"})
-    EXPECT_FALSE(IsPlainFileName(bad)) << bad;
+    EXPECT_FALSE(IsPlainFileName(bad, CCodePage::Active())) << bad;
   for (const char* good : {"CONSOLE.txt", "com10", "COM0", "nul2", ".profile", "a b.c", "LPT"})
-    EXPECT_TRUE(IsPlainFileName(good)) << good;
+    EXPECT_TRUE(IsPlainFileName(good, CCodePage::Active())) << good;
 }
 
 TEST_F(ArchiveExtraction, CorruptDataFailsAndLeavesThePartialFileWithItsOwnTimes) {

@@ -360,7 +360,7 @@ TEST(ArchiveStreamFile, ReadFailureSetsTheErrorFlag) {
 
   // A handle that cannot read makes every read fail.
   ArchiveStream* w = new ArchiveStream{};
-  w->osHandle = ::CreateFileA(dir.Win("f").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  w->osHandle = CHandle(::CreateFileA(dir.Win("f").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
   w->canSeek = true;
   EXPECT_EQ(0u, f.zread_file(f.opaque, w, buf, 1));
   EXPECT_EQ(1, f.zerror_file(f.opaque, w));
