@@ -28,8 +28,7 @@ BOOL CAgreementDlg::OnInitDialog() {
     // box shows its text in: measured in that, the lines ran past the right edge (under
     // Wine) or fell short of it. The box's own font is measured instead.
     CClientDC dc(m_pTextCtrl);
-    const HGDIOBJ shownFont = reinterpret_cast<HGDIOBJ>(m_pTextCtrl->SendMessage(WM_GETFONT));
-    const HGDIOBJ contextFont = shownFont ? dc.SelectObject(shownFont) : nullptr;
+    const CSelection shownFont(dc, reinterpret_cast<HGDIOBJ>(m_pTextCtrl->SendMessage(WM_GETFONT)));
     CRect client;
     m_pTextCtrl->GetClientRect(&client);
     // The text stands between the box's margins: a line as wide as the whole client
@@ -38,7 +37,6 @@ BOOL CAgreementDlg::OnInitDialog() {
     const int width = client.Width() - LOWORD(margins) - HIWORD(margins);
     WrapTextToWidth(Lines(), m_wrappedLines, CDCTextMeasure(dc), width);
     JoinLines(m_wrappedLines, m_strText);
-    if (contextFont) dc.SelectObject(contextFont);
   }
   return TRUE;  // the focus goes to the first tab stop, the text box
 }

@@ -8,10 +8,9 @@ bool IsSeparator(char c) { return c == '/' || c == '\\'; }
 
 // Calls `visit(at, length)` for every character of `text`, in order, until it returns false.
 template <typename Visit>
-void ForEachCharacter(const char* text, const CCodePage& codePage, Visit visit) {
-  const size_t length = std::strlen(text);
-  for (size_t at = 0; at < length;) {
-    const size_t n = codePage.CharLength(text, at, length);
+void ForEachCharacter(std::string_view text, const CCodePage& codePage, Visit visit) {
+  for (size_t at = 0; at < text.size();) {
+    const size_t n = codePage.CharLength(text.data(), at, text.size());
     if (!visit(at, n)) return;
     at += n;
   }
@@ -19,7 +18,7 @@ void ForEachCharacter(const char* text, const CCodePage& codePage, Visit visit) 
 
 // Offset behind the last single-byte character that `match` accepts, or 0.
 template <typename Match>
-size_t BehindLast(const char* text, const CCodePage& codePage, Match match) {
+size_t BehindLast(std::string_view text, const CCodePage& codePage, Match match) {
   size_t behind = 0;
   ForEachCharacter(text, codePage, [&](size_t at, size_t n) {
     if (n == 1 && match(text[at])) behind = at + 1;
@@ -42,13 +41,13 @@ bool IsDeviceStem(const std::string& upper, const CCodePage& codePage) {
 
 }  // namespace
 
-size_t BaseNameOffset(const char* name, const CCodePage& codePage) {
+size_t BaseNameOffset(std::string_view name, const CCodePage& codePage) {
   // The forward slash decides whenever there is one.
   const size_t slash = BehindLast(name, codePage, [](char c) { return c == '/'; });
   return slash ? slash : BehindLast(name, codePage, [](char c) { return c == '\\'; });
 }
 
-size_t FinalComponentOffset(const char* name, const CCodePage& codePage) {
+size_t FinalComponentOffset(std::string_view name, const CCodePage& codePage) {
   return BehindLast(name, codePage, IsSeparator);
 }
 
@@ -56,14 +55,14 @@ CString InstallPathOf(const char* directory, const char* name, const CCodePage& 
   return CString(directory) + "\\" + (name + FinalComponentOffset(name, codePage));
 }
 
-NameCheck CheckPlainFileName(const char* name, const CCodePage& codePage) {
+NameCheck CheckPlainFileName(std::string_view name, const CCodePage& codePage) {
   NameCheck check;
-  const size_t length = std::strlen(name);
+  const size_t length = name.size();
   if (length == 0) {
     check.fault = NameFault::kEmpty;
     return check;
   }
-  if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) {
+  if (name == "." || name == "..") {
     check.fault = NameFault::kDotName;
     return check;
   }
@@ -90,7 +89,7 @@ NameCheck CheckPlainFileName(const char* name, const CCodePage& codePage) {
   // Device names stay devices whatever extension follows ("nul.txt"), and with spaces
   // before it ("nul .txt").
   while (stem > 0 && name[stem - 1] == ' ') --stem;
-  std::string upper(name, stem);
+  std::string upper(name.substr(0, stem));
   for (char& c : upper)
     if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
   if (IsDeviceStem(upper, codePage)) {
@@ -100,8 +99,8 @@ NameCheck CheckPlainFileName(const char* name, const CCodePage& codePage) {
   return check;
 }
 
-bool IsContainedDirectoryPath(const char* path, const CCodePage& codePage) {
-  if (IsSeparator(path[0])) return false;
+bool IsContainedDirectoryPath(std::string_view path, const CCodePage& codePage) {
+  if (!path.empty() && IsSeparator(path[0])) return false;
   bool contained = true;
   size_t component = 0;
   int dots = 0;
@@ -125,6 +124,6 @@ bool IsContainedDirectoryPath(const char* path, const CCodePage& codePage) {
     }
     return contained;
   });
-  if (contained) endComponent(std::strlen(path));
+  if (contained) endComponent(path.size());
   return contained;
 }

@@ -9,15 +9,16 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 // Where the name behind an entry's folders begins, by the report's rule: behind the last
 // forward slash if there is one, else behind the last backslash, else at 0.
-size_t BaseNameOffset(const char* name, const CCodePage& codePage);
+size_t BaseNameOffset(std::string_view name, const CCodePage& codePage);
 
 // Where the name's final component begins, by the extraction's rule: behind the last
 // separator of either kind, else at 0. It differs from the base name only for a
 // backslash behind the last forward slash ("a/b\c.txt": "b\c.txt" against "c.txt").
-size_t FinalComponentOffset(const char* name, const CCodePage& codePage);
+size_t FinalComponentOffset(std::string_view name, const CCodePage& codePage);
 
 // The file an entry is written to: `directory`, one backslash, the name's final
 // component. The directory is taken as given, a trailing backslash and all.
@@ -45,12 +46,12 @@ struct NameCheck {
 // space, and no device name: CON, PRN, AUX, NUL, CONIN$, CONOUT$, CLOCK$, COM1 to COM9
 // and LPT1 to LPT9 (and COM1 with a superscript one, two or three where the code page has
 // those characters), whatever extension follows and with spaces before it.
-NameCheck CheckPlainFileName(const char* name, const CCodePage& codePage);
-inline bool IsPlainFileName(const char* name, const CCodePage& codePage) {
+NameCheck CheckPlainFileName(std::string_view name, const CCodePage& codePage);
+inline bool IsPlainFileName(std::string_view name, const CCodePage& codePage) {
   return CheckPlainFileName(name, codePage).fault == NameFault::kNone;
 }
 
 // Whether a directory entry's path stays beneath the directory it is created in: no
 // leading separator (an absolute or UNC path), no colon (a drive letter or stream), and
 // no component of dots and spaces with two dots or more, which Windows reads as "..".
-bool IsContainedDirectoryPath(const char* path, const CCodePage& codePage);
+bool IsContainedDirectoryPath(std::string_view path, const CCodePage& codePage);

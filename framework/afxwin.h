@@ -90,6 +90,22 @@ class CDC {
   HDC m_hDC = nullptr;
 };
 
+// Selects a GDI object into a drawing context for its own lifetime, then puts back the
+// one that was selected before. Selecting nothing (null) changes nothing.
+class CSelection {
+ public:
+  CSelection(CDC& dc, HGDIOBJ object) : m_dc(dc), m_previous(object ? dc.SelectObject(object) : nullptr) {}
+  ~CSelection() {
+    if (m_previous) m_dc.SelectObject(m_previous);
+  }
+  CSelection(const CSelection&) = delete;
+  CSelection& operator=(const CSelection&) = delete;
+
+ private:
+  CDC& m_dc;
+  HGDIOBJ m_previous;
+};
+
 // The drawing context of a WM_PAINT: BeginPaint on construction, EndPaint on destruction.
 class CPaintDC : public CDC {
  public:

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 // ---- CDC ----
 
@@ -72,9 +73,10 @@ BOOL CFont::CreatePointFont(int pointSize, LPCTSTR faceName, CDC* pDC) {
   if (faceName) {
     std::strncpy(lf.lfFaceName, faceName, LF_FACESIZE - 1);
   }
-  HDC hDC = pDC ? pDC->GetSafeHdc() : ::GetDC(nullptr);
-  const int height = ::GetDeviceCaps(hDC, LOGPIXELSY) * pointSize / 720;
-  if (!pDC) ::ReleaseDC(nullptr, hDC);
+  // Without a context the screen's resolution counts.
+  std::optional<CClientDC> screen;
+  if (!pDC) pDC = &screen.emplace(nullptr);
+  const int height = pDC->GetDeviceCaps(LOGPIXELSY) * pointSize / 720;
   lf.lfHeight = -std::abs(height);
   return CreateFontIndirect(&lf);
 }

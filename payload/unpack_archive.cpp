@@ -6,7 +6,7 @@
 #include "payload/file_queries.h"
 
 CString BaseNameOf(const CString& name) {
-  return CString(name.GetString() + BaseNameOffset(name, CCodePage::Active()));
+  return name.Mid(int(BaseNameOffset({name.GetString(), size_t(name.GetLength())}, CCodePage::Active())));
 }
 
 int UnpackArchive(const CString& packFile, const CString& directory, CStringList& unpackedFiles) {

@@ -3,6 +3,8 @@
 // verifies existing ones; see kHelp. A refused build writes nothing: the output is made
 // beside its final name, checked whole, and only then renamed.
 #include "payload/payload_marker.h"
+#include "platform/calendar.h"
+#include "platform/handles.h"
 #include "tools/pack_reader.h"
 #include "tools/setup_archive.h"
 #include "tools/setup_file_check.h"
@@ -110,30 +112,29 @@ int Help() {
 void Say(const std::string& message) { std::fprintf(stderr, "mksetup: %s\n", message.c_str()); }
 
 bool ReadWhole(const std::string& path, std::vector<uint8_t>& bytes) {
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) {
+  const CCrtFile f(std::fopen(path.c_str(), "rb"));
+  if (!f.IsValid()) {
     Say("cannot open " + path + ": " + std::strerror(errno));
     return false;
   }
   bytes.clear();
   uint8_t chunk[65536];
   size_t n;
-  while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
-  const bool ok = !std::ferror(f);
-  std::fclose(f);
+  while ((n = std::fread(chunk, 1, sizeof chunk, f.Get())) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
+  const bool ok = !std::ferror(f.Get());
   if (!ok) Say("cannot read " + path);
   return ok;
 }
 
 bool WriteWhole(const std::string& path, const std::vector<uint8_t>& bytes) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) {
+  CCrtFile f(std::fopen(path.c_str(), "wb"));
+  if (!f.IsValid()) {
     Say("cannot create " + path + ": " + std::strerror(errno));
     return false;
   }
-  bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f.Get()) == bytes.size();
   // A full disk can show only when the file is closed.
-  ok = std::fclose(f) == 0 && ok;
+  ok = f.Close() && ok;
   if (!ok) {
     Say("cannot write " + path);
     std::remove(path.c_str());
@@ -186,22 +187,18 @@ std::string Hex(uint32_t value, int digits) {
 }
 
 std::string TimeText(int64_t unixTime) {
-  const time_t t = time_t(unixTime);
-  struct tm utc {};
-#ifdef _WIN32
-  if (gmtime_s(&utc, &t) != 0) return "?";
-#else
-  if (!gmtime_r(&t, &utc)) return "?";
-#endif
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &utc);
+  const CivilTime t = CivilFromUnixTime(unixTime);
+  char text[48];
+  std::snprintf(text, sizeof text, "%04lld-%02d-%02d %02d:%02d:%02d", (long long)t.year, t.month, t.day, t.hour,
+                t.minute, t.second);
   return text;
 }
 
 std::string FileTimeText(const FILETIME& t) {
-  const uint64_t ticks = uint64_t(t.dwHighDateTime) << 32 | t.dwLowDateTime;
-  if (ticks == 0) return "-";
-  return TimeText(int64_t(ticks / 10000000) - int64_t(11644473600));
+  if (t.dwLowDateTime == 0 && t.dwHighDateTime == 0) return "-";
+  const int64_t ticks = TicksSince1970Of(t);
+  // Whole seconds, rounded down also before 1970.
+  return TimeText(ticks / kFileTimeTicksPerSecond - (ticks % kFileTimeTicksPerSecond < 0 ? 1 : 0));
 }
 
 std::string DosStampText(uint16_t date, uint16_t time) {

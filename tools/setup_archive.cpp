@@ -1,10 +1,11 @@
 #include "tools/setup_archive.h"
 
+#include "platform/calendar.h"
+
 #include <zlib.h>
 
 #include <climits>
 #include <cstdio>
-#include <ctime>
 #include <set>
 
 namespace mksetup {
@@ -44,16 +45,9 @@ std::string Describe(const Compression& c) {
 }  // namespace
 
 void DosStampOf(int64_t unixTime, uint16_t* date, uint16_t* time) {
-  if (unixTime < k1980) unixTime = k1980;
-  const time_t t = time_t(unixTime);
-  struct tm utc {};
-#ifdef _WIN32
-  gmtime_s(&utc, &t);
-#else
-  gmtime_r(&t, &utc);
-#endif
-  *date = uint16_t((utc.tm_year + 1900 - 1980) << 9 | (utc.tm_mon + 1) << 5 | utc.tm_mday);
-  *time = uint16_t(utc.tm_hour << 11 | utc.tm_min << 5 | utc.tm_sec / 2);
+  const CivilTime utc = CivilFromUnixTime(unixTime < k1980 ? k1980 : unixTime);
+  *date = uint16_t((utc.year - 1980) << 9 | utc.month << 5 | utc.day);
+  *time = uint16_t(utc.hour << 11 | utc.minute << 5 | utc.second / 2);
 }
 
 bool ParseSourceDateEpoch(const char* text, std::optional<int64_t>* epoch) {

@@ -1,5 +1,7 @@
 #include "tools/signing.h"
 
+#include "platform/handles.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -84,11 +86,10 @@ int RunProgram(const std::vector<std::string>& arguments) {
   if (!CreateProcessA(arguments[0].c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
                       &process))
     return -1;
-  WaitForSingleObject(process.hProcess, INFINITE);
+  const CHandle thread(process.hThread), child(process.hProcess);
+  WaitForSingleObject(child.Get(), INFINITE);
   DWORD code = 1;
-  GetExitCodeProcess(process.hProcess, &code);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  GetExitCodeProcess(child.Get(), &code);
   return int(code);
 #else
   std::vector<char*> argv;

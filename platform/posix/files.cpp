@@ -53,6 +53,25 @@ struct timespec FromFileTime(const FILETIME& ft) {
   return ts;
 }
 
+// Moves up to `count` bytes by calling `io(bytes done so far)` (a read or a write) until
+// all are moved or it returns 0, the end of a file; interrupted calls are repeated. False
+// with errno set when a call fails.
+template <typename Io>
+bool TransferAll(DWORD count, DWORD* done, Io io) {
+  while (*done < count) {
+    const ssize_t n = io(*done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) break;
+    *done += DWORD(n);
+  }
+  return true;
+}
+
+// The Win32 error of a failed read or write: a handle opened without that access gives
+// EBADF on Linux, where Windows denies access.
+DWORD TransferError() { return errno == EBADF ? ERROR_ACCESS_DENIED : posixpath::ErrorFromErrno(errno, ""); }
+
 DWORD AttributesOf(const std::string& posixPath, const struct stat& st) {
   if (S_ISDIR(st.st_mode)) return FILE_ATTRIBUTE_DIRECTORY;
   DWORD a = FILE_ATTRIBUTE_ARCHIVE;
@@ -177,13 +196,8 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD count, LPDWORD read, LPOVERLAPPE
   if (!h) return Fail(ERROR_INVALID_HANDLE);
   // A disk read on Windows returns everything asked for up to the end of the file.
   DWORD done = 0;
-  while (done < count) {
-    const ssize_t n = ::read(h->fd, static_cast<char*>(buffer) + done, count - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return Fail(errno == EBADF ? ERROR_ACCESS_DENIED : posixpath::ErrorFromErrno(errno, ""));
-    if (n == 0) break;
-    done += DWORD(n);
-  }
+  const bool ok = TransferAll(count, &done, [&](DWORD at) { return ::read(h->fd, static_cast<char*>(buffer) + at, count - at); });
+  if (!ok) return Fail(TransferError());
   if (read) *read = done;
   return TRUE;
 }
@@ -193,17 +207,10 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD count, LPDWORD written, LPOVER
   if (written) *written = 0;
   if (!h) return Fail(ERROR_INVALID_HANDLE);
   DWORD done = 0;
-  while (done < count) {
-    const ssize_t n = ::write(h->fd, static_cast<const char*>(buffer) + done, count - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      if (written) *written = done;
-      return Fail(errno == EBADF ? ERROR_ACCESS_DENIED : posixpath::ErrorFromErrno(errno, ""));
-    }
-    done += DWORD(n);
-  }
+  const bool ok =
+      TransferAll(count, &done, [&](DWORD at) { return ::write(h->fd, static_cast<const char*>(buffer) + at, count - at); });
   if (written) *written = done;
-  return TRUE;
+  return ok ? TRUE : Fail(TransferError());
 }
 
 BOOL CloseHandle(HANDLE handle) {

@@ -1,6 +1,5 @@
 // Writing entries out: target paths, directory entries, times, and the entries and
 // names that must fail without leaving anything outside the directories given.
-#include "archive/entry_names.h"
 #include "tests/unit/archive_test_support.h"
 
 #include <csignal>
@@ -135,14 +134,6 @@ TEST_F(ArchiveExtraction, NamesThatCannotBeStoredAsThatFileShowTheCreationFailur
             testing_support::MessagesShown());
   EXPECT_EQ(ArchiveOk, Extract(4, dir.Win("out")));
   ExpectTreeIs({}, {std::string(259 - 1 - dir.Win("out").size(), 'n')});
-}
-
-TEST(ArchivePlainFileNames, DevicesReservedCharactersAndTrailingDots) {
-  for (const char* bad : {"CON", "con", "nul.txt", "Aux .log", "COM1", "lpt9.x", "a:b", "a?", "a*",
-                          "x.", "x ", ".", "..", "tab\t"})
-    EXPECT_FALSE(IsPlainFileName(bad, CCodePage::Active())) << bad;
-  for (const char* good : {"CONSOLE.txt", "com10", "COM0", "nul2", ".profile", "a b.c", "LPT"})
-    EXPECT_TRUE(IsPlainFileName(good, CCodePage::Active())) << good;
 }
 
 TEST_F(ArchiveExtraction, CorruptDataFailsAndLeavesThePartialFileWithItsOwnTimes) {

@@ -38,6 +38,37 @@ inline std::string AllMessages(const std::vector<mksetup::Finding>& findings) {
 }
 
 
+// Little-endian fields written into archives held in strings.
+inline void Put16At(std::string& s, size_t at, uint32_t v) {
+  s[at] = char(v);
+  s[at + 1] = char(v >> 8);
+}
+inline void Put32At(std::string& s, size_t at, uint32_t v) {
+  Put16At(s, at, v & 0xFFFF);
+  Put16At(s, at + 2, v >> 16);
+}
+inline uint32_t Get32At(const std::string& s, size_t at) {
+  return uint32_t(uint8_t(s[at])) | uint32_t(uint8_t(s[at + 1])) << 8 | uint32_t(uint8_t(s[at + 2])) << 16 |
+         uint32_t(uint8_t(s[at + 3])) << 24;
+}
+// Offsets inside the end record, which ZipBuilder puts last with no comment.
+inline size_t EndRecord(const std::string& zip) { return zip.size() - 22; }
+inline size_t CentralDirectory(const std::string& zip) { return Get32At(zip, EndRecord(zip) + 16); }
+
+const int32_t kModified = 1500000000;  // 2017-07-14 02:40:00 UTC
+
+// The shipped payload's two entries: a deflated program with a "UT" time, a stored help file.
+inline ZipBuilder Galvery() {
+  ZipBuilder zip;
+  zip.AddDeflated("d:/Galvery/RELEASE/Galvery.EXE", std::string(5000, 'x') + "MZ program").localExtra =
+      UtBlock(1, {kModified});
+  zip.AddStored("d:/Galvery/HLP/Galvery.HLP", "help text\r\n");
+  return zip;
+}
+
+inline std::string SetupFile(const std::string& stub, const std::string& archive) { return stub + "UUUUUUUU" + archive; }
+const std::string kStub = std::string("MZ stub ") + "UUUUUUUU" + " the program's own marker, then code";
+
 // `data` followed by four bytes that give the whole the CRC-32 `target`. The CRC-32 of
 // data plus four bytes x is an affine function of x, so the bytes come from solving a
 // 32 by 32 linear system over GF(2).

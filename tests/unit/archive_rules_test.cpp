@@ -1,0 +1,227 @@
+// The packager's checks of archives: what the setup program cannot read, names that
+// install as nothing or unsafely, duplicates, signatures behind the archive, and damage
+// the check must catch before the setup program's reader meets it.
+#include "tests/unit/mksetup_test_support.h"
+#include "tools/pack_reader.h"
+
+#include <functional>
+
+using namespace testing_support;
+using namespace mksetup;
+
+namespace {
+
+TEST(MksetupCheck, AcceptsWhatTheSetupProgramReads) {
+  const std::string zip = Galvery().Build();
+  const ArchiveCheck c = Check(zip);
+  EXPECT_EQ("", AllMessages(c.findings));
+  ASSERT_EQ(2u, c.entries.size());
+  EXPECT_EQ("Galvery.EXE", c.entries[0].baseName);
+  EXPECT_EQ("Galvery.HLP", c.entries[1].baseName);
+  EXPECT_TRUE(c.entries[0].hasModTime);
+  EXPECT_EQ(kModified, c.entries[0].modTime);
+  EXPECT_FALSE(c.entries[1].hasModTime);
+  EXPECT_EQ(zip.size(), c.archiveEnd);
+  EXPECT_EQ(EndRecord(zip), c.endRecord);
+  // The data found is the data stored: the stored entry's bytes read back as they are.
+  std::vector<uint8_t> data;
+  std::string error;
+  ASSERT_TRUE(ReadEntryData(Bytes(zip), zip.size(), c.entries[1], &data, &error)) << error;
+  EXPECT_EQ("help text\r\n", Text(data));
+  ASSERT_TRUE(ReadEntryData(Bytes(zip), zip.size(), c.entries[0], &data, &error)) << error;
+  EXPECT_EQ(std::string(5000, 'x') + "MZ program", Text(data));
+}
+
+TEST(MksetupCheck, RefusesWhatTheSetupProgramCannotRead) {
+  struct Case {
+    const char* what;
+    std::function<void(ZipBuilder&)> change;     // on the builder
+    std::function<void(std::string&)> patch;     // on the archive's bytes
+    const char* expected;
+  };
+  const std::vector<Case> cases = {
+      {"encrypted", [](ZipBuilder& z) { z.entries[0].flags = 1; }, nullptr, "is encrypted"},
+      {"bzip2", [](ZipBuilder& z) { z.entries[1].method = z.entries[1].localMethod = 12; }, nullptr,
+       "method 12 (bzip2)"},
+      {"LZMA", [](ZipBuilder& z) { z.entries[0].method = z.entries[0].localMethod = 14; }, nullptr, "method 14"},
+      {"second volume", nullptr, [](std::string& s) { Put16At(s, EndRecord(s) + 4, 1); }, "more than one volume"},
+      {"entries on other disks", nullptr, [](std::string& s) { Put16At(s, EndRecord(s) + 8, 1); },
+       "more than one volume"},
+      {"entry on disk 2", nullptr, [](std::string& s) { Put16At(s, CentralDirectory(s) + 34, 2); }, "starts on disk 2"},
+      {"ZIP64 extra block",
+       [](ZipBuilder& z) { z.entries[1].centralExtra = ExtraBlock("\x01\x00", std::string(16, '\0')); }, nullptr,
+       "ZIP64"},
+      {"ZIP64 sizes",
+       [](ZipBuilder& z) {
+         z.entries[1].compressedSize = z.entries[1].uncompressedSize = 0xFFFFFFFF;
+         ZipBuilder::SyncLocal(z.entries[1]);
+       },
+       nullptr, "ZIP64"},
+      {"ZIP64 end record locator", nullptr,
+       [](std::string& s) {
+         std::string locator("PK\x06\x07", 4);
+         locator += std::string(16, '\0');
+         s.insert(EndRecord(s), locator);
+       },
+       "ZIP64"},
+      {"name of 260 bytes", [](ZipBuilder& z) { z.AddStored(std::string(256, 'n') + ".txt", "x"); }, nullptr,
+       "name of 260 bytes"},
+      {"method differs locally", [](ZipBuilder& z) { z.entries[1].localMethod = 8; }, nullptr,
+       "its local header names method 8"},
+      {"CRC-32 differs locally", [](ZipBuilder& z) { z.entries[1].localCrc ^= 1; }, nullptr,
+       "CRC-32 or sizes differ"},
+      {"name differs locally", [](ZipBuilder& z) { z.entries[1].localName = "d:/Galvery/HLP/Galvery.HLQ"; }, nullptr,
+       "its local header names it"},
+      {"no local header", [](ZipBuilder& z) { z.entries[1].localSignature = 0x04034B51; }, nullptr,
+       "there is no local header"},
+      {"damaged data", [](ZipBuilder& z) { z.entries[1].payload[3] ^= 0x20; }, nullptr, "has the CRC-32"},
+      {"deflated data cut short",
+       [](ZipBuilder& z) {
+         z.entries[0].payload.resize(z.entries[0].payload.size() - 4);
+         z.entries[0].compressedSize = z.entries[0].localCompressedSize = uint32_t(z.entries[0].payload.size());
+       },
+       nullptr, "ends before the stream does"},
+      {"stored sizes differ",
+       [](ZipBuilder& z) {
+         z.entries[1].uncompressedSize = 99;
+         ZipBuilder::SyncLocal(z.entries[1]);
+       },
+       nullptr, "sizes differ"},
+      {"extra block overruns", [](ZipBuilder& z) { z.entries[1].localExtra = ExtraBlock("xy", "abc").substr(0, 6); },
+       nullptr, "claims more bytes"},
+      {"bytes behind", nullptr, [](std::string& s) { s += "trailing"; }, "8 bytes follow the archive's end record"},
+      {"data before the archive", [](ZipBuilder& z) { z.prefix = "junk"; }, nullptr,
+       "does not begin at the first byte"},
+      {"no entries", [](ZipBuilder& z) { z.entries.clear(); }, nullptr, "no entries"},
+      {"end record out of reach", nullptr, [](std::string& s) { s += std::string(70000, '\0'); },
+       "looks only 65535 bytes back"},
+      {"not an archive", nullptr, [](std::string& s) { s = "just text, no end record"; }, "not a ZIP archive"},
+      {"central directory too big", nullptr, [](std::string& s) { Put32At(s, EndRecord(s) + 12, 0x7000); },
+       "does not fit before the end record"},
+  };
+  for (const Case& c : cases) {
+    ZipBuilder zip = Galvery();
+    if (c.change) c.change(zip);
+    std::string bytes = zip.Build();
+    if (c.patch) c.patch(bytes);
+    const ArchiveCheck check = Check(bytes);
+    EXPECT_FALSE(Findings(check.findings, c.expected).empty())
+        << c.what << ": expected a defect with \"" << c.expected << "\", got:\n"
+        << AllMessages(check.findings);
+  }
+  // The longest name the reader takes passes.
+  ZipBuilder longest = Galvery();
+  longest.AddStored(std::string(255, 'n') + ".txt", "x");
+  EXPECT_EQ("", AllMessages(Check(longest.Build()).findings));
+}
+
+TEST(MksetupCheck, RefusesNamesThatInstallAsNothingOrUnsafely) {
+  const std::vector<std::pair<std::string, std::string>> refused = {
+      {"d:/x/CON", "device name CON"},
+      {"nul.txt", "device name NUL"},
+      {"bin/com1.log", "device name COM1"},
+      {"LPT9", "device name LPT9"},
+      {"conout$", "device name CONOUT$"},
+      {"a:b.txt", "colon"},
+      {"readme.", "ends in a dot"},
+      {"readme ", "ends in a dot or a space"},
+      {"x/..", "install directory or its parent"},
+      {"tab\there", "control character 0x09"},
+      {"a|b", "'|'"},
+      {"what?", "'?'"},
+      {"folder/", "installs as nothing"},
+      {"folder\\", "installs as nothing"},
+  };
+  for (const auto& name : refused) {
+    ZipBuilder zip = Galvery();
+    zip.AddStored(name.first, "data");
+    const ArchiveCheck c = Check(zip.Build());
+    EXPECT_EQ(1u, Findings(c.findings, name.second).size()) << name.first << ":\n" << AllMessages(c.findings);
+  }
+  ZipBuilder directory = Galvery();
+  directory.AddDirectory("docs/");
+  EXPECT_EQ(1u, Findings(Check(directory.Build()).findings, "is a directory entry").size());
+
+  for (const char* fine : {"Tolvane.EXE", "readme", ".profile", "COM10.txt", "console.txt", "a b.txt", "d:/x/y\\z.dll"}) {
+    ZipBuilder zip = Galvery();
+    zip.AddStored(fine, "data");
+    EXPECT_EQ("", AllMessages(Check(zip.Build()).findings)) << fine;
+  }
+}
+
+TEST(MksetupCheck, DuplicateInstallNamesWarnOrAreRefused) {
+  ZipBuilder zip = Galvery();
+  zip.AddStored("other/GALVERY.exe", "a second program");
+  const std::string bytes = zip.Build();
+  const ArchiveCheck warned = Check(bytes);
+  EXPECT_EQ(1u, Findings(warned.findings, "both install as 'GALVERY.exe'", false).size()) << AllMessages(warned.findings);
+  EXPECT_FALSE(warned.HasDefects());
+  CheckOptions strict;
+  strict.refuseDuplicates = true;
+  const ArchiveCheck refused = Check(bytes, strict);
+  EXPECT_EQ(1u, Findings(refused.findings, "both install as").size());
+}
+
+TEST(MksetupCheck, ASignatureBehindTheArchiveStillOpens) {
+  // What Authenticode signing leaves behind the archive: zero padding to a multiple of 8,
+  // then the certificate table (a length, revision 0x0200, type 2, PKCS#7 bytes).
+  const std::string zip = Galvery().Build();
+  const size_t padding = (8 - zip.size() % 8) % 8;
+  std::string table(8, '\0');
+  Put32At(table, 0, 1024);
+  Put16At(table, 4, 0x0200);
+  Put16At(table, 6, 2);
+  for (int i = 0; table.size() < 1024; ++i) table += char(0x30 + i % 7);
+  const std::string pack = zip + std::string(padding, '\0') + table;
+  CheckOptions signedFile;
+  signedFile.signatureAt = zip.size() + padding;
+  const ArchiveCheck c = Check(pack, signedFile);
+  EXPECT_EQ("", AllMessages(c.findings));
+  // The setup program's reader finds the archive in front of the signature.
+  const ReaderView view = ReadWithSetupReader(Bytes(pack), pack.size());
+  ASSERT_TRUE(view.opened);
+  ASSERT_EQ(2, view.count);
+  EXPECT_EQ(ArchiveOk, view.records[1].result);
+  EXPECT_STREQ("d:/Galvery/HLP/Galvery.HLP", view.records[1].entry.name);
+
+  // Unsigned, the same bytes are bytes behind the archive.
+  EXPECT_EQ(1u, Findings(Check(pack).findings, "follow the archive's end record").size());
+  // Breaks: padding that is not zero.
+  std::string dirty = pack;
+  if (padding) {
+    dirty[zip.size()] = 1;
+    EXPECT_EQ(1u, Findings(Check(dirty, signedFile).findings, "do not lead to the certificate table").size());
+  }
+  // Breaks: an end record signature inside the certificate table, where minizip would stop.
+  std::string decoy = pack;
+  decoy.replace(signedFile.signatureAt + 100, 4, std::string("PK\x05\x06", 4));
+  EXPECT_EQ(1u, Findings(Check(decoy, signedFile).findings, "certificate table holds the bytes of an end record").size());
+  // Breaks: eight 0x55 bytes inside the signature.
+  std::string marked = pack;
+  marked.replace(signedFile.signatureAt + 200, 8, "UUUUUUUU");
+  const ArchiveCheck m = Check(marked, signedFile);
+  ASSERT_EQ(1u, m.runs.size());
+  EXPECT_EQ("certificate table (the signature)", m.runs[0].fields.at(0).what);
+}
+
+TEST(MksetupCheck, WhatItPassesTheSetupProgramsReaderReads) {
+  // Every truncation is a defect; and after any one byte is damaged, either the check
+  // finds a defect or the reader reads every record.
+  ZipBuilder zip = Galvery();
+  zip.AddDeflated("notes.txt", "notes, notes, notes").localExtra = UtBlock(1, {kModified});
+  const std::string good = zip.Build();
+  for (size_t length = 0; length < good.size(); ++length)
+    EXPECT_TRUE(Check(good.substr(0, length)).HasDefects()) << "cut to " << length;
+  for (size_t at = 0; at < good.size(); ++at) {
+    std::string damaged = good;
+    damaged[at] = char(damaged[at] ^ 0x41);
+    const ArchiveCheck c = Check(damaged);
+    if (c.HasDefects()) continue;
+    const ReaderView view = ReadWithSetupReader(Bytes(damaged), damaged.size());
+    ASSERT_TRUE(view.opened) << "byte " << at;
+    ASSERT_EQ(c.entries.size(), size_t(view.count)) << "byte " << at;
+    for (const ReaderRecord& r : view.records) EXPECT_EQ(ArchiveOk, r.result) << "byte " << at;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,75 @@
+// The rules for what an entry's stored name installs as, shared by the archive reader,
+// the unpacking driver and the packager.
+#include "archive/entry_names.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const CCodePage kWestern = CCodePage::Numbered(1252);
+
+TEST(EntryNames, BaseNameAndFinalComponent) {
+  struct Case {
+    const char* name;
+    const char* base;   // the report's rule: the forward slash decides
+    const char* final;  // the extraction's rule: the last separator of either kind
+  };
+  const Case cases[] = {
+      {"d:/Galvery/RELEASE/Galvery.EXE", "Galvery.EXE", "Galvery.EXE"},
+      {"a\\b/c.txt", "c.txt", "c.txt"},
+      {"a/b\\c.txt", "b\\c.txt", "c.txt"},
+      {"a\\b\\c.txt", "c.txt", "c.txt"},
+      {"c.txt", "c.txt", "c.txt"},
+      {"a/", "", ""},
+      {"", "", ""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.base, std::string(c.name + BaseNameOffset(c.name, kWestern))) << c.name;
+    EXPECT_EQ(c.final, std::string(c.name + FinalComponentOffset(c.name, kWestern))) << c.name;
+  }
+  EXPECT_EQ(CString("c:\\Galvery\\Galvery.EXE"), InstallPathOf("c:\\Galvery", "d:/Galvery/RELEASE/Galvery.EXE", kWestern));
+  EXPECT_EQ(CString("c:\\Galvery\\\\x"), InstallPathOf("c:\\Galvery\\", "x", kWestern));
+}
+
+TEST(EntryNames, PlainFileNames) {
+  struct Case {
+    const char* name;
+    NameFault fault;
+  };
+  const Case cases[] = {
+      {"readme.txt", NameFault::kNone},     {"CONSOLE.txt", NameFault::kNone},  {"com10", NameFault::kNone},
+      {"COM0", NameFault::kNone},           {"nul2", NameFault::kNone},         {"nul_x", NameFault::kNone},
+      {".profile", NameFault::kNone},       {"a b.c", NameFault::kNone},        {"LPT", NameFault::kNone},
+      {"", NameFault::kEmpty},              {".", NameFault::kDotName},         {"..", NameFault::kDotName},
+      {"tab\there", NameFault::kControlCharacter}, {"\x01x", NameFault::kControlCharacter},
+      {"a:b", NameFault::kColon},           {"a<b", NameFault::kReservedCharacter},
+      {"a>b", NameFault::kReservedCharacter}, {"a\"b", NameFault::kReservedCharacter},
+      {"a|b", NameFault::kReservedCharacter}, {"a?", NameFault::kReservedCharacter},
+      {"a*", NameFault::kReservedCharacter}, {"a/b", NameFault::kReservedCharacter},
+      {"a\\b", NameFault::kReservedCharacter}, {"x.", NameFault::kTrailingDotOrSpace},
+      {"x ", NameFault::kTrailingDotOrSpace}, {"CON", NameFault::kDeviceName},
+      {"con", NameFault::kDeviceName},      {"Aux .log", NameFault::kDeviceName},
+      {"nul.txt", NameFault::kDeviceName},  {"nul .txt", NameFault::kDeviceName},
+      {"prn.log", NameFault::kDeviceName},  {"COM1", NameFault::kDeviceName},
+      {"lpt9.x", NameFault::kDeviceName},   {"conin$", NameFault::kDeviceName},
+      {"CONOUT$.txt", NameFault::kDeviceName}, {"clock$", NameFault::kDeviceName},
+      {"com\xB9", NameFault::kDeviceName},  {"LPT\xB3.log", NameFault::kDeviceName},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.fault, CheckPlainFileName(c.name, kWestern).fault) << c.name;
+  // A NUL is a control character too, wherever it stands.
+  EXPECT_EQ(NameFault::kControlCharacter, CheckPlainFileName(std::string_view("a\0b", 3), kWestern).fault);
+  const NameCheck device = CheckPlainFileName("Nul .txt", kWestern);
+  EXPECT_EQ("NUL", device.device);
+  const NameCheck reserved = CheckPlainFileName("what?", kWestern);
+  EXPECT_EQ('?', reserved.character);
+}
+
+TEST(EntryNames, ContainedDirectoryPaths) {
+  for (const char* inside : {"docs", "docs/", "a/b/c", "a\\b", "a/.b", "a/...x", "a/.", ""})
+    EXPECT_TRUE(IsContainedDirectoryPath(inside, kWestern)) << inside;
+  for (const char* outside : {"../x", "a/../b", "a\\..", "a/. ./b", "a/ .. /b", "/abs", "\\\\server\\share", "c:x",
+                              "a/b:stream", "..."})
+    EXPECT_FALSE(IsContainedDirectoryPath(outside, kWestern)) << outside;
+}
+
+}  // namespace

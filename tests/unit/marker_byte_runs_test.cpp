@@ -1,0 +1,69 @@
+// Runs of 0x55 bytes in an archive and the fields they lie in.
+#include "tests/unit/mksetup_test_support.h"
+
+using namespace testing_support;
+using namespace mksetup;
+
+namespace {
+
+TEST(MksetupCheck, PlacesEveryRunOfMarkerBytes) {
+  // Seven in a row are no marker; eight are; sixteen are one run.
+  for (const auto& count : std::vector<std::pair<int, size_t>>{{7, 0}, {8, 1}, {16, 1}}) {
+    ZipBuilder zip;
+    zip.AddStored("a.txt", "ab" + std::string(size_t(count.first), 'U') + "cd");
+    const ArchiveCheck c = Check(zip.Build());
+    ASSERT_EQ(count.second, c.runs.size()) << count.first;
+    if (!c.runs.empty()) {
+      EXPECT_EQ(30u + 5 + 2, c.runs[0].offset);  // local header, name, "ab"
+      EXPECT_EQ(size_t(count.first), c.runs[0].length);
+      ASSERT_EQ(1u, c.runs[0].fields.size());
+      EXPECT_EQ("data", c.runs[0].fields[0].what);
+      EXPECT_TRUE(c.runs[0].fields[0].changesWithCompression);
+      EXPECT_EQ(1u, Findings(c.findings, "refuse to install").size());
+    }
+  }
+  // A flood of runs: all kept for the writer, twenty spelt out.
+  std::string flood;
+  for (int i = 0; i < 30; ++i) flood += "UUUUUUUU.";
+  ZipBuilder many;
+  many.AddStored("flood.bin", flood);
+  const ArchiveCheck f = Check(many.Build());
+  EXPECT_EQ(30u, f.runs.size());
+  EXPECT_EQ(20u, Findings(f.findings, "refuse to install").size());
+  EXPECT_EQ(1u, Findings(f.findings, "and 10 more runs").size());
+
+  // In a name: once in the local header, once in the central directory.
+  ZipBuilder named;
+  named.AddStored("UUUUUUUU.txt", "x");
+  const ArchiveCheck n = Check(named.Build());
+  ASSERT_EQ(2u, n.runs.size());
+  EXPECT_EQ("name (local header)", n.runs[0].fields.at(0).what);
+  EXPECT_EQ("name (central directory)", n.runs[1].fields.at(0).what);
+
+  // DOS time 10:42:42, date 2022-10-21 (both 0x5555) and the CRC-32 0x55555555: eight
+  // bytes in a row in each header, none of which compression changes.
+  ZipBuilder stamped;
+  ZipEntry& e = stamped.AddStored("a.txt", WithCrc("some data", 0x55555555));
+  e.dosTime = e.dosDate = 0x5555;
+  const ArchiveCheck s = Check(stamped.Build());
+  ASSERT_EQ(2u, s.runs.size()) << AllMessages(s.findings);
+  std::vector<std::string> local;
+  for (const Field& f : s.runs[0].fields) {
+    local.push_back(f.what);
+    EXPECT_FALSE(f.changesWithCompression) << f.what;
+  }
+  EXPECT_EQ((std::vector<std::string>{"DOS time (local header)", "DOS date (local header)", "CRC-32 (local header)"}),
+            local);
+  EXPECT_EQ(0u, Findings(s.findings, "has the CRC-32").size()) << "the forged CRC-32 is the data's own";
+
+  // In the archive comment, which belongs to no entry.
+  std::string commented = Galvery().Build();
+  Put16At(commented, EndRecord(commented) + 20, 12);
+  commented += "UUUUUUUUUUUU";
+  const ArchiveCheck k = Check(commented);
+  ASSERT_EQ(1u, k.runs.size());
+  EXPECT_EQ(-1, k.runs[0].fields.at(0).entry);
+  EXPECT_EQ("archive comment", k.runs[0].fields.at(0).what);
+}
+
+}  // namespace

@@ -1,0 +1,56 @@
+// What the setup program can read, judged on an archive's layout: the end record, every
+// central and local header, every entry's name and data, and runs of 0x55 bytes. Every
+// defect found is reported, not only the first.
+#pragma once
+
+#include "tools/marker_byte_runs.h"
+#include "tools/zip_layout.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace mksetup {
+
+struct Finding {
+  bool defect;  // false: a warning, which does not stop a build
+  int entry;    // the entry concerned, or -1
+  std::string message;
+  bool markerRun = false;  // the defect is a run of 0x55 bytes (see ArchiveCheck::runs)
+};
+
+struct ArchiveCheck {
+  std::vector<EntryInfo> entries;
+  std::vector<Finding> findings;
+  std::vector<MarkerRun> runs;
+  size_t endRecord = kNowhere;  // the end-of-central-directory record, when found
+  size_t archiveEnd = 0;        // behind the end record and its comment
+  std::string comment;
+  bool HasDefects() const;
+};
+
+// The code page names are read in unless told otherwise: the Western one, byte by byte.
+const unsigned kWesternCodePage = 1252;
+
+struct CheckOptions {
+  bool readData = true;           // inflate every entry, check its size and CRC-32
+  bool refuseDuplicates = false;  // two entries that install as one file: a defect, not a warning
+  // In a signed setup file, where the certificate table starts in the bytes checked;
+  // up to 7 zero bytes of padding may stand between the archive and it.
+  size_t signatureAt = kNowhere;
+  unsigned codePage = kWesternCodePage;  // the users' ANSI code page the names are read in
+};
+
+// Checks the bytes that the setup program writes to the pack file: the archive, and in a
+// signed setup file the certificate table behind it.
+ArchiveCheck CheckArchive(const uint8_t* data, size_t size, const CheckOptions& options);
+
+// What a stored name installs as: its final component, read in `codePage`.
+std::string InstallName(const std::string& storedName, unsigned codePage = kWesternCodePage);
+
+// Why a file of this name must not be created in the install directory, or the empty
+// text when it is a plain file name there.
+std::string UnsafeNameReason(const std::string& baseName, unsigned codePage = kWesternCodePage);
+
+}  // namespace mksetup

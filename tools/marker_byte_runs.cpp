@@ -1,0 +1,71 @@
+#include "tools/marker_byte_runs.h"
+
+#include "payload/payload_marker.h"
+#include "tools/text_format.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace mksetup {
+
+std::vector<std::pair<size_t, size_t>> FindMarkerByteRuns(const uint8_t* data, size_t size) {
+  // The marker is one byte repeated, so any run at least as long as the marker holds one.
+  const uint8_t byte = uint8_t(PayloadMarker[0]);
+  const size_t minimum = std::strlen(PayloadMarker);
+  std::vector<std::pair<size_t, size_t>> runs;
+  size_t i = 0;
+  while (i < size) {
+    if (data[i] != byte) {
+      ++i;
+      continue;
+    }
+    size_t j = i;
+    while (j < size && data[j] == byte) ++j;
+    if (j - i >= minimum) runs.emplace_back(i, j - i);
+    i = j;
+  }
+  return runs;
+}
+
+std::vector<MarkerRun> PlaceMarkerByteRuns(const uint8_t* data, size_t size, std::vector<Field> fields) {
+  std::sort(fields.begin(), fields.end(), [](const Field& a, const Field& b) { return a.offset < b.offset; });
+  // reach[i]: the furthest end among fields 0..i, so that the first field a run can
+  // touch is found by binary search even where fields overlap.
+  std::vector<size_t> reach;
+  for (const Field& f : fields) reach.push_back(std::max(reach.empty() ? 0 : reach.back(), f.offset + f.length));
+  std::vector<MarkerRun> placed;
+  for (const auto& run : FindMarkerByteRuns(data, size)) {
+    MarkerRun r{run.first, run.second, {}};
+    size_t covered = r.offset;  // the bytes before this one are accounted for
+    for (size_t i = size_t(std::upper_bound(reach.begin(), reach.end(), r.offset) - reach.begin());
+         i < fields.size() && fields[i].offset < r.offset + r.length; ++i) {
+      const Field& f = fields[i];
+      if (f.offset + f.length <= r.offset) continue;
+      if (f.offset > covered) r.fields.push_back({covered, f.offset - covered, -1, "bytes that belong to no entry", false});
+      r.fields.push_back(f);
+      covered = std::max(covered, f.offset + f.length);
+    }
+    if (covered < r.offset + r.length)
+      r.fields.push_back({covered, r.offset + r.length - covered, -1, "bytes that belong to no entry", false});
+    placed.push_back(std::move(r));
+  }
+  return placed;
+}
+
+std::string DescribeRun(const MarkerRun& run, const std::vector<EntryInfo>& entries) {
+  std::string where;
+  int lastEntry = -2;
+  for (const Field& f : run.fields) {
+    if (f.entry != lastEntry) {
+      if (!where.empty()) where += "; ";
+      if (f.entry >= 0 && size_t(f.entry) < entries.size()) where += "entry " + Quoted(entries[size_t(f.entry)].name) + ": ";
+      lastEntry = f.entry;
+    } else {
+      where += ", ";
+    }
+    where += f.what;
+  }
+  return where;
+}
+
+}  // namespace mksetup

@@ -1,0 +1,22 @@
+// The packager's messages: printf-style formatting into a string, and names quoted so
+// that every byte of them can be read.
+#pragma once
+
+#include <string>
+
+namespace mksetup {
+
+// mingw's C++ library prints through its own C99 printf, which knows %zu; say so to the
+// format check, which would otherwise hold the calls against Microsoft's.
+#ifdef __MINGW32__
+#define MKSETUP_PRINTF_FORMAT gnu_printf
+#else
+#define MKSETUP_PRINTF_FORMAT printf
+#endif
+
+std::string Format(const char* format, ...) __attribute__((format(MKSETUP_PRINTF_FORMAT, 1, 2)));
+
+// A name as the user should read it: in single quotes, unprintable bytes as \xNN.
+std::string Quoted(const std::string& name);
+
+}  // namespace mksetup

@@ -1,0 +1,291 @@
+#include "tools/zip_layout.h"
+
+#include <algorithm>
+
+namespace mksetup {
+namespace {
+
+const uint32_t kLocalSignature = 0x04034B50;
+const uint32_t kCentralSignature = 0x02014B50;
+const uint32_t kEndSignature = 0x06054B50;
+const uint32_t kZip64EndSignature = 0x06064B50;
+const uint32_t kZip64LocatorSignature = 0x07064B50;
+const uint32_t kDescriptorSignature = 0x08074B50;
+const size_t kLocalHeaderSize = 30;
+const size_t kCentralHeaderSize = 46;
+const size_t kEndRecordSize = 22;
+const size_t kZip64LocatorSize = 20;
+const uint16_t kZip64ExtraId = 0x0001;
+const uint16_t kTimestampExtraId = 0x5455;  // "UT"
+// Authenticode pads the file to a multiple of 8 bytes before its certificate table.
+const size_t kSignatureAlignment = 8;
+
+// minizip's backward search: blocks of 1 KiB from the end, each searched from its end,
+// so the last match within the last 65535 bytes wins. A match at position 0 reads as
+// none to minizip.
+size_t SearchBackwards(const uint8_t* data, size_t size, uint32_t signature) {
+  const size_t reach = std::min(kEndSearchReach, size);
+  if (reach <= 4) return kNowhere;
+  const size_t lowest = size - reach;
+  for (size_t p = size - 4 + 1; p-- > lowest;)
+    if (Get32(data + p) == signature) return p == 0 ? kNowhere : p;
+  return kNowhere;
+}
+
+class LayoutReader {
+ public:
+  LayoutReader(const uint8_t* data, size_t size, size_t signatureAt, ZipLayout& out)
+      : d_(data), n_(size), signatureAt_(signatureAt), out_(out) {}
+
+  void Run() {
+    const size_t end = LocateEndRecord(d_, n_);
+    if (end == kNowhere) {
+      for (size_t p = n_ >= 4 ? n_ - 4 + 1 : 0; p-- > 0;) {
+        if (Get32(d_ + p) == kEndSignature) {
+          out_.lastEndSignature = p;
+          break;
+        }
+      }
+      out_.archiveEnd = n_;
+      return;
+    }
+    out_.endRecord = end;
+    if (signatureAt_ != kNowhere && end >= signatureAt_) {
+      out_.endRecordInSignature = true;
+      out_.archiveEnd = signatureAt_;
+    } else if (!Has(end, kEndRecordSize)) {
+      out_.endRecordCut = true;
+      out_.archiveEnd = n_;
+    } else if (ReadEndRecord(end)) {
+      ReadCentralDirectory();
+      for (size_t i = 0; i < out_.entries.size(); ++i) ReadLocalHeader(int(i));
+    }
+    ReadTrailing();
+  }
+
+ private:
+  bool Has(size_t offset, size_t length) const { return offset <= n_ && length <= n_ - offset; }
+
+  void RecordField(size_t offset, size_t length, int entry, const std::string& what, bool compression = false) {
+    if (length) out_.fields.push_back({offset, length, entry, what, compression});
+  }
+  // The fields a local header and a central record hold alike, from the flags at `at`
+  // to the uncompressed size.
+  void RecordSharedFields(size_t at, int entry, const std::string& where) {
+    RecordField(at, 2, entry, "flags" + where);
+    RecordField(at + 2, 2, entry, "method" + where);
+    RecordField(at + 4, 2, entry, "DOS time" + where);
+    RecordField(at + 6, 2, entry, "DOS date" + where);
+    RecordField(at + 8, 4, entry, "CRC-32" + where);
+    RecordField(at + 12, 4, entry, "compressed size" + where, true);
+    RecordField(at + 16, 4, entry, "size" + where);
+  }
+
+  // False when the central directory cannot be found from the end record.
+  bool ReadEndRecord(size_t end) {
+    const uint8_t* e = d_ + end;
+    RecordField(end, 4, -1, "end record signature");
+    RecordField(end + 4, 4, -1, "disk numbers (end record)");
+    RecordField(end + 8, 4, -1, "entry counts (end record)");
+    RecordField(end + 12, 4, -1, "central directory size (end record)");
+    RecordField(end + 16, 4, -1, "central directory offset (end record)");
+    RecordField(end + 20, 2, -1, "comment length (end record)");
+    out_.disk = Get16(e + 4);
+    out_.diskWithDirectory = Get16(e + 6);
+    out_.entriesHere = Get16(e + 8);
+    out_.entriesTotal = Get16(e + 10);
+    out_.directorySize = Get32(e + 12);
+    out_.directoryOffset = Get32(e + 16);
+    out_.commentLength = Get16(e + 20);
+
+    size_t commentEnd = end + kEndRecordSize + out_.commentLength;
+    if (!Has(end + kEndRecordSize, out_.commentLength)) {
+      out_.commentCut = true;
+      commentEnd = n_;
+    }
+    out_.archiveEnd = commentEnd;
+    out_.comment.assign(reinterpret_cast<const char*>(d_ + end + kEndRecordSize), commentEnd - end - kEndRecordSize);
+    RecordField(end + kEndRecordSize, out_.comment.size(), -1, "archive comment");
+
+    const bool locatorBefore = end >= kZip64LocatorSize && Get32(d_ + end - kZip64LocatorSize) == kZip64LocatorSignature;
+    out_.zip64 = LocateZip64EndRecord(d_, n_) != kNowhere || locatorBefore || out_.entriesHere == 0xFFFF ||
+                 out_.entriesTotal == 0xFFFF || out_.directorySize == 0xFFFFFFFF || out_.directoryOffset == 0xFFFFFFFF;
+
+    if (uint64_t(out_.directoryOffset) + out_.directorySize > end) return false;
+    out_.directoryFits = true;
+    // As minizip computes it: every offset in the archive is corrected by this much.
+    out_.base = end - (size_t(out_.directoryOffset) + out_.directorySize);
+    out_.directoryStart = out_.base + out_.directoryOffset;
+    out_.directoryEnd = end;
+    return true;
+  }
+
+  void StopDirectory(DirectoryStop why, unsigned record, size_t at) {
+    out_.directoryStop = why;
+    out_.stopRecord = record;
+    out_.stopOffset = at;
+  }
+
+  void ReadCentralDirectory() {
+    size_t pos = out_.directoryStart;
+    const size_t directoryEnd = out_.directoryEnd;
+    for (unsigned i = 0; i < out_.entriesTotal; ++i) {
+      if (pos > directoryEnd || directoryEnd - pos < kCentralHeaderSize) return StopDirectory(DirectoryStop::kEndsEarly, i, pos);
+      const uint8_t* c = d_ + pos;
+      if (Get32(c) != kCentralSignature) return StopDirectory(DirectoryStop::kNoSignature, i, pos);
+      const size_t nameLength = Get16(c + 28), extraLength = Get16(c + 30), commentLength = Get16(c + 32);
+      const size_t recordEnd = pos + kCentralHeaderSize + nameLength + extraLength + commentLength;
+      if (recordEnd > directoryEnd) return StopDirectory(DirectoryStop::kRunsPast, i, pos);
+      EntryInfo e;
+      e.versionMadeBy = Get16(c + 4);
+      e.versionNeeded = Get16(c + 6);
+      e.flags = Get16(c + 8);
+      e.method = Get16(c + 10);
+      e.dosTime = Get16(c + 12);
+      e.dosDate = Get16(c + 14);
+      e.crc = Get32(c + 16);
+      e.compressedSize = Get32(c + 20);
+      e.uncompressedSize = Get32(c + 24);
+      e.diskStart = Get16(c + 34);
+      e.internal = Get16(c + 36);
+      e.external = Get32(c + 38);
+      e.headerOffset = Get32(c + 42);
+      const char* text = reinterpret_cast<const char*>(c + kCentralHeaderSize);
+      e.name.assign(text, nameLength);
+      e.centralExtra.assign(text + nameLength, extraLength);
+      e.comment.assign(text + nameLength + extraLength, commentLength);
+      WalkExtraField(e.centralExtra, [&](uint16_t id, const uint8_t*, size_t) {
+        if (id == kZip64ExtraId) e.centralZip64Block = true;
+        return true;
+      });
+
+      const int index = int(i);
+      const std::string where = " (central directory)";
+      RecordField(pos, 4, index, "central header signature");
+      RecordField(pos + 4, 4, index, "versions" + where);
+      RecordSharedFields(pos + 8, index, where);
+      RecordField(pos + 28, 6, index, "name, extra field and comment lengths" + where);
+      RecordField(pos + 34, 4, index, "disk number and internal attributes" + where);
+      RecordField(pos + 38, 4, index, "external attributes" + where);
+      RecordField(pos + 42, 4, index, "local header offset" + where);
+      RecordField(pos + 46, nameLength, index, "name" + where);
+      RecordField(pos + 46 + nameLength, extraLength, index, "extra field" + where);
+      RecordField(pos + 46 + nameLength + extraLength, commentLength, index, "comment" + where);
+      out_.entries.push_back(std::move(e));
+      pos = recordEnd;
+    }
+    out_.directoryLeftover = directoryEnd - pos;
+  }
+
+  void ReadLocalHeader(int i) {
+    EntryInfo& e = out_.entries[size_t(i)];
+    const size_t local = out_.base + e.headerOffset;
+    e.localOffset = local;
+    if (!Has(local, kLocalHeaderSize) || local + kLocalHeaderSize > out_.directoryStart) return;
+    const uint8_t* h = d_ + local;
+    if (Get32(h) != kLocalSignature) {
+      e.local = LocalHeaderState::kNoSignature;
+      return;
+    }
+    e.local = LocalHeaderState::kRead;
+    e.localFlags = Get16(h + 6);
+    e.localMethod = Get16(h + 8);
+    e.localCrc = Get32(h + 14);
+    e.localCompressedSize = Get32(h + 18);
+    e.localSize = Get32(h + 22);
+    e.localNameLength = Get16(h + 26);
+    const size_t extraLength = Get16(h + 28);
+    const std::string where = " (local header)";
+    RecordField(local, 4, i, "local header signature");
+    RecordField(local + 4, 2, i, "version needed" + where);
+    RecordSharedFields(local + 6, i, where);
+    RecordField(local + 26, 4, i, "name and extra field lengths" + where);
+
+    const size_t nameAt = local + kLocalHeaderSize;
+    if (!Has(nameAt, e.localNameLength + extraLength)) return;
+    e.localNameInBounds = true;
+    e.localName.assign(reinterpret_cast<const char*>(d_ + nameAt), e.localNameLength);
+    RecordField(nameAt, e.localNameLength, i, "name" + where);
+    e.localExtra.assign(reinterpret_cast<const char*>(d_ + nameAt + e.localNameLength), extraLength);
+    RecordField(nameAt + e.localNameLength, extraLength, i, "extra field" + where);
+    e.localExtraReadable = WalkExtraField(e.localExtra, [&](uint16_t id, const uint8_t* data, size_t size) {
+      if (id == kZip64ExtraId) e.localZip64Block = true;
+      if (id != kTimestampExtraId) return true;
+      // The reader takes the first "UT" block and looks no further.
+      if (size >= 5 && (data[0] & 1)) {
+        e.hasModTime = true;
+        e.modTime = int32_t(Get32(data + 1));
+      }
+      return false;
+    });
+
+    e.dataOffset = nameAt + e.localNameLength + extraLength;
+    const size_t dataEnd = e.dataOffset + e.compressedSize;
+    if (!Has(e.dataOffset, e.compressedSize)) {
+      e.data = DataPlace::kPastEnd;
+      return;
+    }
+    if (dataEnd > out_.directoryStart) {
+      e.data = DataPlace::kPastDirectory;
+      return;
+    }
+    e.data = DataPlace::kInBounds;
+    e.dataInBounds = true;
+    RecordField(e.dataOffset, e.compressedSize, i, "data", true);
+    e.spanEnd = dataEnd;
+    if (e.localFlags & 8) {
+      const size_t length = Has(dataEnd, 4) && Get32(d_ + dataEnd) == kDescriptorSignature ? 16 : 12;
+      if (Has(dataEnd, length) && dataEnd + length <= out_.directoryStart) {
+        RecordField(dataEnd, length, i, "data descriptor", true);
+        e.spanEnd += length;
+      }
+    }
+  }
+
+  // Behind the archive: nothing, a signature (zero padding, then the certificate table),
+  // or bytes the setup program would not expect there.
+  void ReadTrailing() {
+    if (out_.archiveEnd >= n_) return;
+    const size_t at = signatureAt_;
+    if (at != kNowhere && at >= out_.archiveEnd && at - out_.archiveEnd < kSignatureAlignment && at <= n_) {
+      bool zeros = true;
+      for (size_t p = out_.archiveEnd; p < at; ++p) zeros = zeros && d_[p] == 0;
+      if (zeros) {
+        RecordField(out_.archiveEnd, at - out_.archiveEnd, -1, "padding before the certificate table");
+        RecordField(at, n_ - at, -1, "certificate table (the signature)");
+        out_.trailing = Trailing::kSignature;
+        return;
+      }
+    }
+    RecordField(out_.archiveEnd, n_ - out_.archiveEnd, -1, "bytes behind the archive");
+    out_.trailing = Trailing::kBytes;
+  }
+
+  const uint8_t* d_;
+  size_t n_;
+  size_t signatureAt_;
+  ZipLayout& out_;
+};
+
+}  // namespace
+
+ZipLayout ReadZipLayout(const uint8_t* data, size_t size, size_t signatureAt) {
+  ZipLayout layout;
+  LayoutReader(data, size, signatureAt, layout).Run();
+  return layout;
+}
+
+size_t LocateEndRecord(const uint8_t* data, size_t size) { return SearchBackwards(data, size, kEndSignature); }
+
+size_t LocateZip64EndRecord(const uint8_t* data, size_t size) {
+  const size_t at = SearchBackwards(data, size, kZip64LocatorSignature);
+  if (at == kNowhere || size - at < kZip64LocatorSize) return kNowhere;
+  if (Get32(data + at + 4) != 0 || Get32(data + at + 16) != 1) return kNowhere;
+  const uint64_t offset = Get64(data + at + 8);
+  // Offset 0 reads as "none" to minizip too.
+  if (offset == 0 || offset > size || size - offset < 4 || Get32(data + offset) != kZip64EndSignature)
+    return kNowhere;
+  return size_t(offset);
+}
+
+}  // namespace mksetup
