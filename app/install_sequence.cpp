@@ -22,7 +22,11 @@ void CSetupDlg::OnOK() {
   if (agreement.DoModal() != IDOK) return;
 
   UpdateData(TRUE);
-  // The directory is used exactly as typed.
+  // Made absolute once, before anything is created: the installation changes the current
+  // directory, after which a relative pack file path would point nowhere, and every
+  // message, the report and the shortcut name the directory the user will look in.
+  // Otherwise the directory is used as typed, a trailing backslash and all.
+  m_strDirectory = FullPathOf(m_strDirectory);
   if (!DirectoryExists(m_strDirectory) && !::CreateDirectoryA(m_strDirectory, nullptr)) {
     CString message;
     message.Format("Can't create directory %s", m_strDirectory.GetString());

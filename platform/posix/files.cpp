@@ -7,6 +7,7 @@
 // wildcards in FindFirstFileA (the program never passes one), and the creation time,
 // which Linux cannot set.
 #include "platform/calendar.h"
+#include "platform/code_page.h"
 #include "platform/posix/path.h"
 #include "platform/posix/win32_api.h"
 
@@ -267,6 +268,50 @@ DWORD GetCurrentDirectoryA(DWORD size, LPSTR buffer) {
   if (buffer == nullptr || size <= len) return len + 1;  // the size needed, terminator included
   std::memcpy(buffer, cwd, len + 1);
   return len;
+}
+
+// A relative name is joined to the current directory with a backslash, its "." and ".."
+// components resolved, a trailing separator kept; an absolute one (a leading separator or
+// a drive) is taken as it is. Windows would also tidy absolute names, which the program
+// never relies on.
+DWORD GetFullPathNameA(LPCSTR name, DWORD size, LPSTR buffer, LPSTR* filePart) {
+  if (filePart) *filePart = nullptr;
+  const std::string n = name ? name : "";
+  if (n.empty()) {
+    g_lastError = ERROR_INVALID_NAME;
+    return 0;
+  }
+  const auto isSeparator = [](char c) { return c == '\\' || c == '/'; };
+  std::string full;
+  if (isSeparator(n[0]) || (n.size() >= 2 && n[1] == ':')) {
+    full = n;
+  } else {
+    char cwd[4096];
+    if (!getcwd(cwd, sizeof cwd)) {
+      g_lastError = posixpath::ErrorFromErrno(errno, "");
+      return 0;
+    }
+    full = cwd;
+    const CCodePage codePage = CCodePage::Active();
+    size_t start = 0;
+    for (size_t i = 0;; i += i < n.size() ? codePage.CharLength(n.data(), i, n.size()) : 1) {
+      if (i < n.size() && !isSeparator(n[i])) continue;
+      const std::string component = n.substr(start, i - start);
+      if (component == "..") {
+        const size_t last = full.find_last_of("\\/");
+        if (last != std::string::npos && last > 0) full.erase(last);
+      } else if (!component.empty() && component != ".") {
+        full += "\\" + component;
+      }
+      if (i >= n.size()) break;
+      start = i + 1;
+    }
+    if (isSeparator(n.back())) full += "\\";
+  }
+  const DWORD length = DWORD(full.size());
+  if (!buffer || size <= length) return length + 1;  // the size needed, terminator included
+  std::memcpy(buffer, full.c_str(), length + 1);
+  return length;
 }
 
 BOOL SetCurrentDirectoryA(LPCSTR path) {

@@ -150,6 +150,27 @@ TEST_F(InstallSequence, ANewDirectoryTypedWithATrailingBackslashIsCreatedAndJoin
   EXPECT_EQ(Report({inst + "\\Galvery.EXE", inst + "\\Galvery.HLP"}), standin::MessageBoxes()[0].text);
 }
 
+TEST_F(InstallSequence, ARelativeDirectoryIsMadeAbsoluteBeforeAnythingIsCreated) {
+  // Typed as "inst" in a setup started from its own folder: the installation changes the
+  // current directory to the new one, where a relative pack file path would find nothing.
+  WriteSetupFile("SetupGalvery.exe");
+  ASSERT_EQ(0, chdir(dir.path().c_str()));
+  const std::string inst = dir.path() + "\\inst";
+  EXPECT_EQ(IDOK, Install({"inst"}, IDYES));
+  EXPECT_EQ(Report({inst + "\\Galvery.EXE", inst + "\\Galvery.HLP"}) + "|" + Question("Galvery") + "|",
+            testing_support::MessagesShown());
+  EXPECT_EQ(kArchive, ReadBytes(dir.Posix("inst/Galvery_pack.zip")));
+  EXPECT_EQ("MZ the program", ReadBytes(dir.Posix("inst/Galvery.EXE")));
+  ASSERT_EQ(1u, standin::Shortcuts().size());
+  EXPECT_EQ(inst + "\\Galvery.exe", standin::Shortcuts()[0].target);
+
+  // "." and ".." are resolved, and a parent that is missing is named in full.
+  standin::ResetRecords();
+  ASSERT_EQ(0, chdir(dir.path().c_str()));
+  EXPECT_EQ(IDCANCEL, Install({".\\gone\\..\\missing\\sub"}));
+  EXPECT_EQ("Can't create directory " + dir.path() + "\\missing\\sub|", testing_support::MessagesShown());
+}
+
 TEST_F(InstallSequence, QuilletAndHarnwickShareOnePackFile) {
   Run("SetupQuillet.exe", {dir.Win("tlvn")});
   ZipBuilder other;
