@@ -40,7 +40,12 @@ void CSetupDlg::OnOK() {
   if (InstallFiles() == 1) {
     CString question;
     question.Format("Do you want to create a desktop shortcut icon for %s?", m_strProductName.GetString());
-    if (AfxMessageBox(question, MB_YESNO) == IDYES) CreateDesktopShortcut(m_strDirectory, m_strProductName);
+    if (AfxMessageBox(question, MB_YESNO) == IDYES && FAILED(CreateDesktopShortcut(m_strDirectory, m_strProductName))) {
+      // The user asked for it: a shortcut that is not there must not go unmentioned.
+      CString message;
+      message.Format("Can't create the desktop shortcut %s.lnk", m_strProductName.GetString());
+      AfxMessageBox(message, MB_OK);
+    }
   }
   // Whatever the installation step gave, the setup is over.
   CDialog::OnOK();

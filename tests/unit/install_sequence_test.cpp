@@ -112,6 +112,17 @@ TEST_F(InstallSequence, InstallsReportsAndCreatesTheShortcutOnYes) {
   EXPECT_FALSE(standin::WaitCursorShown());
 }
 
+TEST_F(InstallSequence, AShortcutThatCannotBeSavedIsReportedOnce) {
+  WriteSetupFile("SetupGalvery.exe");
+  standin::SetDesktopDirectory(dir.Win("no desktop"));
+  const std::string inst = dir.Win("Galvery");
+  EXPECT_EQ(IDOK, Install({inst}, IDYES));
+  EXPECT_EQ(Report({inst + "\\Galvery.EXE", inst + "\\Galvery.HLP"}) + "|" + Question("Galvery") +
+                "|Can't create the desktop shortcut Galvery.lnk|",
+            testing_support::MessagesShown());
+  EXPECT_TRUE(standin::Shortcuts().empty());
+}
+
 TEST_F(InstallSequence, NoAtTheShortcutQuestionStillClosesAndKeepsThePackFile) {
   WriteSetupFile("SetupGalvery.exe");
   EXPECT_EQ(IDOK, Install({dir.Win("Galvery")}, IDNO));
