@@ -3,18 +3,21 @@
 // by FindFirstFileA, directories cannot be opened as files, and failures leave the
 // Win32 error number that Windows would give in GetLastError.
 //
-// Not reproduced: share modes (Linux has no mandatory locking), case-insensitive names,
+// Not reproduced: share modes (Linux has no mandatory locking; tests hold a file with
+// standin::HoldWithoutSharing instead), case-insensitive names,
 // wildcards in FindFirstFileA (the program never passes one), and the creation time,
 // which Linux cannot set.
 #include "platform/calendar.h"
 #include "platform/code_page.h"
 #include "platform/posix/path.h"
+#include "platform/posix/standin_files.h"
 #include "platform/posix/win32_api.h"
 
 #include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <map>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,6 +25,19 @@
 namespace {
 
 thread_local DWORD g_lastError = ERROR_SUCCESS;
+
+// Files another program holds open without sharing: how many more opens fail (-1: all).
+std::map<std::string, int> g_held;
+int g_sharingViolations = 0;
+unsigned long g_slept = 0;
+
+bool RefusedAsHeld(const std::string& posixPath) {
+  const auto held = g_held.find(posixPath);
+  if (held == g_held.end() || held->second == 0) return false;
+  if (held->second > 0) --held->second;
+  ++g_sharingViolations;
+  return true;
+}
 
 // What a HANDLE points to. The magic tells file handles from find handles and catches
 // a stale or foreign pointer in tests.
@@ -84,6 +100,21 @@ DWORD AttributesOf(const std::string& posixPath, const struct stat& st) {
 
 DWORD GetLastError() { return g_lastError; }
 void SetLastError(DWORD error) { g_lastError = error; }
+void Sleep(DWORD milliseconds) { g_slept += milliseconds; }
+
+namespace standin {
+void HoldWithoutSharing(const std::string& windowsPath, int opens) {
+  g_held[posixpath::Translate(windowsPath.c_str())] = opens;
+}
+int SharingViolations() { return g_sharingViolations; }
+unsigned long MillisecondsSlept() { return g_slept; }
+}  // namespace standin
+
+void ClearHeldFiles() {
+  g_held.clear();
+  g_sharingViolations = 0;
+  g_slept = 0;
+}
 
 HANDLE FindFirstFileA(LPCSTR path, LPWIN32_FIND_DATAA data) {
   const std::string p = posixpath::Translate(path);
@@ -140,6 +171,10 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD /*share: not enforced on Lin
   if (p.back() == '/') {
     struct stat st;
     g_lastError = stat(p.c_str(), &st) == 0 ? ERROR_ACCESS_DENIED : ERROR_INVALID_NAME;
+    return INVALID_HANDLE_VALUE;
+  }
+  if (RefusedAsHeld(p)) {
+    g_lastError = ERROR_SHARING_VIOLATION;
     return INVALID_HANDLE_VALUE;
   }
   // "Always" dispositions report whether the file was there already. Trying to create it

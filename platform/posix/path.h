@@ -17,3 +17,6 @@ std::string Translate(const char* windowsPath);
 DWORD ErrorFromErrno(int err, const std::string& posixPath);
 
 }  // namespace posixpath
+
+// Lets the files stand-in forget the files held open by other programs (standin::ClearInUse).
+void ClearHeldFiles();

@@ -155,6 +155,7 @@ DWORD GetFullPathNameA(LPCSTR name, DWORD size, LPSTR buffer, LPSTR* filePart);
 BOOL SetCurrentDirectoryA(LPCSTR path);
 DWORD GetLastError();
 void SetLastError(DWORD error);
+void Sleep(DWORD milliseconds);
 BOOL DosDateTimeToFileTime(WORD date, WORD time, LPFILETIME fileTime);
 BOOL SystemTimeToFileTime(const SYSTEMTIME* systemTime, LPFILETIME fileTime);
 BOOL FileTimeToSystemTime(const FILETIME* fileTime, SYSTEMTIME* systemTime);
