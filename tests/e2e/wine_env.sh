@@ -1,8 +1,9 @@
 # shellcheck shell=bash
 # Wine environment for the end-to-end tests: source it, do not run it.
 #
-# A template prefix is booted once (e2e_build_template, the CTest fixture); every test
-# then works in its own copy (e2e_init), so tests are independent and run in parallel.
+# A template prefix is booted once per build (e2e_build_template, the CTest fixtures
+# e2e_win32_template and e2e_win64_template); every test then works in its own copy
+# (e2e_init), so tests are independent and run in parallel.
 # Each test's prefix has its own wineserver, which e2e_init arranges to be killed when
 # the script exits, passing or failing.
 #
@@ -26,9 +27,10 @@
 #                  tests instead of skipping them (CI sets it)
 #
 # Measured on the development machine (Wine 8.0, Debian 12, 2 cores, otherwise idle):
-# booting the template takes about 11 s; a test's copy of it 0.2 to 0.5 s (hard links; a
-# full `cp -a` of its 700 MB takes 1.4 s); starting Wine in the copy about 1 s; the four
-# first scenarios about 3.5 s each, all told.
+# booting the template takes about 10 s for a 32-bit prefix (590 MB) and 15 s for a
+# 64-bit one, which has a 32-bit half too (1.3 GB); a test's copy of it 0.1 to 0.5 s
+# (hard links; a full `cp -a` of 700 MB takes 1.4 s); starting Wine in the copy 0.5 to
+# 1 s; a scenario 1.5 to 5 s, all told.
 
 E2E_TOP=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 : "${E2E_ARCH:=win32}"
