@@ -23,6 +23,8 @@ packages=(
   cups printer-driver-cups-pdf poppler-utils xdotool
   # the installation benchmark measures against cp + unzip
   unzip
+  # users' settings under Wine: a Japanese (code page 932) and a UTF-8 Western locale
+  locales
   # fetching and unpacking the minizip sources
   dpkg-dev ca-certificates
 )
@@ -43,6 +45,15 @@ if ((${#missing[@]})); then
   apt-get update -q
   apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
+
+# Wine takes the ANSI code page from the Unix locale: ja_JP.UTF-8 gives 932, en_US.UTF-8
+# 1252 with user names in any script. Debian's locales package ships them uncompiled.
+for want in ja_JP en_US; do
+  if ! locale -a 2>/dev/null | grep -qix "$want.utf-\{0,1\}8"; then
+    echo "bootstrap: compiling the $want.UTF-8 locale"
+    localedef -i "$want" -f UTF-8 "$want.UTF-8"
+  fi
+done
 
 # minizip for mingw: Debian's own source package, the same sources as the native
 # libminizip-dev (with Debian's security fixes). Fetched through a private apt list so

@@ -252,9 +252,21 @@ wineserver_for() {
   if [ -d "$1" ]; then WINEPREFIX="$1" wineserver "$2" 2>/dev/null || true; fi
 }
 
+# e2e_on_exit COMMAND...: runs COMMAND when the test ends, passing or failing, once Wine
+# has let go of every file (unmounting a folder the test mounted, say). A command that
+# fails fails the test.
+E2E_EXIT_COMMANDS=()
+e2e_on_exit() {
+  local quoted; printf -v quoted '%q ' "$@"
+  E2E_EXIT_COMMANDS+=("$quoted")
+}
+
 e2e_cleanup() {
-  local status="$1" touched
+  local status="$1" touched command
   wineserver_for "$WINEPREFIX" -k
+  for command in "${E2E_EXIT_COMMANDS[@]}"; do
+    eval "$command" || { echo "FAIL: at exit: $command" >&2; status=1; }
+  done
   touched=$(find "$E2E_TEMPLATE/prefix" -newer "$E2E_TEMPLATE/ready" -print)
   if [ -n "$touched" ]; then
     # Something wrote through a hard link into the template: it is spoilt for every test.
