@@ -39,8 +39,10 @@
 //                                its window and client rectangles on the screen, and for an
 //                                edit control its left and right margins, as
 //                                "rect ID window L T R B client L T R B margins L R"
-//   no-hscroll ID                expect control ID to have nothing to scroll sideways: every
-//                                line of its text fits its width
+//   lines-fit ID                 expect the text of every line of edit control ID to end
+//                                inside its text area, the client width less the right margin
+//                                (where a line too long for the box would be cut off); spaces
+//                                at the end of a line are not drawn and do not count
 //   hold PATH SECONDS            open PATH without sharing (as a virus scanner does) and let it
 //                                go SECONDS later, while the steps after this one go on
 //
@@ -84,7 +86,7 @@ constexpr StepKind kSteps[] = {
     {"timeout", 1}, {"start", 2}, {"start-in", 3},  {"dialog", 1},     {"msgbox", 3},
     {"text", 2},    {"focus", 1}, {"type", 2},      {"click", 1},      {"no-window", 1},
     {"exit", 1},    {"kill", 0},  {"checkpoint", 1}, {"dump", 0},    {"msgbox-file", 3},
-    {"codepage", 1}, {"rect", 1}, {"no-hscroll", 1}, {"hold", 2},
+    {"codepage", 1}, {"rect", 1}, {"lines-fit", 1}, {"hold", 2},
 };
 
 struct Step {
@@ -349,7 +351,7 @@ class Driver {
     else if (s == "msgbox-file") WaitMessageBox(a[0], ReadText(a[1]), a[2]);
     else if (s == "codepage") ExpectCodePage(a[0]);
     else if (s == "rect") Rect(Id(a[0]));
-    else if (s == "no-hscroll") NoHorizontalScroll(Id(a[0]));
+    else if (s == "lines-fit") LinesFit(Id(a[0]));
     else if (s == "hold") Hold(a[0], a[1]);
   }
 
@@ -689,17 +691,40 @@ class Driver {
         margins);
   }
 
-  void NoHorizontalScroll(long long id) {
+  // Only messages without pointers: they cross into the program's process as they are.
+  LRESULT Ask(HWND c, UINT message, WPARAM wp) {
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutA(c, message, wp, 0, SMTO_ABORTIFHUNG, timeoutMs_, &result))
+      throw StepFailed("the control did not answer message " + std::to_string(message));
+    return static_cast<LRESULT>(result);
+  }
+
+  void LinesFit(long long id) {
     HWND c = Control(id);
-    SCROLLINFO info = {};
-    info.cbSize = sizeof info;
-    info.fMask = SIF_RANGE | SIF_PAGE;
-    const bool has = GetScrollInfo(c, SB_HORZ, &info) != FALSE;
-    const int range = has ? info.nMax - info.nMin + 1 : 0;
-    Say("no-hscroll " + std::to_string(id) + " range " + std::to_string(range) + " page " + std::to_string(info.nPage));
-    if (has && info.nPage > 0 && range > static_cast<int>(info.nPage))
-      throw StepFailed("control " + std::to_string(id) + " scrolls sideways: a line of " + std::to_string(range) +
-                       " pixels in a width of " + std::to_string(info.nPage));
+    RECT client;
+    GetClientRect(c, &client);
+    const int right = client.right - HIWORD(static_cast<DWORD>(Ask(c, EM_GETMARGINS, 0)));
+    std::string text;
+    if (!ControlText(c, timeoutMs_, &text)) throw StepFailed("control " + std::to_string(id) + " did not answer WM_GETTEXT");
+    const int lines = static_cast<int>(Ask(c, EM_GETLINECOUNT, 0));
+    int widest = 0, counted = 0;
+    for (int line = 0; line < lines; ++line) {
+      const int first = static_cast<int>(Ask(c, EM_LINEINDEX, line));
+      int end = first + static_cast<int>(Ask(c, EM_LINELENGTH, first));
+      if (first < 0 || end >= static_cast<int>(text.size())) continue;  // the empty line behind the last CR LF
+      while (end > first && text[static_cast<size_t>(end - 1)] == ' ') --end;
+      if (end == first) continue;  // a blank line
+      // Where the character behind the last drawn one starts: where the drawn text ends.
+      const int x = static_cast<short>(LOWORD(static_cast<DWORD>(Ask(c, EM_POSFROMCHAR, end))));
+      widest = std::max(widest, x);
+      ++counted;
+      if (x > right)
+        throw StepFailed("line " + std::to_string(line + 1) + " of control " + std::to_string(id) + " ends at x " +
+                         std::to_string(x) + ", beyond its text area, which ends at " + std::to_string(right));
+    }
+    Say("lines-fit " + std::to_string(id) + ": " + std::to_string(counted) + " lines, the widest ends at x " +
+        std::to_string(widest) + " of " + std::to_string(right));
+    if (counted == 0) throw StepFailed("control " + std::to_string(id) + " shows no line");
   }
 
   struct HeldFile {
@@ -768,7 +793,7 @@ bool ParseSteps(int argc, char** argv, std::vector<Step>* steps) {
     if (step.name == "timeout" || step.name == "no-window") ok = ParseSeconds(a[0], &ms);
     else if (step.name == "hold") ok = ParseSeconds(a[1], &ms);
     else if (step.name == "text" || step.name == "focus" || step.name == "type" || step.name == "click" ||
-             step.name == "exit" || step.name == "codepage" || step.name == "rect" || step.name == "no-hscroll")
+             step.name == "exit" || step.name == "codepage" || step.name == "rect" || step.name == "lines-fit")
       ok = ParseNumber(a[0], &n);
     else if (step.name == "msgbox" || step.name == "msgbox-file") ok = ParseIdList(a[2], &ids);
     if (!ok) {
