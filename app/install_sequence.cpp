@@ -11,7 +11,30 @@
 #include "platform/crt.h"
 
 namespace {
+
 const char kVendorContact[] = "Problem in setup program. Please contact the vendor at support@tlvn-software.example";
+// A message box shows no text at all beyond about 32,000 characters (seen under Wine), and
+// no screen holds that many lines anyway: a longer report names the files up to here and
+// says how many more there are.
+const int kReportLimit = 30000;
+
+CString ReportOf(const CStringList& unpackedFiles) {
+  CString report = "Unpacked files:\n";
+  int listed = 0;
+  for (POSITION pos = unpackedFiles.GetHeadPosition(); pos; ++listed) {
+    const CString& path = unpackedFiles.GetNext(pos);
+    if (report.GetLength() + path.GetLength() + 1 > kReportLimit) break;
+    report += path;
+    report += "\n";
+  }
+  if (listed < unpackedFiles.GetCount()) {
+    CString more;
+    more.Format("and %d more files\n", unpackedFiles.GetCount() - listed);
+    report += more;
+  }
+  return report;
+}
+
 }  // namespace
 
 void CSetupDlg::OnOK() {
@@ -74,11 +97,7 @@ int CSetupDlg::InstallFiles() {
   crt::chdir(m_strDirectory);
   CStringList unpackedFiles;
   const int unpacked = UnpackArchive(m_strPackFile, m_strDirectory, unpackedFiles);
-  CString report = "Unpacked files:\n";
-  for (POSITION pos = unpackedFiles.GetHeadPosition(); pos;) {
-    report += unpackedFiles.GetNext(pos);
-    report += "\n";
-  }
+  const CString report = ReportOf(unpackedFiles);
   EndWaitCursor();
   AfxMessageBox(report, MB_OK);
   if (unpacked == 0) return 1;

@@ -123,6 +123,29 @@ TEST_F(InstallSequence, AShortcutThatCannotBeSavedIsReportedOnce) {
   EXPECT_TRUE(standin::Shortcuts().empty());
 }
 
+TEST_F(InstallSequence, AReportTooLongForAMessageBoxSaysHowManyMoreFiles) {
+  // A message box shows nothing at all of a text beyond about 32,000 characters.
+  ZipBuilder zip;
+  for (int i = 0; i < 3000; ++i) zip.AddStored("d:/data/file" + std::to_string(i) + ".dat", "x");
+  WriteSetupFile("SetupGalvery.exe", zip.Build());
+  const std::string inst = dir.Win("Galvery");
+  EXPECT_EQ(IDOK, Install({inst}));
+  const std::string report = standin::MessageBoxes().at(0).text;
+  EXPECT_LE(report.size(), 30000u);
+  std::vector<std::string> listed;
+  std::string more;
+  for (size_t at = report.find('\n') + 1, nl; (nl = report.find('\n', at)) != std::string::npos; at = nl + 1) {
+    const std::string line = report.substr(at, nl - at);
+    if (line.rfind(inst, 0) == 0) listed.push_back(line);
+    else more = line;
+  }
+  ASSERT_GT(listed.size(), 500u);
+  for (size_t i = 0; i < listed.size(); ++i) EXPECT_EQ(inst + "\\file" + std::to_string(i) + ".dat", listed[i]);
+  EXPECT_EQ("and " + std::to_string(3000 - listed.size()) + " more files", more);
+  EXPECT_EQ(3001u, ListDir(dir.Posix("Galvery")).size());  // every file, and the pack file
+  EXPECT_EQ(Question("Galvery"), standin::MessageBoxes().at(1).text);
+}
+
 TEST_F(InstallSequence, NoAtTheShortcutQuestionStillClosesAndKeepsThePackFile) {
   WriteSetupFile("SetupGalvery.exe");
   EXPECT_EQ(IDOK, Install({dir.Win("Galvery")}, IDNO));
