@@ -21,8 +21,8 @@ packages=(
   osslsigncode openssl
   # printing under Wine to a PDF printer, and typing into the real dialogs
   cups printer-driver-cups-pdf poppler-utils xdotool
-  # the installation benchmark measures against cp + unzip
-  unzip
+  # the installation benchmark measures against cp + unzip; archives of 65,536 entries
+  unzip zip
   # users' settings under Wine: a Japanese (code page 932) and a UTF-8 Western locale
   locales
   # fetching and unpacking the minizip sources

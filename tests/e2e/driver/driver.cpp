@@ -459,7 +459,10 @@ class Driver {
     DWORD start = GetTickCount();
     for (;;) {
       for (HWND w : TopWindowsOf(process_.dwProcessId)) {
-        if (IsWindowVisible(w) && find(w)) {
+        // A program that has just come back from a long stretch of work (thousands of
+        // files unpacked) still counts as hung for a moment, and a message sent to it with
+        // SMTO_ABORTIFHUNG would fail at once: wait until it takes messages again.
+        if (IsWindowVisible(w) && find(w) && !IsHungAppWindow(w)) {
           spy_.Expect(w);
           return w;
         }
