@@ -30,11 +30,16 @@ std::vector<std::pair<size_t, size_t>> FindMarkerByteRuns(const uint8_t* data, s
 std::vector<MarkerRun> PlaceMarkerByteRuns(const uint8_t* data, size_t size, const std::vector<Field>& fields) {
   const std::vector<std::pair<size_t, size_t>> runs = FindMarkerByteRuns(data, size);
   std::vector<MarkerRun> placed;
-  // An archive of many entries has millions of fields: sorted only when there is a run.
   if (runs.empty()) return placed;
+  // Only the fields a run touches are placed: an archive of many entries has millions.
   std::vector<const Field*> sorted;
-  for (const Field& f : fields) sorted.push_back(&f);
-  std::sort(sorted.begin(), sorted.end(), [](const Field* a, const Field* b) { return a->offset < b->offset; });
+  for (const Field& f : fields) {
+    const auto run = std::upper_bound(runs.begin(), runs.end(), f.offset, [](size_t offset, const auto& r) {
+      return offset < r.first + r.second;
+    });
+    if (run != runs.end() && run->first < f.offset + f.length) sorted.push_back(&f);
+  }
+  std::stable_sort(sorted.begin(), sorted.end(), [](const Field* a, const Field* b) { return a->offset < b->offset; });
   // reach[i]: the furthest end among fields 0..i, so that the first field a run can
   // touch is found by binary search even where fields overlap.
   std::vector<size_t> reach;

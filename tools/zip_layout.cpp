@@ -33,6 +33,18 @@ size_t SearchBackwards(const uint8_t* data, size_t size, uint32_t signature) {
   return kNowhere;
 }
 
+// The names of the fields a local header and a central record hold alike, in order;
+// the compressed size changes when the entry is deflated again.
+using SharedFieldNames = const char* const[7];
+const size_t kCompressedSizeField = 5;
+SharedFieldNames kLocalNames = {"flags (local header)",    "method (local header)", "DOS time (local header)",
+                                "DOS date (local header)", "CRC-32 (local header)", "compressed size (local header)",
+                                "size (local header)"};
+SharedFieldNames kCentralNames = {
+    "flags (central directory)",  "method (central directory)",          "DOS time (central directory)",
+    "DOS date (central directory)", "CRC-32 (central directory)",        "compressed size (central directory)",
+    "size (central directory)"};
+
 class LayoutReader {
  public:
   LayoutReader(const uint8_t* data, size_t size, size_t signatureAt, ZipLayout& out)
@@ -71,19 +83,14 @@ class LayoutReader {
  private:
   bool Has(uint64_t offset, uint64_t length) const { return offset <= n_ && length <= n_ - offset; }
 
-  void RecordField(size_t offset, size_t length, int entry, const std::string& what, bool compression = false) {
+  void RecordField(size_t offset, size_t length, int entry, std::string_view what, bool compression = false) {
     if (length) out_.fields.push_back({offset, length, entry, what, compression});
   }
   // The fields a local header and a central record hold alike, from the flags at `at`
-  // to the uncompressed size.
-  void RecordSharedFields(size_t at, int entry, const std::string& where) {
-    RecordField(at, 2, entry, "flags" + where);
-    RecordField(at + 2, 2, entry, "method" + where);
-    RecordField(at + 4, 2, entry, "DOS time" + where);
-    RecordField(at + 6, 2, entry, "DOS date" + where);
-    RecordField(at + 8, 4, entry, "CRC-32" + where);
-    RecordField(at + 12, 4, entry, "compressed size" + where, true);
-    RecordField(at + 16, 4, entry, "size" + where);
+  // to the uncompressed size, named in `names`.
+  void RecordSharedFields(size_t at, int entry, const SharedFieldNames& names) {
+    const size_t offsets[] = {0, 2, 4, 6, 8, 12, 16}, lengths[] = {2, 2, 2, 2, 4, 4, 4};
+    for (size_t k = 0; k < 7; ++k) RecordField(at + offsets[k], lengths[k], entry, names[k], k == kCompressedSizeField);
   }
 
   void ReadEndRecord(size_t end) {
@@ -217,17 +224,16 @@ class LayoutReader {
     ReadCentralZip64Fields(e, pos + kCentralHeaderSize + nameLength, extraLength);
 
     const int index = int(out_.entries.size());
-    const std::string where = " (central directory)";
     RecordField(pos, 4, index, "central header signature");
-    RecordField(pos + 4, 4, index, "versions" + where);
-    RecordSharedFields(pos + 8, index, where);
-    RecordField(pos + 28, 6, index, "name, extra field and comment lengths" + where);
-    RecordField(pos + 34, 4, index, "disk number and internal attributes" + where);
-    RecordField(pos + 38, 4, index, "external attributes" + where);
-    RecordField(pos + 42, 4, index, "local header offset" + where);
-    RecordField(pos + 46, nameLength, index, "name" + where);
-    RecordField(pos + 46 + nameLength, extraLength, index, "extra field" + where);
-    RecordField(pos + 46 + nameLength + extraLength, commentLength, index, "comment" + where);
+    RecordField(pos + 4, 4, index, "versions (central directory)");
+    RecordSharedFields(pos + 8, index, kCentralNames);
+    RecordField(pos + 28, 6, index, "name, extra field and comment lengths (central directory)");
+    RecordField(pos + 34, 4, index, "disk number and internal attributes (central directory)");
+    RecordField(pos + 38, 4, index, "external attributes (central directory)");
+    RecordField(pos + 42, 4, index, "local header offset (central directory)");
+    RecordField(pos + 46, nameLength, index, "name (central directory)");
+    RecordField(pos + 46 + nameLength, extraLength, index, "extra field (central directory)");
+    RecordField(pos + 46 + nameLength + extraLength, commentLength, index, "comment (central directory)");
     out_.entries.push_back(std::move(e));
   }
 
@@ -289,19 +295,18 @@ class LayoutReader {
     e.localSize = Get32(h + 22);
     e.localNameLength = Get16(h + 26);
     const size_t extraLength = Get16(h + 28);
-    const std::string where = " (local header)";
     RecordField(at, 4, i, "local header signature");
-    RecordField(at + 4, 2, i, "version needed" + where);
-    RecordSharedFields(at + 6, i, where);
-    RecordField(at + 26, 4, i, "name and extra field lengths" + where);
+    RecordField(at + 4, 2, i, "version needed (local header)");
+    RecordSharedFields(at + 6, i, kLocalNames);
+    RecordField(at + 26, 4, i, "name and extra field lengths (local header)");
 
     const size_t nameAt = at + kLocalHeaderSize;
     if (!Has(nameAt, e.localNameLength + extraLength)) return;
     e.localNameInBounds = true;
     e.localName.assign(reinterpret_cast<const char*>(d_ + nameAt), e.localNameLength);
-    RecordField(nameAt, e.localNameLength, i, "name" + where);
+    RecordField(nameAt, e.localNameLength, i, "name (local header)");
     e.localExtra.assign(reinterpret_cast<const char*>(d_ + nameAt + e.localNameLength), extraLength);
-    RecordField(nameAt + e.localNameLength, extraLength, i, "extra field" + where);
+    RecordField(nameAt + e.localNameLength, extraLength, i, "extra field (local header)");
     ReadLocalExtraField(e);
 
     e.dataOffset = nameAt + e.localNameLength + extraLength;

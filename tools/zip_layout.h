@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace mksetup {
@@ -26,8 +27,8 @@ enum Zip64Field : unsigned { kZip64Size = 1, kZip64CompressedSize = 2, kZip64Hea
 struct Field {
   size_t offset;
   size_t length;
-  int entry;         // -1: the end record, or bytes that belong to no entry
-  std::string what;  // "CRC-32 (local header)", "data" ...
+  int entry;              // -1: the end record, or bytes that belong to no entry
+  std::string_view what;  // "CRC-32 (local header)", "data" ...: text of static storage
   // Compressed data and compressed sizes: deflating the entry again changes them.
   bool changesWithCompression;
 };
