@@ -1,5 +1,6 @@
 // The layout of a ZIP archive as the setup program's reader (minizip) meets it: the end
-// record where minizip finds it, every central record, every local header and where each
+// record and the ZIP64 end record where minizip finds them, every central record with
+// the values minizip takes from its ZIP64 extra block, every local header and where each
 // entry's data lies, and a map of the fields that hold every byte. Only facts: every
 // length and offset is checked against the bytes that are there before it is used, and
 // what could not be read is said by the layout; archive_rules.h judges it.

@@ -33,8 +33,8 @@ TEST(MksetupCheck, FindsTheEndRecordWhereTheSetupProgramsReaderFindsIt) {
 }
 
 TEST(MksetupCheck, FindsTheZip64EndRecordWhereTheSetupProgramsReaderFindsIt) {
-  // The end record says 0xFFFF: the reader counts two entries only when it reads the
-  // ZIP64 end record, which minizip finds through the last locator within reach.
+  // The end record counts one entry: the reader counts two only when it reads the ZIP64
+  // end record, which minizip finds through the last locator within reach.
   struct Case {
     const char* what;
     std::function<void(std::string&)> patch;
@@ -67,6 +67,7 @@ TEST(MksetupCheck, FindsTheZip64EndRecordWhereTheSetupProgramsReaderFindsIt) {
   for (const Case& c : cases) {
     ZipBuilder zip = Galvery();
     zip.zip64 = true;
+    zip.countOverride = 1;
     std::string bytes = zip.Build();
     const size_t record = Zip64RecordAt(bytes);
     if (c.patch) c.patch(bytes);
@@ -77,7 +78,7 @@ TEST(MksetupCheck, FindsTheZip64EndRecordWhereTheSetupProgramsReaderFindsIt) {
     const ReaderView view = ReadWithSetupReader(Bytes(bytes), bytes.size());
     EXPECT_EQ(zip64, view.opened && view.count == 2) << c.what << ": " << view.count;
     const ZipLayout layout = ReadZipLayout(Bytes(bytes), bytes.size(), kNowhere);
-    EXPECT_EQ(zip64 ? 2u : 0xFFFFu, layout.entryCount) << c.what;
+    EXPECT_EQ(zip64 ? 2u : 1u, layout.entryCount) << c.what;
   }
 }
 
