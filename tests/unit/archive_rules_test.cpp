@@ -77,6 +77,11 @@ TEST(MksetupCheck, RefusesWhatTheSetupProgramCannotRead) {
        [](std::string& s) { Put32At(s, EndRecord(s) + 16, 0xFFFFFFFF); },
        "leaves its central directory offset to a ZIP64 end record (0xFFFF, 0xFFFFFFFF), but there is no ZIP64 end "
        "record locator"},
+      // minizip reads no ZIP64 end record through these 20 zero bytes (they count no
+      // disk), and the end record puts the directory 20 bytes too early.
+      {"zero ZIP64 locator before the end record", nullptr,
+       [](std::string& s) { s.insert(EndRecord(s), std::string("PK\x06\x07", 4) + std::string(16, '\0')); },
+       "minizip would count 20 bytes before it"},
       {"ZIP64 locator points nowhere", [](ZipBuilder& z) { z.zip64 = true; },
        [](std::string& s) { Put64At(s, LocatorAt(s) + 8, 12345); },
        "leaves its entry counts to a ZIP64 end record (0xFFFF, 0xFFFFFFFF), but the ZIP64 end record locator at "
