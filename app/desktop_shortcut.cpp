@@ -1,13 +1,32 @@
 #include "app/desktop_shortcut.h"
 
+#include <cwchar>
+#include <string>
+
+namespace {
+
+// The desktop folder by the wide-character call: the ANSI one gives "?" for every
+// character of a user name outside the code page, a folder that does not exist.
+bool DesktopDirectory(std::wstring* desktop) {
+  WCHAR path[MAX_PATH] = L"";
+  if (!::SHGetSpecialFolderPathW(nullptr, path, CSIDL_DESKTOPDIRECTORY, FALSE)) return false;
+  *desktop = path;
+  return !desktop->empty();
+}
+
+}  // namespace
+
 HRESULT CreateDesktopShortcut(CString directory, CString productName) {
-  char desktop[MAX_PATH] = "";
-  if (!::SHGetSpecialFolderPathA(nullptr, desktop, CSIDL_DESKTOPDIRECTORY, FALSE)) return E_FAIL;
+  std::wstring desktop;
+  if (!DesktopDirectory(&desktop)) return E_FAIL;
 
   CString target;
   target.Format("%s\\%s.exe", directory.GetString(), productName.GetString());
-  CString shortcut;
-  shortcut.Format("%s\\%s.lnk", desktop, productName.GetString());
+  WCHAR product[MAX_PATH];
+  if (::MultiByteToWideChar(CP_ACP, 0, productName, -1, product, MAX_PATH) == 0) return E_FAIL;
+  const std::wstring shortcut = desktop + L"\\" + product + L".lnk";
+  // Windows takes paths of MAX_PATH characters, the terminator included.
+  if (shortcut.size() >= MAX_PATH) return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
 
   // Once is enough for the process; the result does not matter, a second call is fine.
   ::CoInitialize(nullptr);
@@ -16,27 +35,18 @@ HRESULT CreateDesktopShortcut(CString directory, CString productName) {
                                   reinterpret_cast<void**>(&link));
   if (FAILED(hr)) return hr;
 
-  link->SetPath(target);
+  // A shortcut without its target would be worse than none.
+  hr = link->SetPath(target);
   link->SetDescription(productName);
 
   IPersistFile* file = nullptr;
-  hr = link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
-  if (FAILED(hr)) {
+  const HRESULT queried = link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
+  if (FAILED(queried)) {
     link->Release();
-    return hr;
+    return queried;
   }
-
-  // A path that does not fit leaves the wide buffer unterminated: saving to it would
-  // write wherever the garbage points.
-  WCHAR wide[MAX_PATH];
-  if (::MultiByteToWideChar(CP_ACP, 0, shortcut, -1, wide, MAX_PATH) == 0) {
-    const DWORD error = ::GetLastError();
-    hr = error ? HRESULT_FROM_WIN32(error) : E_FAIL;
-  } else {
-    file->Save(wide, TRUE);
-    hr = S_OK;
-  }
+  if (SUCCEEDED(hr)) hr = file->Save(shortcut.c_str(), TRUE);
   file->Release();
   link->Release();
-  return hr;
+  return FAILED(hr) ? hr : S_OK;
 }

@@ -5,7 +5,8 @@
 #include "platform/shell_api.h"
 
 // Writes <desktop>\<product>.lnk pointing to <directory>\<product>.exe, described as the
-// product. Shows nothing. S_OK when the shortcut was handed to the shell to save; the
-// failing code when the desktop folder, the shell link object or its persist interface
-// could not be had, or the shortcut's path does not fit the platform's path limit.
+// product. Shows nothing. S_OK when the shortcut was saved; the failing code when the
+// desktop folder, the shell link object or its persist interface could not be had, the
+// shortcut's path does not fit the platform's path limit, or setting the target or
+// saving failed.
 HRESULT CreateDesktopShortcut(CString directory, CString productName);

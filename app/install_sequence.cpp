@@ -22,7 +22,11 @@ void CSetupDlg::OnOK() {
   if (agreement.DoModal() != IDOK) return;
 
   UpdateData(TRUE);
-  // The directory is used exactly as typed.
+  // Made absolute once, before anything is created: the installation changes the current
+  // directory, after which a relative pack file path would point nowhere, and every
+  // message, the report and the shortcut name the directory the user will look in.
+  // Otherwise the directory is used as typed, a trailing backslash and all.
+  m_strDirectory = FullPathOf(m_strDirectory);
   if (!DirectoryExists(m_strDirectory) && !::CreateDirectoryA(m_strDirectory, nullptr)) {
     CString message;
     message.Format("Can't create directory %s", m_strDirectory.GetString());
@@ -36,7 +40,12 @@ void CSetupDlg::OnOK() {
   if (InstallFiles() == 1) {
     CString question;
     question.Format("Do you want to create a desktop shortcut icon for %s?", m_strProductName.GetString());
-    if (AfxMessageBox(question, MB_YESNO) == IDYES) CreateDesktopShortcut(m_strDirectory, m_strProductName);
+    if (AfxMessageBox(question, MB_YESNO) == IDYES && FAILED(CreateDesktopShortcut(m_strDirectory, m_strProductName))) {
+      // The user asked for it: a shortcut that is not there must not go unmentioned.
+      CString message;
+      message.Format("Can't create the desktop shortcut %s.lnk", m_strProductName.GetString());
+      AfxMessageBox(message, MB_OK);
+    }
   }
   // Whatever the installation step gave, the setup is over.
   CDialog::OnOK();

@@ -56,6 +56,23 @@ void FillArchiveStreamFunctions(zlib_filefunc_def* functions, ArchiveStreamOpene
 
 // Reads `count` bytes at `position` of the file; false unless all of them arrive.
 bool ReadArchiveAt(ArchiveStream& stream, uint64_t position, void* buffer, DWORD count);
+// The size of the file; false when it cannot be positioned.
+bool ArchiveFileSize(ArchiveStream& stream, uint64_t* size);
+
+// How many records the central directory holds, held against the count its end record
+// gives (16 bits, so writers without ZIP64 store it modulo 65,536).
+enum class DirectoryCount {
+  kAgrees,      // as many records as the end record counts, or a ZIP64 count minizip reads
+  kWrapped,     // more, filling the directory exactly: the count wrapped at 65,536
+  kDisagrees,   // more than the count, but not so that the count could have wrapped
+  kFewer,       // fewer: the entries beyond them fail one by one
+};
+struct DirectoryRecords {
+  DirectoryCount verdict;
+  int32_t records;  // the records found, for kWrapped
+};
+// Walks the central directory record by record, from where the end record places it.
+DirectoryRecords CountDirectoryRecords(ArchiveStream& stream, uint32_t counted);
 
 struct ArchiveReader {
   ArchiveReader() = default;

@@ -16,6 +16,19 @@ ArchiveResult CheckHandle(ArchiveHandle handle) {
   return ArchiveOk;
 }
 
+// One record on, as unzGoToNextFile steps, where minizip would stop: behind the count its
+// end record gives, when that count has wrapped at 65,536.
+int StepBeyondCount(unzFile archive) {
+  unz_file_pos pos;
+  unz_file_info info;
+  if (unzGetFilePos(archive, &pos) != UNZ_OK ||
+      unzGetCurrentFileInfo(archive, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK)
+    return UNZ_ERRNO;
+  pos.pos_in_zip_directory += 46 + info.size_filename + info.size_file_extra + info.size_file_comment;
+  ++pos.num_of_file;
+  return unzGoToFilePos(archive, &pos);
+}
+
 // Steps minizip to entry `index`: back to the first entry for a lower index, then
 // forward one entry at a time. A failed step leaves the position unknown, so the next
 // request starts again from the first entry instead of stepping on from a broken one.
@@ -26,7 +39,10 @@ ArchiveResult MoveToEntry(ArchiveReader& reader, int32_t index) {
     reader.currentIndex = 0;
   }
   while (reader.currentIndex < index) {
-    if (unzGoToNextFile(reader.archive) != UNZ_OK) {
+    int step = unzGoToNextFile(reader.archive);
+    if (step == UNZ_END_OF_LIST_OF_FILE && reader.currentIndex + 1 < reader.entryCount)
+      step = StepBeyondCount(reader.archive);
+    if (step != UNZ_OK) {
       reader.currentIndex = -1;
       return ArchiveErrCentralDirectory;
     }
@@ -148,6 +164,11 @@ ArchiveHandle OpenArchiveFile(const char* path, DWORD readAhead) {
     unz_global_info global{};
     if (unzGetGlobalInfo(reader->archive, &global) != UNZ_OK) return nullptr;
     reader->entryCount = global.number_entry > uLong(INT_MAX) ? INT_MAX : int32_t(global.number_entry);
+    // An end record whose count disagrees with its central directory must not pass for
+    // an archive of fewer entries, least of all for an empty one.
+    const DirectoryRecords directory = CountDirectoryRecords(*reader->opener.opened, uint32_t(global.number_entry));
+    if (directory.verdict == DirectoryCount::kDisagrees) return nullptr;
+    if (directory.verdict == DirectoryCount::kWrapped) reader->entryCount = directory.records;
   } else if (!IsEmptyArchive(path, functions)) {
     return nullptr;
   }

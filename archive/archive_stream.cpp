@@ -156,6 +156,12 @@ int ZCALLBACK StreamError(voidpf, voidpf stream) { return AsStream(stream)->fail
 
 }  // namespace
 
+bool ArchiveFileSize(ArchiveStream& stream, uint64_t* size) {
+  if (StreamSeek(nullptr, &stream, 0, ZLIB_FILEFUNC_SEEK_END) != 0) return false;
+  *size = uint64_t(stream.bufferStart) + stream.pos;
+  return true;
+}
+
 bool ReadArchiveAt(ArchiveStream& stream, uint64_t position, void* buffer, DWORD count) {
   if (!stream.canSeek || !MoveTo(stream, position)) return false;
   return StreamRead(nullptr, &stream, buffer, count) == count;

@@ -69,8 +69,15 @@ NameCheck CheckPlainFileName(std::string_view name, const CCodePage& codePage) {
   size_t lastCharacter = 0, stem = length;
   ForEachCharacter(name, codePage, [&](size_t at, size_t n) {
     lastCharacter = at;
-    if (n != 1) return true;
     const unsigned char c = static_cast<unsigned char>(name[at]);
+    // Windows would turn a broken character into another one: the file would not get
+    // the name the report gives it.
+    if (n == 2 ? !codePage.IsTrailByte(BYTE(name[at + 1])) : codePage.IsLeadByte(c)) {
+      check.fault = NameFault::kBrokenCharacter;
+      check.character = c;
+      return false;
+    }
+    if (n != 1) return true;
     if (c < 0x20) check.fault = NameFault::kControlCharacter;
     else if (c == ':') check.fault = NameFault::kColon;
     else if (std::strchr("<>\"/\\|?*", c)) check.fault = NameFault::kReservedCharacter;

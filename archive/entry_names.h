@@ -33,6 +33,7 @@ enum class NameFault {
   kReservedCharacter,  // < > " / \ | ? *
   kTrailingDotOrSpace, // Windows drops them: "a." would be "a"
   kDeviceName,         // CON, NUL.txt, COM1 ...: Windows opens the device instead
+  kBrokenCharacter,    // a lead byte without a second byte that completes it
 };
 
 struct NameCheck {
@@ -42,8 +43,8 @@ struct NameCheck {
 };
 
 // Whether Windows stores a file of exactly this name, a final component without
-// folders: not empty, no control or reserved character, no colon, no trailing dot or
-// space, and no device name: CON, PRN, AUX, NUL, CONIN$, CONOUT$, CLOCK$, COM1 to COM9
+// folders: every double-byte character whole, not empty, no control or reserved
+// character, no colon, no trailing dot or space, and no device name: CON, PRN, AUX, NUL, CONIN$, CONOUT$, CLOCK$, COM1 to COM9
 // and LPT1 to LPT9 (and COM1 with a superscript one, two or three where the code page has
 // those characters), whatever extension follows and with spaces before it.
 NameCheck CheckPlainFileName(std::string_view name, const CCodePage& codePage);

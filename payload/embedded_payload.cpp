@@ -15,6 +15,22 @@ struct FreeDeleter {
   void operator()(void* p) const { std::free(p); }
 };
 
+// A virus scanner or a browser opens a file it has just downloaded without sharing it
+// and lets it go a moment later: give it about two seconds before calling it a failure.
+const DWORD kSharingRetryForMs = 2000;
+const DWORD kSharingRetryEveryMs = 100;
+
+HANDLE OpenSetupFile(const CString& path) {
+  for (DWORD waited = 0;; waited += kSharingRetryEveryMs) {
+    const HANDLE file = OpenForReading(path);
+    if (file != INVALID_HANDLE_VALUE) return file;
+    const DWORD error = ::GetLastError();
+    if (error != ERROR_SHARING_VIOLATION || waited >= kSharingRetryForMs) return file;
+    ::Sleep(kSharingRetryEveryMs);
+    ::SetLastError(error);
+  }
+}
+
 }  // namespace
 
 PayloadExtraction ExtractEmbeddedPayload(const CString& setupFile, const CString& packFile) {
@@ -29,7 +45,7 @@ PayloadExtraction ExtractEmbeddedPayload(const CString& setupFile, const CString
     return outcome;
   }
 
-  CHandle file(OpenForReading(setupFile));
+  CHandle file(OpenSetupFile(setupFile));
   if (!file.IsValid()) {
     const int error = int(::GetLastError());
     CString message;

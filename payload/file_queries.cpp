@@ -57,3 +57,14 @@ int DirectoryExists(const CString& path) {
 void DeleteIfExists(const CString& path) {
   if (FileExists(path)) crt::remove(path);
 }
+
+CString FullPathOf(const CString& path) {
+  // The length is asked first: a typed path may be longer than a fixed buffer.
+  const DWORD needed = ::GetFullPathNameA(path, 0, nullptr, nullptr);
+  if (needed == 0) return path;
+  CString full;
+  const DWORD length = ::GetFullPathNameA(path, needed, full.GetBuffer(int(needed)), nullptr);
+  if (length == 0 || length >= needed) return path;
+  full.ReleaseBuffer(int(length));
+  return full;
+}

@@ -18,3 +18,6 @@ int FileExists(const CString& path);
 int DirectoryExists(const CString& path);
 // Deletes the file if it exists; silently.
 void DeleteIfExists(const CString& path);
+// The path made absolute against the current directory, as the platform does it; the
+// path as given when that fails (an empty one, say).
+CString FullPathOf(const CString& path);

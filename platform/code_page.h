@@ -10,6 +10,11 @@
 
 // The lead bytes of `codePage` as Windows has them; none in a single-byte code page.
 bool IsLeadByteOfCodePage(UINT codePage, BYTE byte);
+// Whether `byte` may follow a lead byte of `codePage` in one character.
+bool IsTrailByteOfCodePage(UINT codePage, BYTE byte);
+// Whether `codePage` is an ANSI code page of Windows: 874, 1250 to 1258, or one of the
+// double-byte ones.
+bool IsAnsiCodePage(UINT codePage);
 
 class CCodePage {
  public:
@@ -21,8 +26,10 @@ class CCodePage {
   bool IsLeadByte(BYTE byte) const {
     return m_number == 0 ? ::IsDBCSLeadByte(byte) != FALSE : IsLeadByteOfCodePage(m_number, byte);
   }
+  bool IsTrailByte(BYTE byte) const { return IsTrailByteOfCodePage(Number(), byte); }
   // Whether the code page has double-byte characters at all.
   bool IsDoubleByte() const;
+  UINT Number() const { return m_number == 0 ? ::GetACP() : m_number; }
   // The length in bytes of the character at `text[at]`, `text` being `length` bytes long:
   // 2 for a lead byte with a byte behind it, else 1.
   size_t CharLength(const char* text, size_t at, size_t length) const {

@@ -12,17 +12,28 @@ packages=(
   g++ cmake ninja-build pkg-config libgtest-dev zlib1g-dev libminizip-dev clang libclang-rt-14-dev
   # Windows builds
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-  # running the Windows build
+  # running the Windows builds: 64-bit Wine, and its 32-bit half for the shipped i686 build
+  # (the libraries Wine loads at run time for printing and for windows on an X server)
   wine wine64 fonts-wine fonts-liberation xvfb imagemagick
+  wine32:i386 libcups2:i386 libxrender1:i386 libxcursor1:i386 libxi6:i386 libxrandr2:i386
+  libxfixes3:i386 libxinerama1:i386 libxcomposite1:i386 libxxf86vm1:i386
   # signing setup files (mksetup --sign) and its tests
   osslsigncode openssl
   # printing under Wine to a PDF printer, and typing into the real dialogs
   cups printer-driver-cups-pdf poppler-utils xdotool
   # the installation benchmark measures against cp + unzip
   unzip
+  # users' settings under Wine: a Japanese (code page 932) and a UTF-8 Western locale
+  locales
   # fetching and unpacking the minizip sources
   dpkg-dev ca-certificates
 )
+
+# wine32 is a package of the i386 architecture, which dpkg must know of first.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  echo "bootstrap: adding the i386 architecture"
+  dpkg --add-architecture i386
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -34,6 +45,15 @@ if ((${#missing[@]})); then
   apt-get update -q
   apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
+
+# Wine takes the ANSI code page from the Unix locale: ja_JP.UTF-8 gives 932, en_US.UTF-8
+# 1252 with user names in any script. Debian's locales package ships them uncompiled.
+for want in ja_JP en_US; do
+  if ! locale -a 2>/dev/null | grep -qix "$want.utf-\{0,1\}8"; then
+    echo "bootstrap: compiling the $want.UTF-8 locale"
+    localedef -i "$want" -f UTF-8 "$want.UTF-8"
+  fi
+done
 
 # minizip for mingw: Debian's own source package, the same sources as the native
 # libminizip-dev (with Debian's security fixes). Fetched through a private apt list so

@@ -1,34 +1,48 @@
 #!/usr/bin/env bash
-# The main job: sets the machine up, builds everything, builds the sample setup file
+# The main job: sets the machine up, builds everything, builds the sample setup files
 # build/sample/<arch>/SetupGalvery.exe (the sample product Galvery.EXE and its help
-# file) and runs the 64-bit one under Wine.
+# file) and runs one under Wine:
+#   bash scripts/run_sample.sh          the 32-bit one, as shipped, in a 32-bit prefix
+#   bash scripts/run_sample.sh win64    the 64-bit one, in a 64-bit prefix
+# (SAMPLE_ARCH=win64 does the same as the argument.)
 #   With a display (DISPLAY set): the setup program's window is yours to use.
 #   Without one: a driver program plays the user, accepting the defaults, and the script
 #   prints what was shown and what was installed.
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+arch="${1:-${SAMPLE_ARCH:-win32}}"
+case "$arch" in
+  win32|win64) ;;
+  *) echo "usage: run_sample.sh [win32|win64]" >&2; exit 2 ;;
+esac
 display="${DISPLAY:-}"
 bash "$top/scripts/bootstrap.sh"
 bash "$top/scripts/build_all.sh"
 
 mksetup="$top/build/native/tools/mksetup"
-for arch in win32 win64; do
-  mkdir -p "$top/build/sample/$arch"
-  "$mksetup" build --stub "$top/build/$arch/setup.exe" --product Galvery \
-    --out "$top/build/sample/$arch/SetupGalvery.exe" \
-    --add "d:/Galvery/RELEASE/Galvery.EXE=$top/build/$arch/sample/Galvery.exe" \
-    --add "d:/Galvery/HLP/Galvery.HLP=$top/build/$arch/sample/Galvery.HLP"
+for build in win32 win64; do
+  mkdir -p "$top/build/sample/$build"
+  "$mksetup" build --stub "$top/build/$build/setup.exe" --product Galvery \
+    --out "$top/build/sample/$build/SetupGalvery.exe" \
+    --add "d:/Galvery/RELEASE/Galvery.EXE=$top/build/$build/sample/Galvery.exe" \
+    --add "d:/Galvery/HLP/Galvery.HLP=$top/build/$build/sample/Galvery.HLP"
 done
-"$mksetup" verify "$top/build/sample/win64/SetupGalvery.exe"
+sample="$top/build/sample/$arch/SetupGalvery.exe"
+"$mksetup" verify "$sample"
 
-# Wine: a prefix of its own, copied from the end-to-end tests' template.
-export E2E_WORK="$top/build/sample/run" E2E_TEMPLATE="$top/build/native/tests/e2e/wine-template" E2E_KEEP=1
+# Wine: a prefix of its own, copied from the end-to-end tests' template of that build.
+export E2E_ARCH="$arch" E2E_WORK="$top/build/sample/$arch/run" E2E_KEEP=1
+export E2E_TEMPLATE="$top/build/native/tests/e2e/$arch/wine-template"
 source "$top/tests/e2e/wine_env.sh"
-bash "$top/tests/e2e/make_template.sh" "$E2E_TEMPLATE"
+status=0
+bash "$top/tests/e2e/make_template.sh" "$E2E_TEMPLATE" || status=$?
+[ "$status" != "$E2E_SKIP" ] || e2e_fail "the 32-bit setup file cannot run here; run the 64-bit one: bash scripts/run_sample.sh win64"
+[ "$status" = 0 ] || exit "$status"
 e2e_init
 setup_win='C:\Downloads\SetupGalvery.exe'
 mkdir -p "$(dirname "$(e2e_unix_path "$setup_win")")"
-cp "$top/build/sample/win64/SetupGalvery.exe" "$(e2e_unix_path "$setup_win")"
+cp "$sample" "$(e2e_unix_path "$setup_win")"
+echo "Running the $arch build: $sample"
 
 if [ -n "$display" ]; then
   # The registry is the server's until it ends: stop it before switching to X11.

@@ -12,7 +12,10 @@ namespace {
 
 // The reader's record holds 259 bytes of name and a NUL.
 const size_t kMaxNameLength = 259;
+// Runs of 0x55, and names that depend on the code page, spelt out one by one; more are
+// counted.
 const size_t kRunsReported = 20;
+const size_t kNamesReported = 20;
 
 bool IsDirectoryEntry(uint32_t external) { return (external & 0x10) || (external & 0x40000000u); }
 
@@ -58,6 +61,7 @@ class ArchiveRules {
       for (size_t i = 0; i < out_.entries.size(); ++i) CheckEntry(int(i));
       CheckOverlaps();
       CheckDuplicates();
+      CheckCodePageDependentNames();
     }
     if (layout_.trailing == Trailing::kBytes) CheckTrailing();
     CheckMarkerRuns();
@@ -374,6 +378,28 @@ class ArchiveRules {
     }
   }
 
+  // Bytes of 0x80 and more are different characters in different code pages: such a
+  // name installs under a name that depends on where the user's Windows is set up.
+  void CheckCodePageDependentNames() {
+    size_t found = 0;
+    for (size_t i = 0; i < out_.entries.size(); ++i) {
+      const EntryInfo& e = out_.entries[i];
+      if (std::none_of(e.name.begin(), e.name.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
+        continue;
+      if (++found > kNamesReported) continue;
+      Warn(int(i), Format("%s has bytes of 0x80 or more in its name, which Windows reads by the user's code page: "
+                          "%s it installs as %s%s",
+                          Label(int(i)).c_str(),
+                          options_.codePage == kWesternCodePage ? "in the Western code page 1252"
+                                                                : Format("in code page %u", options_.codePage).c_str(),
+                          Quoted(e.baseName).c_str(),
+                          options_.codePage == kWesternCodePage ? "; --codepage N checks it for another code page"
+                                                                : ", and elsewhere under other names"));
+    }
+    if (found > kNamesReported)
+      Warn(-1, Format("and %zu more names with bytes of 0x80 or more", found - kNamesReported));
+  }
+
   void CheckTrailing() {
     const size_t at = options_.signatureAt;
     Defect(-1, Format("%zu bytes follow the archive's end record%s", n_ - layout_.archiveEnd,
@@ -440,6 +466,9 @@ std::string UnsafeNameReason(const std::string& name, unsigned codePage) {
     case NameFault::kTrailingDotOrSpace: return "it ends in a dot or a space, which Windows drops";
     case NameFault::kDeviceName:
       return "it is the device name " + check.device + ", which Windows opens instead of a file";
+    case NameFault::kBrokenCharacter:
+      return Format("its byte 0x%02X starts no whole character of code page %u, and Windows would store another "
+                    "name", check.character, codePage);
   }
   return "Windows cannot store it as a file";
 }

@@ -4,6 +4,7 @@
 // beside its final name, checked whole, and only then renamed.
 #include "payload/payload_marker.h"
 #include "platform/calendar.h"
+#include "platform/code_page.h"
 #include "platform/handles.h"
 #include "tools/pack_reader.h"
 #include "tools/setup_archive.h"
@@ -36,9 +37,9 @@ const int kExitUsage = 2;
 const char kUsage[] =
     "usage: mksetup build --stub STUB --product NAME --out SETUP\n"
     "                     ((--add STORED=FILE | --add-list LIST) ... | --zip ARCHIVE)\n"
-    "                     [--refuse-duplicates] [--sign CERT --key KEY [--key-pass-file FILE]]\n"
-    "       mksetup list [--product NAME] [--refuse-duplicates] SETUP\n"
-    "       mksetup verify [--product NAME] [--refuse-duplicates] SETUP\n"
+    "                     [--refuse-duplicates] [--codepage N] [--sign CERT --key KEY [--key-pass-file FILE]]\n"
+    "       mksetup list [--product NAME] [--refuse-duplicates] [--codepage N] SETUP\n"
+    "       mksetup verify [--product NAME] [--refuse-duplicates] [--codepage N] SETUP\n"
     "       mksetup count-markers FILE\n"
     "       mksetup --help\n";
 
@@ -71,6 +72,12 @@ const char kHelp[] =
     "                      must be broken (below).\n"
     "  --refuse-duplicates refuses two entries that install as the same file; by default\n"
     "                      that is a warning (the later one replaces the earlier).\n"
+    "  --codepage N        reads stored names as Windows does in the ANSI code page N (932\n"
+    "                      Japanese, 936, 949, 950, 874, 1250 to 1258) instead of 1252, byte\n"
+    "                      by byte: the second byte of a double-byte character is then no\n"
+    "                      separator nor reserved character. A name with bytes of 0x80 or\n"
+    "                      more installs under another name in another code page: mksetup\n"
+    "                      warns about each such name.\n"
     "  --sign CERT --key KEY [--key-pass-file FILE]\n"
     "                      signs SETUP (Authenticode, SHA-256) with osslsigncode: the\n"
     "                      certificate CERT and private key KEY, PEM or DER; FILE holds the\n"
@@ -356,15 +363,29 @@ bool TakeProduct(const std::string& name, const ProductProfile** product) {
   return false;
 }
 
+bool TakeCodePage(const std::string& text, unsigned* codePage) {
+  char* end = nullptr;
+  const unsigned long number = std::strtoul(text.c_str(), &end, 10);
+  if (!text.empty() && *end == '\0' && number <= 0xFFFF && IsAnsiCodePage(UINT(number))) {
+    *codePage = unsigned(number);
+    return true;
+  }
+  Say("--codepage takes an ANSI code page of Windows: 874, 932, 936, 949, 950 or 1250 to 1258, not '" + text + "'");
+  return false;
+}
+
 int Inspect(int argc, char** argv, bool verify) {
   const ProductProfile* expected = nullptr;
   bool refuseDuplicates = false;
+  unsigned codePage = kWesternCodePage;
   std::string path;
   for (int i = 2; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "--help" || a == "-h") return Help();
     if (a == "--product" && i + 1 < argc) {
       if (!TakeProduct(argv[++i], &expected)) return kExitUsage;
+    } else if (a == "--codepage" && i + 1 < argc) {
+      if (!TakeCodePage(argv[++i], &codePage)) return kExitUsage;
     } else if (a == "--refuse-duplicates") {
       refuseDuplicates = true;
     } else if (!a.empty() && a[0] != '-' && path.empty()) {
@@ -379,6 +400,7 @@ int Inspect(int argc, char** argv, bool verify) {
   CheckOptions options;
   options.readData = verify;
   options.refuseDuplicates = refuseDuplicates;
+  options.codePage = codePage;
   const SetupFileCheck c = CheckSetupFile(bytes.data(), bytes.size(), path, expected, options);
   ReaderView view;
   std::vector<Finding> readerFindings;
@@ -403,6 +425,7 @@ struct BuildArguments {
   const ProductProfile* product = nullptr;
   std::vector<std::pair<std::string, std::string>> adds;  // stored name, file
   bool refuseDuplicates = false;
+  unsigned codePage = kWesternCodePage;
 };
 
 const char kAddExample[] = "d:/Galvery/RELEASE/Galvery.EXE=build/Galvery.EXE";
@@ -465,7 +488,9 @@ bool ParseBuild(int argc, char** argv, BuildArguments& a, int* exitStatus) {
     else if (option == "--sign") a.certificate = value;
     else if (option == "--key") a.key = value;
     else if (option == "--key-pass-file") a.passwordFile = value;
-    else if (option == "--product") {
+    else if (option == "--codepage") {
+      if (!TakeCodePage(value, &a.codePage)) return false;
+    } else if (option == "--product") {
       if (!TakeProduct(value, &a.product)) return false;
     } else if (option == "--add") {
       std::pair<std::string, std::string> add;
@@ -534,6 +559,7 @@ bool MakeArchive(const BuildArguments& a, const std::optional<int64_t>& sourceDa
     if (!ReadWhole(a.zip, *archive)) return false;
     CheckOptions options;
     options.refuseDuplicates = a.refuseDuplicates;
+    options.codePage = a.codePage;
     const ArchiveCheck check = CheckArchive(archive->data(), archive->size(), options);
     bool refused = false;
     for (const Finding& f : check.findings) {
@@ -555,6 +581,7 @@ bool MakeArchive(const BuildArguments& a, const std::optional<int64_t>& sourceDa
 bool CheckOutput(const std::vector<uint8_t>& file, const BuildArguments& a, bool signedFile, size_t* entries) {
   CheckOptions options;
   options.refuseDuplicates = a.refuseDuplicates;
+  options.codePage = a.codePage;
   const SetupFileCheck c = CheckSetupFile(file.data(), file.size(), a.out, a.product, options);
   std::vector<Finding> findings = c.findings;
   findings.insert(findings.end(), c.archive.findings.begin(), c.archive.findings.end());

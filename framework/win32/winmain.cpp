@@ -3,6 +3,8 @@
 // beside it must never be loaded in its place.
 #include "framework/afxwin.h"
 
+#include <commctrl.h>
+
 #ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
 #define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
 #endif
@@ -21,9 +23,22 @@ void RestrictDllSearchToSystem() {
   ::SetDllDirectoryA("");
 }
 
+// The manifest asks for version 6 of the common controls; loading it before the first
+// dialog makes the standard controls take the system's visual style. It is looked up
+// only now, after the DLL search is restricted, so no planted comctl32.dll is taken.
+void LoadCommonControls() {
+  typedef BOOL(WINAPI * InitCommonControlsExFn)(const INITCOMMONCONTROLSEX*);
+  HMODULE comctl32 = ::LoadLibraryA("comctl32.dll");
+  FARPROC proc = comctl32 ? ::GetProcAddress(comctl32, "InitCommonControlsEx") : nullptr;
+  if (!proc) return;
+  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_STANDARD_CLASSES};
+  reinterpret_cast<InitCommonControlsExFn>(reinterpret_cast<void (*)()>(proc))(&controls);
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int show) {
   RestrictDllSearchToSystem();
+  LoadCommonControls();
   return AfxWinMain(instance, previous, commandLine, show);
 }

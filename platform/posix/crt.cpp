@@ -18,7 +18,10 @@ bool InUse(const std::string& posixPath) { return g_inUse.count(posixPath) != 0;
 
 namespace standin {
 void MarkInUse(const std::string& windowsPath) { g_inUse.insert(posixpath::Translate(windowsPath.c_str())); }
-void ClearInUse() { g_inUse.clear(); }
+void ClearInUse() {
+  g_inUse.clear();
+  ClearHeldFiles();
+}
 }  // namespace standin
 
 namespace crt {

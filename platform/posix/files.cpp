@@ -3,17 +3,21 @@
 // by FindFirstFileA, directories cannot be opened as files, and failures leave the
 // Win32 error number that Windows would give in GetLastError.
 //
-// Not reproduced: share modes (Linux has no mandatory locking), case-insensitive names,
+// Not reproduced: share modes (Linux has no mandatory locking; tests hold a file with
+// standin::HoldWithoutSharing instead), case-insensitive names,
 // wildcards in FindFirstFileA (the program never passes one), and the creation time,
 // which Linux cannot set.
 #include "platform/calendar.h"
+#include "platform/code_page.h"
 #include "platform/posix/path.h"
+#include "platform/posix/standin_files.h"
 #include "platform/posix/win32_api.h"
 
 #include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <map>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,6 +25,19 @@
 namespace {
 
 thread_local DWORD g_lastError = ERROR_SUCCESS;
+
+// Files another program holds open without sharing: how many more opens fail (-1: all).
+std::map<std::string, int> g_held;
+int g_sharingViolations = 0;
+unsigned long g_slept = 0;
+
+bool RefusedAsHeld(const std::string& posixPath) {
+  const auto held = g_held.find(posixPath);
+  if (held == g_held.end() || held->second == 0) return false;
+  if (held->second > 0) --held->second;
+  ++g_sharingViolations;
+  return true;
+}
 
 // What a HANDLE points to. The magic tells file handles from find handles and catches
 // a stale or foreign pointer in tests.
@@ -83,6 +100,21 @@ DWORD AttributesOf(const std::string& posixPath, const struct stat& st) {
 
 DWORD GetLastError() { return g_lastError; }
 void SetLastError(DWORD error) { g_lastError = error; }
+void Sleep(DWORD milliseconds) { g_slept += milliseconds; }
+
+namespace standin {
+void HoldWithoutSharing(const std::string& windowsPath, int opens) {
+  g_held[posixpath::Translate(windowsPath.c_str())] = opens;
+}
+int SharingViolations() { return g_sharingViolations; }
+unsigned long MillisecondsSlept() { return g_slept; }
+}  // namespace standin
+
+void ClearHeldFiles() {
+  g_held.clear();
+  g_sharingViolations = 0;
+  g_slept = 0;
+}
 
 HANDLE FindFirstFileA(LPCSTR path, LPWIN32_FIND_DATAA data) {
   const std::string p = posixpath::Translate(path);
@@ -139,6 +171,10 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD /*share: not enforced on Lin
   if (p.back() == '/') {
     struct stat st;
     g_lastError = stat(p.c_str(), &st) == 0 ? ERROR_ACCESS_DENIED : ERROR_INVALID_NAME;
+    return INVALID_HANDLE_VALUE;
+  }
+  if (RefusedAsHeld(p)) {
+    g_lastError = ERROR_SHARING_VIOLATION;
     return INVALID_HANDLE_VALUE;
   }
   // "Always" dispositions report whether the file was there already. Trying to create it
@@ -267,6 +303,50 @@ DWORD GetCurrentDirectoryA(DWORD size, LPSTR buffer) {
   if (buffer == nullptr || size <= len) return len + 1;  // the size needed, terminator included
   std::memcpy(buffer, cwd, len + 1);
   return len;
+}
+
+// A relative name is joined to the current directory with a backslash, its "." and ".."
+// components resolved, a trailing separator kept; an absolute one (a leading separator or
+// a drive) is taken as it is. Windows would also tidy absolute names, which the program
+// never relies on.
+DWORD GetFullPathNameA(LPCSTR name, DWORD size, LPSTR buffer, LPSTR* filePart) {
+  if (filePart) *filePart = nullptr;
+  const std::string n = name ? name : "";
+  if (n.empty()) {
+    g_lastError = ERROR_INVALID_NAME;
+    return 0;
+  }
+  const auto isSeparator = [](char c) { return c == '\\' || c == '/'; };
+  std::string full;
+  if (isSeparator(n[0]) || (n.size() >= 2 && n[1] == ':')) {
+    full = n;
+  } else {
+    char cwd[4096];
+    if (!getcwd(cwd, sizeof cwd)) {
+      g_lastError = posixpath::ErrorFromErrno(errno, "");
+      return 0;
+    }
+    full = cwd;
+    const CCodePage codePage = CCodePage::Active();
+    size_t start = 0;
+    for (size_t i = 0;; i += i < n.size() ? codePage.CharLength(n.data(), i, n.size()) : 1) {
+      if (i < n.size() && !isSeparator(n[i])) continue;
+      const std::string component = n.substr(start, i - start);
+      if (component == "..") {
+        const size_t last = full.find_last_of("\\/");
+        if (last != std::string::npos && last > 0) full.erase(last);
+      } else if (!component.empty() && component != ".") {
+        full += "\\" + component;
+      }
+      if (i >= n.size()) break;
+      start = i + 1;
+    }
+    if (isSeparator(n.back())) full += "\\";
+  }
+  const DWORD length = DWORD(full.size());
+  if (!buffer || size <= length) return length + 1;  // the size needed, terminator included
+  std::memcpy(buffer, full.c_str(), length + 1);
+  return length;
 }
 
 BOOL SetCurrentDirectoryA(LPCSTR path) {

@@ -1,5 +1,7 @@
 #include "platform/posix/path.h"
 
+#include "platform/code_page.h"
+
 #include <cerrno>
 #include <sys/stat.h>
 
@@ -7,8 +9,11 @@ namespace posixpath {
 
 std::string Translate(const char* windowsPath) {
   std::string p = windowsPath ? windowsPath : "";
-  for (char& c : p)
-    if (c == '\\') c = '/';
+  // By character in the ANSI code page: the second byte of a double-byte character may
+  // be 0x5C (Shift-JIS ソ is 83 5C) and is no separator. A slash is never a second byte.
+  const CCodePage codePage = CCodePage::Active();
+  for (size_t i = 0; i < p.size(); i += codePage.CharLength(p.data(), i, p.size()))
+    if (p[i] == '\\') p[i] = '/';
   return p;
 }
 

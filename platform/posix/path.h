@@ -8,7 +8,8 @@
 namespace posixpath {
 
 // A Windows path as the program builds it, for the POSIX calls: each backslash
-// becomes a slash (both separate components on Windows).
+// character becomes a slash (both separate components on Windows); the bytes of
+// double-byte characters stay as they are.
 std::string Translate(const char* windowsPath);
 
 // The Win32 error number for an errno from a call on `posixPath`. ENOENT gives
@@ -16,3 +17,6 @@ std::string Translate(const char* windowsPath);
 DWORD ErrorFromErrno(int err, const std::string& posixPath);
 
 }  // namespace posixpath
+
+// Lets the files stand-in forget the files held open by other programs (standin::ClearInUse).
+void ClearHeldFiles();

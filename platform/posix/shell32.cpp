@@ -23,6 +23,43 @@ int g_comInitialisations = 0;
 int g_liveObjects = 0;
 std::vector<standin::ShortcutSaved> g_shortcuts;
 
+// Wide strings are UTF-32 here (wchar_t), file names UTF-8.
+std::string Utf8Of(const WCHAR* text) {
+  std::string out;
+  for (const WCHAR* p = text; *p; ++p) {
+    const uint32_t c = uint32_t(*p);
+    if (c < 0x80) {
+      out += char(c);
+    } else if (c < 0x800) {
+      out += char(0xC0 | c >> 6);
+      out += char(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += char(0xE0 | c >> 12);
+      out += char(0x80 | (c >> 6 & 0x3F));
+      out += char(0x80 | (c & 0x3F));
+    } else {
+      out += char(0xF0 | c >> 18);
+      out += char(0x80 | (c >> 12 & 0x3F));
+      out += char(0x80 | (c >> 6 & 0x3F));
+      out += char(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+std::wstring WideOf(const std::string& utf8) {
+  std::wstring out;
+  for (size_t i = 0; i < utf8.size();) {
+    const unsigned char c = static_cast<unsigned char>(utf8[i]);
+    const int n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+    uint32_t v = n == 1 ? c : n == 2 ? c & 0x1F : n == 3 ? c & 0x0F : c & 0x07;
+    for (int k = 1; k < n && i + size_t(k) < utf8.size(); ++k) v = v << 6 | (utf8[i + size_t(k)] & 0x3F);
+    out += WCHAR(v);
+    i += size_t(n);
+  }
+  return out;
+}
+
 class ShellLink final : public IShellLinkA, public IPersistFile {
  public:
   ShellLink() { ++g_liveObjects; }
@@ -57,8 +94,7 @@ class ShellLink final : public IShellLinkA, public IPersistFile {
     return S_OK;
   }
   HRESULT Save(LPCWSTR fileName, BOOL remember) override {
-    std::string path;
-    for (const WCHAR* p = fileName; *p; ++p) path += char(*p);  // the tests' paths are ASCII
+    const std::string path = Utf8Of(fileName);
     FILE* f = std::fopen(posixpath::Translate(path.c_str()).c_str(), "wb");
     if (!f) return E_FAIL;
     std::fprintf(f, "%s\n%s\n", target_.c_str(), description_.c_str());
@@ -88,9 +124,10 @@ HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID 
   return hr;
 }
 
-BOOL SHGetSpecialFolderPathA(HWND, LPSTR path, int folder, BOOL) {
-  if (folder != CSIDL_DESKTOPDIRECTORY || g_desktop.empty() || g_desktop.size() >= MAX_PATH) return FALSE;
-  std::memcpy(path, g_desktop.c_str(), g_desktop.size() + 1);
+BOOL SHGetSpecialFolderPathW(HWND, LPWSTR path, int folder, BOOL) {
+  const std::wstring desktop = WideOf(g_desktop);
+  if (folder != CSIDL_DESKTOPDIRECTORY || desktop.empty() || desktop.size() >= MAX_PATH) return FALSE;
+  std::memcpy(path, desktop.c_str(), (desktop.size() + 1) * sizeof(WCHAR));
   return TRUE;
 }
 

@@ -63,5 +63,5 @@ extern const IID IID_IPersistFile;
 
 HRESULT CoInitialize(LPVOID reserved);
 HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID iid, LPVOID* object);
-BOOL SHGetSpecialFolderPathA(HWND owner, LPSTR path, int folder, BOOL create);
+BOOL SHGetSpecialFolderPathW(HWND owner, LPWSTR path, int folder, BOOL create);
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPWSTR wide, int wideLength);

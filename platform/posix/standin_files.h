@@ -8,6 +8,14 @@ namespace standin {
 // The file is held open by another program: deleting or rewriting it fails, as on
 // Windows for a file in use.
 void MarkInUse(const std::string& windowsPath);
-void ClearInUse();
+// Another program holds the file open without sharing for the next `opens` attempts to
+// open it with CreateFileA (-1: for ever): they fail with ERROR_SHARING_VIOLATION.
+void HoldWithoutSharing(const std::string& windowsPath, int opens);
+// Opens of held files refused so far.
+int SharingViolations();
+void ClearInUse();  // and the held files
+
+// Sleep does not sleep here: it adds to this count of milliseconds, which ClearInUse resets.
+unsigned long MillisecondsSlept();
 
 }  // namespace standin

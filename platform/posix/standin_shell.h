@@ -9,13 +9,15 @@
 
 namespace standin {
 
-// Empty: the desktop folder cannot be determined.
+// The desktop folder, in UTF-8: a user name outside the ANSI code page is one the
+// program can reach only through the wide-character calls. Empty: the desktop folder
+// cannot be determined.
 void SetDesktopDirectory(const std::string& path);
 // False: creating the shell link object, or asking it for IPersistFile, fails.
 void SetShellLinkAvailable(bool shellLink, bool persistFile = true);
 
 struct ShortcutSaved {
-  std::string path;  // as passed to IPersistFile::Save
+  std::string path;  // as passed to IPersistFile::Save, in UTF-8
   std::string target;
   std::string description;
   bool remember;

@@ -151,9 +151,11 @@ BOOL SetFileTime(HANDLE file, const FILETIME* creation, const FILETIME* access, 
 BOOL GetFileTime(HANDLE file, LPFILETIME creation, LPFILETIME access, LPFILETIME write);
 BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security);
 DWORD GetCurrentDirectoryA(DWORD size, LPSTR buffer);
+DWORD GetFullPathNameA(LPCSTR name, DWORD size, LPSTR buffer, LPSTR* filePart);
 BOOL SetCurrentDirectoryA(LPCSTR path);
 DWORD GetLastError();
 void SetLastError(DWORD error);
+void Sleep(DWORD milliseconds);
 BOOL DosDateTimeToFileTime(WORD date, WORD time, LPFILETIME fileTime);
 BOOL SystemTimeToFileTime(const SYSTEMTIME* systemTime, LPFILETIME fileTime);
 BOOL FileTimeToSystemTime(const FILETIME* fileTime, SYSTEMTIME* systemTime);

@@ -25,7 +25,7 @@ E2E_AGREEMENT_LINES=(
 printf -v E2E_AGREEMENT_TEXT '%s\r\n' "${E2E_AGREEMENT_LINES[@]}"
 
 # Where screenshots are kept after the test, passing or not.
-: "${E2E_ARTIFACTS:=$E2E_TOP/build/native/tests/e2e/artifacts}"
+: "${E2E_ARTIFACTS:=$E2E_TOP/build/native/tests/e2e/$E2E_ARCH/artifacts}"
 
 # e2e_screenshot_settled FILE: a screenshot once the screen has stopped changing and
 # shows something: the driver finds a dialog before X has drawn it.

@@ -3,8 +3,8 @@
 # shows while it installs, and checks on what it leaves behind. Source it after
 # wine_env.sh.
 
-: "${E2E_SAMPLE_DIR:=$E2E_WIN64_DIR/sample}"
-: "${E2E_LNK_PROBE:=$E2E_WIN64_DIR/lnk_probe.exe}"
+: "${E2E_SAMPLE_DIR:=$E2E_WIN_DIR/sample}"
+: "${E2E_LNK_PROBE:=$E2E_WIN_DIR/lnk_probe.exe}"
 
 E2E_PACK='c:\Galvery\Galvery_pack.zip'
 E2E_VENDOR_CONTACT='Problem in setup program. Please contact the vendor at support@tlvn-software.example'

@@ -1,40 +1,60 @@
 # shellcheck shell=bash
 # Wine environment for the end-to-end tests: source it, do not run it.
 #
-# A template prefix is booted once (e2e_build_template, the CTest fixture); every test
-# then works in its own copy (e2e_init), so tests are independent and run in parallel.
+# A template prefix is booted once per build (e2e_build_template, the CTest fixtures
+# e2e_win32_template and e2e_win64_template); every test then works in its own copy
+# (e2e_init), so tests are independent and run in parallel.
 # Each test's prefix has its own wineserver, which e2e_init arranges to be killed when
 # the script exits, passing or failing.
 #
 # Inputs, all from the environment (CTest sets them; the defaults suit a manual run from
-# a tree built with the native and win64 presets):
-#   E2E_WIN64_DIR  the win64 build tree (default <top>/build/win64)
-#   E2E_DRIVER     e2e_driver.exe  (default $E2E_WIN64_DIR/e2e_driver.exe)
-#   E2E_STUB       setup.exe       (default $E2E_WIN64_DIR/setup.exe)
+# a tree built with the native preset and the Windows preset named by E2E_ARCH):
+#   E2E_ARCH       win32 (the shipped i686 build, the default) or win64: the build under
+#                  test, and the kind of Wine prefix it runs in (a 32-bit or a 64-bit one)
+#   E2E_WINE       the Wine loader for that prefix (default /usr/lib/wine/wine for win32,
+#                  /usr/lib/wine/wine64 for win64)
+#   E2E_WIN_DIR    that build's tree (default <top>/build/$E2E_ARCH), which holds the
+#                  stub and the test programs built with it
+#   E2E_DRIVER     e2e_driver.exe  (default $E2E_WIN_DIR/e2e_driver.exe)
+#   E2E_STUB       setup.exe       (default $E2E_WIN_DIR/setup.exe)
 #   E2E_MKSETUP    the native packager (default <top>/build/native/tools/mksetup if built);
 #                  empty: the setup file is stub + marker + archive, put together by cat
-#   E2E_TEMPLATE   the template folder (default <top>/build/native/tests/e2e/wine-template)
+#   E2E_TEMPLATE   the template folder (default <top>/build/native/tests/e2e/$E2E_ARCH/wine-template)
 #   E2E_WORK       this test's scratch folder, emptied by e2e_init
-#                  (default ${TMPDIR:-/tmp}/e2e-<scenario name>)
+#                  (default ${TMPDIR:-/tmp}/e2e-$E2E_ARCH-<scenario name>)
 #   E2E_KEEP=1     keep the test's prefix even when the test passes
+#   E2E_REQUIRE_WIN32=1  a machine that cannot start 32-bit programs fails the win32
+#                  tests instead of skipping them (CI sets it)
 #
 # Measured on the development machine (Wine 8.0, Debian 12, 2 cores, otherwise idle):
-# booting the template takes about 11 s; a test's copy of it 0.2 to 0.5 s (hard links; a
-# full `cp -a` of its 700 MB takes 1.4 s); starting Wine in the copy about 1 s; the four
-# first scenarios about 3.5 s each, all told.
+# booting the template takes about 10 s for a 32-bit prefix (590 MB) and 15 s for a
+# 64-bit one, which has a 32-bit half too (1.3 GB); a test's copy of it 0.1 to 0.5 s
+# (hard links; a full `cp -a` of 700 MB takes 1.4 s); starting Wine in the copy 0.5 to
+# 1 s; a scenario 1.5 to 5 s, all told.
 
 E2E_TOP=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-E2E_WINE=/usr/lib/wine/wine64   # only 64-bit Wine runs here; the wine wrapper wants 32-bit too
-: "${E2E_WIN64_DIR:=$E2E_TOP/build/win64}"
-: "${E2E_DRIVER:=$E2E_WIN64_DIR/e2e_driver.exe}"
-: "${E2E_STUB:=$E2E_WIN64_DIR/setup.exe}"
+: "${E2E_ARCH:=win32}"
+# The loaders themselves, not the wine wrapper: each prefix is of one architecture, and
+# the wrapper would pick the 32-bit loader for both.
+case "$E2E_ARCH" in
+  win32) : "${E2E_WINE:=/usr/lib/wine/wine}" ;;
+  win64) : "${E2E_WINE:=/usr/lib/wine/wine64}" ;;
+  *) echo "FAIL: E2E_ARCH is '$E2E_ARCH', not win32 or win64" >&2; exit 1 ;;
+esac
+: "${E2E_WIN_DIR:=$E2E_TOP/build/$E2E_ARCH}"
+: "${E2E_DRIVER:=$E2E_WIN_DIR/e2e_driver.exe}"
+: "${E2E_STUB:=$E2E_WIN_DIR/setup.exe}"
 # Set but empty (CTest, when the build has no packager): the setup file is made by cat.
 if [ -z "${E2E_MKSETUP+set}" ]; then
   E2E_MKSETUP=$E2E_TOP/build/native/tools/mksetup
   [ -x "$E2E_MKSETUP" ] || E2E_MKSETUP=
 fi
-: "${E2E_TEMPLATE:=$E2E_TOP/build/native/tests/e2e/wine-template}"
-: "${E2E_WORK:=${TMPDIR:-/tmp}/e2e-$(basename "$0" .sh)}"
+: "${E2E_TEMPLATE:=$E2E_TOP/build/native/tests/e2e/$E2E_ARCH/wine-template}"
+: "${E2E_WORK:=${TMPDIR:-/tmp}/e2e-$E2E_ARCH-$(basename "$0" .sh)}"
+# What the ctest output and the messages call this test.
+E2E_NAME="$E2E_ARCH $(basename "$0" .sh)"
+# The exit status CTest counts as skipped (SKIP_RETURN_CODE).
+E2E_SKIP=77
 
 # The null graphics driver runs windows, dialogs and message boxes with no display at all.
 # "Managed"="N" only matters under X (e2e_use_xvfb): with no window manager, managed
@@ -64,7 +84,7 @@ e2e_since() { awk -v a="$1" -v b="$(e2e_now)" 'BEGIN { printf "%.1f s", b - a }'
 
 # Points HOME and Wine at <root>/home and <root>/prefix, with no display.
 e2e_use_root() {
-  export HOME="$1/home" WINEPREFIX="$1/prefix"
+  export HOME="$1/home" WINEPREFIX="$1/prefix" WINEARCH="$E2E_ARCH"
   export WINEDEBUG=-all
   # No Mono or Gecko install prompts; no .desktop files written beside shortcuts.
   export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
@@ -72,16 +92,63 @@ e2e_use_root() {
   E2E_C="$WINEPREFIX/drive_c"
 }
 
-e2e_template_stamp() {
-  printf '%s\n%s' "$("$E2E_WINE" --version)" "$E2E_SETTINGS" | md5sum | cut -d' ' -f1
+# The packages whose files end up in a booted prefix: a prefix booted before wine32 was
+# installed has no 32-bit half, and one booted by another Wine version may not suit it.
+e2e_wine_packages() {
+  dpkg-query -W -f='${Package}:${Architecture} ${Version} ${Status}\n' wine wine64 wine32:i386 libwine:amd64 libwine:i386 2>/dev/null || true
 }
 
-# Boots a prefix into DIR once; reuses it while Wine and the settings are unchanged.
+e2e_template_stamp() {
+  printf '%s\n%s\n%s\n%s' "$E2E_ARCH" "$("$E2E_WINE" --version)" "$(e2e_wine_packages)" "$E2E_SETTINGS" | md5sum | cut -d' ' -f1
+}
+
+# The one line a run prints when this machine cannot start 32-bit programs.
+e2e_no_win32_warning() {
+  echo "WARNING: this machine cannot run 32-bit Windows programs ($1): the win32 end-to-end tests were NOT run"
+}
+
+# Whether this machine can start the 32-bit loader, for a win32 prefix: prints why and
+# returns 0 only when the kernel itself refuses to execute it (a 64-bit kernel built or
+# booted without 32-bit support); returns 1 when it starts. A loader that is missing, or
+# that starts and fails, is a fault, not a machine that cannot: that prints the fault and
+# returns 2.
+e2e_cannot_run_32bit() {
+  [ "$E2E_ARCH" = win32 ] || return 1
+  if [ ! -x "$E2E_WINE" ]; then
+    echo "the 32-bit Wine loader $E2E_WINE is missing: run scripts/bootstrap.sh (it installs wine32:i386)"
+    return 2
+  fi
+  local out status=0
+  out=$(LC_ALL=C "$E2E_WINE" --version 2>&1) || status=$?
+  [ "$status" != 0 ] || return 1
+  # 126 with ENOEXEC's message: the shell could not execute the file at all.
+  if [ "$status" = 126 ] && [[ "$out" == *"Exec format error"* ]]; then
+    echo "the kernel does not execute $E2E_WINE: Exec format error"
+    return 0
+  fi
+  echo "the 32-bit Wine loader does not start (exit status $status): $out"
+  return 2
+}
+
+# Boots a prefix of E2E_ARCH into DIR once; reuses it while Wine, its packages and the
+# settings are unchanged. On a machine that cannot start 32-bit programs, a win32 template
+# is not booted: DIR/unsupported says why, every win32 scenario skips (fails, with
+# E2E_REQUIRE_WIN32=1), and this returns E2E_SKIP after printing the warning.
 e2e_build_template() {
-  local dir="$1" start
+  local dir="$1" start reason status=0
+  rm -f "$dir/unsupported"
+  reason=$(e2e_cannot_run_32bit) || status=$?
+  [ "$status" != 2 ] || e2e_fail "$reason"
+  if [ "$status" = 0 ]; then
+    mkdir -p "$dir"
+    echo "$reason" > "$dir/unsupported"
+    e2e_no_win32_warning "$reason"
+    [ "${E2E_REQUIRE_WIN32:-}" != 1 ] || e2e_fail "E2E_REQUIRE_WIN32=1: the win32 tests must run here"
+    return "$E2E_SKIP"
+  fi
   local stamp; stamp=$(e2e_template_stamp)
   if [ -f "$dir/ready" ] && [ "$(cat "$dir/ready")" = "$stamp" ]; then
-    echo "e2e: Wine template in $dir is ready"
+    echo "e2e: $E2E_ARCH Wine template in $dir is ready"
     return 0
   fi
   start=$(e2e_now)
@@ -90,8 +157,7 @@ e2e_build_template() {
   # Desktop must exist before the first boot, or Wine links the Windows desktop to HOME.
   mkdir -p "$dir/home/Desktop"
   e2e_use_root "$dir"
-  # The message about syswow64 is the missing 32-bit half, expected here.
-  "$E2E_WINE" wineboot -u 2> >(grep -v syswow64 >&2) || e2e_fail "wineboot failed in $dir"
+  "$E2E_WINE" wineboot -u || e2e_fail "wineboot failed in $dir"
   # Debian's Wine does not look in its own font folder: title bars and MS Shell Dlg
   # need the fonts inside the prefix.
   cp /usr/share/wine/fonts/*.ttf "$E2E_C/windows/Fonts/" || e2e_fail "could not copy Wine's fonts"
@@ -101,8 +167,13 @@ e2e_build_template() {
   wineserver -w  # the registry reaches the .reg files when the server ends
   [ -f "$WINEPREFIX/system.reg" ] || e2e_fail "wineboot left no registry in $dir"
   grep -q '^"Graphics"="null"' "$WINEPREFIX/user.reg" || e2e_fail "the Wine settings did not take"
+  # A pure 32-bit prefix has no syswow64; a 64-bit one must have its 32-bit half.
+  case "$E2E_ARCH" in
+    win32) grep -q '^#arch=win32$' "$WINEPREFIX/system.reg" || e2e_fail "$dir is no 32-bit prefix" ;;
+    win64) [ -d "$E2E_C/windows/syswow64" ] || e2e_fail "$dir has no syswow64: is wine32 installed?" ;;
+  esac
   echo "$stamp" > "$dir/ready"
-  echo "e2e: booted the Wine template in $dir in $(e2e_since "$start")"
+  echo "e2e: booted the $E2E_ARCH Wine template in $dir in $(e2e_since "$start")"
 }
 
 # e2e_require_file PATH WHAT [HINT]
@@ -115,13 +186,17 @@ e2e_require_file() {
 # windows go to a private X server instead of the null driver, for e2e_screenshot.
 e2e_init() {
   set -euo pipefail
-  local win64="build the win64 preset (cmake --preset win64 && cmake --build --preset win64), or point SETUP_WIN64_DIR at its build tree"
-  e2e_require_file "$E2E_STUB" "the setup program (setup.exe)" "$win64"
-  e2e_require_file "$E2E_DRIVER" "the test driver (e2e_driver.exe)" "$win64"
-  e2e_require_file "$(dirname "$E2E_DRIVER")/e2e_spy.dll" "the driver's spy (e2e_spy.dll)" "$win64"
+  if [ -f "$E2E_TEMPLATE/unsupported" ]; then
+    [ "${E2E_REQUIRE_WIN32:-}" != 1 ] || e2e_fail "$E2E_NAME: this machine cannot run 32-bit programs: $(cat "$E2E_TEMPLATE/unsupported")"
+    echo "SKIP $E2E_NAME: this machine cannot run 32-bit programs ($(cat "$E2E_TEMPLATE/unsupported"))"
+    exit "$E2E_SKIP"
+  fi
+  e2e_require_file "$E2E_STUB" "the setup program (setup.exe)" "$(e2e_build_hint)"
+  e2e_require_file "$E2E_DRIVER" "the test driver (e2e_driver.exe)" "$(e2e_build_hint)"
+  e2e_require_file "$(dirname "$E2E_DRIVER")/e2e_spy.dll" "the driver's spy (e2e_spy.dll)" "$(e2e_build_hint)"
   [ -z "$E2E_MKSETUP" ] || e2e_require_file "$E2E_MKSETUP" "the packager (mksetup)" "build the native preset"
   [ -f "$E2E_TEMPLATE/ready" ] ||
-    e2e_fail "no Wine template in $E2E_TEMPLATE: run the e2e_wine_template test, or bash $E2E_TOP/tests/e2e/make_template.sh $E2E_TEMPLATE"
+    e2e_fail "no $E2E_ARCH Wine template in $E2E_TEMPLATE: run the e2e_${E2E_ARCH}_template test, or E2E_ARCH=$E2E_ARCH bash $E2E_TOP/tests/e2e/make_template.sh $E2E_TEMPLATE"
 
   local start; start=$(e2e_now)
   [ -d "$E2E_WORK" ] && { wineserver_for "$E2E_WORK/prefix" -k; rm -rf "$E2E_WORK"; }
@@ -167,14 +242,31 @@ e2e_init() {
   echo "e2e: Wine started in $(e2e_since "$start")"
 }
 
+# What to build when one of the build's programs is missing.
+e2e_build_hint() {
+  echo "build the $E2E_ARCH preset (cmake --preset $E2E_ARCH && cmake --build --preset $E2E_ARCH), or point E2E_WIN_DIR at its build tree"
+}
+
 # wineserver_for PREFIX OPTION: the wineserver of that prefix, if it has one.
 wineserver_for() {
   if [ -d "$1" ]; then WINEPREFIX="$1" wineserver "$2" 2>/dev/null || true; fi
 }
 
+# e2e_on_exit COMMAND...: runs COMMAND when the test ends, passing or failing, once Wine
+# has let go of every file (unmounting a folder the test mounted, say). A command that
+# fails fails the test.
+E2E_EXIT_COMMANDS=()
+e2e_on_exit() {
+  local quoted; printf -v quoted '%q ' "$@"
+  E2E_EXIT_COMMANDS+=("$quoted")
+}
+
 e2e_cleanup() {
-  local status="$1" touched
+  local status="$1" touched command
   wineserver_for "$WINEPREFIX" -k
+  for command in "${E2E_EXIT_COMMANDS[@]}"; do
+    eval "$command" || { echo "FAIL: at exit: $command" >&2; status=1; }
+  done
   touched=$(find "$E2E_TEMPLATE/prefix" -newer "$E2E_TEMPLATE/ready" -print)
   if [ -n "$touched" ]; then
     # Something wrote through a hard link into the template: it is spoilt for every test.
@@ -187,9 +279,9 @@ e2e_cleanup() {
   if [ "$status" = 0 ]; then
     # Keep the transcript and screenshots; the prefix only when asked to.
     [ "${E2E_KEEP:-}" = 1 ] || rm -rf "$WINEPREFIX" "$HOME"
-    echo "PASS $(basename "$0" .sh)"
+    echo "PASS $E2E_NAME"
   else
-    echo "FAIL $(basename "$0" .sh) (exit status $status; prefix kept in $E2E_WORK)" >&2
+    echo "FAIL $E2E_NAME (exit status $status; prefix kept in $E2E_WORK)" >&2
   fi
   exit "$status"
 }

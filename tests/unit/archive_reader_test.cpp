@@ -296,6 +296,44 @@ TEST_F(ArchiveRecords, CentralDirectoryThatEndsEarlyFailsEveryTime) {
   EXPECT_STREQ("docs/", e.name);
 }
 
+// Writers without ZIP64 store the entry count modulo 65,536: 65,536 entries say 0.
+TEST_F(ArchiveRecords, ACountThatWrappedAt65536GivesEveryRecordOfTheDirectory) {
+  struct Case {
+    int entries, counted;
+    int32_t expected;  // -1: the archive is refused
+  };
+  const Case cases[] = {
+      {65536, 0, 65536},  // the count says none
+      {65537, 1, 65537},  // minizip would stop behind the first entry
+      {65536, 7, -1},     // neither the count nor a wrapped one
+      {65537, 0, -1},
+  };
+  ZipBuilder zip;
+  for (const Case& c : cases) {
+    while (int(zip.entries.size()) < c.entries) zip.AddStored("f" + std::to_string(zip.entries.size()), "");
+    zip.countOverride = c.counted;
+    const bool opened = Open(zip) != nullptr;
+    ASSERT_EQ(c.expected >= 0, opened) << c.entries << " entries counted as " << c.counted;
+    if (!opened) continue;
+    ArchiveEntry e;
+    ASSERT_EQ(ArchiveOk, ArchiveGetEntry(handle, -1, &e));
+    EXPECT_EQ(c.expected, e.index);
+    for (int32_t i : {c.expected - 1, 1, 0, 2, c.expected - 2}) {
+      ASSERT_EQ(ArchiveOk, ArchiveGetEntry(handle, i, &e)) << "entry " << i << " of " << c.expected;
+      EXPECT_EQ("f" + std::to_string(i), e.name);
+    }
+    EXPECT_EQ(ArchiveErrArgument, ArchiveGetEntry(handle, c.expected, &e));
+  }
+}
+
+// A count below the records there, that no wrap explains, would install a part of the
+// archive and call it the whole.
+TEST_F(ArchiveRecords, ACountBelowTheRecordsThereIsRefused) {
+  ZipBuilder zip = ThreeEntries();
+  zip.countOverride = 1;
+  EXPECT_EQ(nullptr, Open(zip));
+}
+
 // The same archive behind other data, and read with read-aheads of every awkward size,
 // must give the same records.
 TEST_F(ArchiveRecords, SameRecordsWhateverPrecedesTheArchiveAndWhateverTheReadAhead) {

@@ -316,6 +316,34 @@ TEST(MksetupCheck, RefusesNamesThatInstallAsNothingOrUnsafely) {
   }
 }
 
+TEST(MksetupCheck, NamesWithHighBytesWarnAndAreReadInTheCodePageGiven) {
+  // ソフト\表.txt and レポート.txt in Shift-JIS: 表 is 95 5C, ポ 83 7C.
+  ZipBuilder zip = Galvery();
+  zip.AddStored("d:/\x83\x5C\x83\x74\x83\x67/\x95\x5C.txt", "table");
+  zip.AddStored("\x83\x8C\x83\x7C\x81\x5B\x83\x67.txt", "report");
+  const std::string bytes = zip.Build();
+
+  // Read as the Western code page does, the first installs as ".txt" and the second
+  // holds a bar: refused.
+  const ArchiveCheck western = Check(bytes);
+  EXPECT_EQ(".txt", western.entries[2].baseName);
+  EXPECT_EQ(2u, Findings(western.findings, "bytes of 0x80 or more", false).size()) << AllMessages(western.findings);
+  EXPECT_EQ(1u, Findings(western.findings, "in the Western code page 1252 it installs as '.txt'", false).size());
+  EXPECT_EQ(1u, Findings(western.findings, "holds '|'").size());
+
+  CheckOptions japanese;
+  japanese.codePage = 932;
+  const ArchiveCheck c = Check(bytes, japanese);
+  EXPECT_FALSE(c.HasDefects()) << AllMessages(c.findings);
+  EXPECT_EQ("\x95\x5C.txt", c.entries[2].baseName);
+  EXPECT_EQ("\x83\x8C\x83\x7C\x81\x5B\x83\x67.txt", c.entries[3].baseName);
+  EXPECT_EQ(2u, Findings(c.findings, "in code page 932 it installs as", false).size());
+  // A broken character is refused in that code page.
+  ZipBuilder broken = Galvery();
+  broken.AddStored("readme\x83", "x");
+  EXPECT_EQ(1u, Findings(Check(broken.Build(), japanese).findings, "starts no whole character of code page 932").size());
+}
+
 TEST(MksetupCheck, DuplicateInstallNamesWarnOrAreRefused) {
   ZipBuilder zip = Galvery();
   zip.AddStored("other/GALVERY.exe", "a second program");

@@ -58,6 +58,23 @@ TEST_F(DesktopShortcut, FailuresReturnTheirCodeAndWriteNothing) {
   EXPECT_TRUE(ListDir(desktop.Posix("Desktop")).empty());
 }
 
+TEST_F(DesktopShortcut, ADesktopOutsideTheCodePageIsReachedAndAFailedSaveIsAFailure) {
+  // A Cyrillic user name on a Western code page: only the wide-character calls name the
+  // folder; the ANSI ones give "?" for each letter.
+  const std::string user = desktop.path() + "/\xD0\x9F\xD0\xB5\xD1\x82\xD1\x8F";  // Петя
+  ASSERT_EQ(0, mkdir(user.c_str(), 0777));
+  standin::SetDesktopDirectory(user);
+  EXPECT_EQ(S_OK, CreateDesktopShortcut("c:\\Galvery", "Galvery"));
+  ASSERT_EQ(1u, standin::Shortcuts().size());
+  EXPECT_EQ(user + "\\Galvery.lnk", standin::Shortcuts()[0].path);
+  EXPECT_EQ("c:\\Galvery\\Galvery.exe\nGalvery\n", ReadBytes(user + "/Galvery.lnk"));
+
+  // A desktop folder that is not there: nothing saved, and the caller hears of it.
+  standin::SetDesktopDirectory(desktop.Win("gone"));
+  EXPECT_TRUE(FAILED(CreateDesktopShortcut("c:\\Galvery", "Galvery")));
+  EXPECT_EQ(1u, standin::Shortcuts().size());
+}
+
 TEST_F(DesktopShortcut, AShortcutPathBeyondThePathLimitIsRefusedNotTruncated) {
   const std::string deep = desktop.Win(std::string(240 - desktop.path().size(), 'd'));
   standin::SetDesktopDirectory(deep);

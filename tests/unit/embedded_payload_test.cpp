@@ -1,6 +1,7 @@
 // Copying the archive out of a whole setup file, including the failures on the way.
 #include "app/setup_app.h"
 #include "app/setup_dlg.h"
+#include "platform/posix/standin_files.h"
 #include "tests/unit/test_support.h"
 
 #include <gtest/gtest.h>
@@ -92,6 +93,35 @@ TEST_F(ExtractPayload, ASetupFileThatCannotBeFoundOpenedOrReadEndsTheStep) {
   EXPECT_EQ("Can't open file " + dir.Win("folder.exe") + ". Last error 5", boxes[1].text);
   EXPECT_EQ(0u, boxes[2].text.rfind("Can't read from file " + dir.Win("empty.exe") + ". Last error ", 0));
   EXPECT_FALSE(Exists(dir.Posix("pack.zip")));
+}
+
+TEST_F(ExtractPayload, ASetupFileHeldForAMomentIsWaitedForAboutTwoSeconds) {
+  // A virus scanner opens the freshly downloaded file without sharing it, and lets go.
+  MakeSetupFile(kArchive);
+  standin::ClearInUse();
+  standin::HoldWithoutSharing(dir.Win("SetupGalvery.exe"), 5);
+  EXPECT_EQ(1, dlg.ExtractEmbeddedPayload(dir.Win("pack.zip").c_str()));
+  EXPECT_EQ("", testing_support::MessagesShown());
+  EXPECT_EQ(kArchive, ReadBytes(dir.Posix("pack.zip")));
+  EXPECT_EQ(5, standin::SharingViolations());
+  EXPECT_EQ(500u, standin::MillisecondsSlept());
+
+  // Held for good: after about two seconds the sharing violation is reported as it is.
+  standin::ClearInUse();
+  standin::HoldWithoutSharing(dir.Win("SetupGalvery.exe"), -1);
+  EXPECT_EQ(0, dlg.ExtractEmbeddedPayload(dir.Win("pack2.zip").c_str()));
+  EXPECT_EQ("Can't open file " + dir.Win("SetupGalvery.exe") + ". Last error 32|", testing_support::MessagesShown());
+  EXPECT_EQ(2000u, standin::MillisecondsSlept());
+  EXPECT_EQ(21, standin::SharingViolations());
+
+  // Any other failure is reported at once.
+  standin::ClearInUse();
+  standin::ResetRecords();
+  ASSERT_EQ(0, mkdir(dir.Posix("folder.exe").c_str(), 0777));
+  dlg.m_strSetupFile = dir.Win("folder.exe").c_str();
+  EXPECT_EQ(0, dlg.ExtractEmbeddedPayload(dir.Win("pack.zip").c_str()));
+  EXPECT_EQ(0u, standin::MillisecondsSlept());
+  standin::ClearInUse();
 }
 
 TEST_F(ExtractPayload, ASetupFileOfTwoGigabytesIsRefusedBeforeAnythingIsRead) {

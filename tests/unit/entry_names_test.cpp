@@ -64,6 +64,47 @@ TEST(EntryNames, PlainFileNames) {
   EXPECT_EQ('?', reserved.character);
 }
 
+// Shift-JIS characters whose second byte is a backslash or a bar: ソ 83 5C, 表 95 5C,
+// 能 94 5C, ポ 83 7C. In code page 932 they are letters; read byte by byte they hold
+// separators and reserved characters.
+const CCodePage kJapanese = CCodePage::Numbered(932);
+const char kSoftware[] = "\x83\x5C\x83\x74\x83\x67";  // ソフト
+const char kTable[] = "\x95\x5C.txt";                     // 表.txt
+const char kReport[] = "\x83\x8C\x83\x7C\x81\x5B\x83\x67.txt";  // レポート.txt
+
+TEST(EntryNames, DoubleByteCharactersGoWhole) {
+  const std::string stored = std::string("d:/") + kSoftware + "/" + kTable;
+  EXPECT_EQ(kTable, stored.substr(FinalComponentOffset(stored, kJapanese)));
+  EXPECT_EQ(kTable, stored.substr(BaseNameOffset(stored, kJapanese)));
+  // Byte by byte the trail byte of 表 is the last separator.
+  EXPECT_EQ(".txt", stored.substr(FinalComponentOffset(stored, kWestern)));
+  const std::string backslashed = std::string(kSoftware) + "\\\x94\x5C";  // ソフト\能
+  EXPECT_EQ("\x94\x5C", backslashed.substr(FinalComponentOffset(backslashed, kJapanese)));
+  EXPECT_EQ("", backslashed.substr(FinalComponentOffset(backslashed, kWestern)));
+  EXPECT_EQ(CString((std::string("c:\\Galvery\\") + kTable).c_str()), InstallPathOf("c:\\Galvery", stored.c_str(), kJapanese));
+
+  struct Case {
+    const char* name;
+    NameFault japanese, western;
+  };
+  const Case cases[] = {
+      {kReport, NameFault::kNone, NameFault::kReservedCharacter},
+      {kTable, NameFault::kNone, NameFault::kReservedCharacter},
+      {"\x94\x5C.", NameFault::kTrailingDotOrSpace, NameFault::kReservedCharacter},
+      {"a\x83", NameFault::kBrokenCharacter, NameFault::kNone},       // a lead byte at the end
+      {"\x83\x20x", NameFault::kBrokenCharacter, NameFault::kNone},  // a space is no second byte
+      {"\x83\x7C:", NameFault::kColon, NameFault::kReservedCharacter},
+      {"com\xB9", NameFault::kNone, NameFault::kDeviceName},         // half-width katakana, not a superscript
+      {"nul.\x83\x5C", NameFault::kDeviceName, NameFault::kReservedCharacter},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.japanese, CheckPlainFileName(c.name, kJapanese).fault) << c.name;
+    EXPECT_EQ(c.western, CheckPlainFileName(c.name, kWestern).fault) << c.name;
+  }
+  EXPECT_TRUE(IsContainedDirectoryPath(std::string(kSoftware) + "/" + kSoftware, kJapanese));
+  EXPECT_FALSE(IsContainedDirectoryPath(std::string(kSoftware) + "/../x", kJapanese));
+}
+
 TEST(EntryNames, ContainedDirectoryPaths) {
   for (const char* inside : {"docs", "docs/", "a/b/c", "a\\b", "a/.b", "a/...x", "a/.", ""})
     EXPECT_TRUE(IsContainedDirectoryPath(inside, kWestern)) << inside;

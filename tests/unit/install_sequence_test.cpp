@@ -112,6 +112,17 @@ TEST_F(InstallSequence, InstallsReportsAndCreatesTheShortcutOnYes) {
   EXPECT_FALSE(standin::WaitCursorShown());
 }
 
+TEST_F(InstallSequence, AShortcutThatCannotBeSavedIsReportedOnce) {
+  WriteSetupFile("SetupGalvery.exe");
+  standin::SetDesktopDirectory(dir.Win("no desktop"));
+  const std::string inst = dir.Win("Galvery");
+  EXPECT_EQ(IDOK, Install({inst}, IDYES));
+  EXPECT_EQ(Report({inst + "\\Galvery.EXE", inst + "\\Galvery.HLP"}) + "|" + Question("Galvery") +
+                "|Can't create the desktop shortcut Galvery.lnk|",
+            testing_support::MessagesShown());
+  EXPECT_TRUE(standin::Shortcuts().empty());
+}
+
 TEST_F(InstallSequence, NoAtTheShortcutQuestionStillClosesAndKeepsThePackFile) {
   WriteSetupFile("SetupGalvery.exe");
   EXPECT_EQ(IDOK, Install({dir.Win("Galvery")}, IDNO));
@@ -148,6 +159,27 @@ TEST_F(InstallSequence, ANewDirectoryTypedWithATrailingBackslashIsCreatedAndJoin
   EXPECT_EQ(IDOK, Run("SetupZov.exe", {inst}));
   EXPECT_EQ(kArchive, ReadBytes(dir.Posix("ZOV/zov_pack.exe")));
   EXPECT_EQ(Report({inst + "\\Galvery.EXE", inst + "\\Galvery.HLP"}), standin::MessageBoxes()[0].text);
+}
+
+TEST_F(InstallSequence, ARelativeDirectoryIsMadeAbsoluteBeforeAnythingIsCreated) {
+  // Typed as "inst" in a setup started from its own folder: the installation changes the
+  // current directory to the new one, where a relative pack file path would find nothing.
+  WriteSetupFile("SetupGalvery.exe");
+  ASSERT_EQ(0, chdir(dir.path().c_str()));
+  const std::string inst = dir.path() + "\\inst";
+  EXPECT_EQ(IDOK, Install({"inst"}, IDYES));
+  EXPECT_EQ(Report({inst + "\\Galvery.EXE", inst + "\\Galvery.HLP"}) + "|" + Question("Galvery") + "|",
+            testing_support::MessagesShown());
+  EXPECT_EQ(kArchive, ReadBytes(dir.Posix("inst/Galvery_pack.zip")));
+  EXPECT_EQ("MZ the program", ReadBytes(dir.Posix("inst/Galvery.EXE")));
+  ASSERT_EQ(1u, standin::Shortcuts().size());
+  EXPECT_EQ(inst + "\\Galvery.exe", standin::Shortcuts()[0].target);
+
+  // "." and ".." are resolved, and a parent that is missing is named in full.
+  standin::ResetRecords();
+  ASSERT_EQ(0, chdir(dir.path().c_str()));
+  EXPECT_EQ(IDCANCEL, Install({".\\gone\\..\\missing\\sub"}));
+  EXPECT_EQ("Can't create directory " + dir.path() + "\\missing\\sub|", testing_support::MessagesShown());
 }
 
 TEST_F(InstallSequence, QuilletAndHarnwickShareOnePackFile) {

@@ -110,6 +110,29 @@ TEST_F(Unpack, TheLastFailureDecidesTheResultAndOnlyGoodEntriesAreListed) {
   EXPECT_TRUE(Listed().empty());
 }
 
+TEST_F(Unpack, DoubleByteNamesInstallWholeAndAreListedAsWritten) {
+  // Code page 932: ソ 83 5C, 表 95 5C, ポ 83 7C. Their second bytes are a backslash and
+  // a bar, which must be neither separators nor reserved characters, in the entry names
+  // nor in the install directory.
+  standin::SetAnsiCodePage(932);
+  const std::string software = "\x83\x5C\x83\x74\x83\x67";  // ソフト
+  ASSERT_EQ(0, mkdir(dir.Posix(software).c_str(), 0777));
+  ZipBuilder zip;
+  zip.AddDeflated("d:/" + software + "/\x95\x5C.txt", "table");
+  zip.AddStored("\x83\x8C\x83\x7C\x81\x5B\x83\x67.txt", "report");
+  const std::string inst = dir.Win(software);
+  const int result = Run(zip, inst);
+  standin::SetAnsiCodePage(1252);
+  EXPECT_EQ(0, result);
+  EXPECT_EQ("", testing_support::MessagesShown());
+  EXPECT_EQ(std::vector<std::string>({inst + "\\\x95\x5C.txt", inst + "\\\x83\x8C\x83\x7C\x81\x5B\x83\x67.txt"}),
+            Listed());
+  // The files are where the list says, under those names.
+  EXPECT_EQ("table", ReadBytes(dir.Posix(software + "/\x95\x5C.txt")));
+  EXPECT_EQ("report", ReadBytes(dir.Posix(software + "/\x83\x8C\x83\x7C\x81\x5B\x83\x67.txt")));
+  EXPECT_EQ(2u, ListDir(dir.Posix(software)).size());
+}
+
 TEST(BaseName, TheForwardSlashDecidesWheneverThereIsOne) {
   EXPECT_EQ(CString("c.txt"), BaseNameOf("a\\b/c.txt"));
   EXPECT_EQ(CString("b\\c.txt"), BaseNameOf("a/b\\c.txt"));

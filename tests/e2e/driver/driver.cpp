@@ -15,6 +15,9 @@
 //                                visible buttons are exactly BUTTONS (ids, comma separated:
 //                                1 OK, 2 Cancel, 6 Yes, 7 No); it becomes the current window.
 //                                A box a click has just answered is never taken for the next.
+//   msgbox-file CAPTION PATH BUTTONS
+//                                the same, with the text read from the file PATH (for texts
+//                                too long for a command line; shown shortened in the transcript)
 //   text ID EXPECTED             expect the text of control ID of the current window
 //   focus ID                     expect control ID of the current window to have the keyboard focus
 //   type ID TEXT                 replace the text of control ID, as if typed (WM_SETTEXT)
@@ -30,6 +33,18 @@
 //   kill                         end the process
 //   dump                         print the windows the process has shown so far, then every
 //                                window it has now with its controls
+//   codepage N                   expect the ANSI code page (GetACP) to be N: the locale took
+//                                effect
+//   rect ID                      print control ID of the current window (0: the window itself):
+//                                its window and client rectangles on the screen, and for an
+//                                edit control its left and right margins, as
+//                                "rect ID window L T R B client L T R B margins L R"
+//   lines-fit ID                 expect the text of every line of edit control ID to end
+//                                inside its text area, the client width less the right margin
+//                                (where a line too long for the box would be cut off); spaces
+//                                at the end of a line are not drawn and do not count
+//   hold PATH SECONDS            open PATH without sharing (as a virus scanner does) and let it
+//                                go SECONDS later, while the steps after this one go on
 //
 // IDs are decimal or 0x-prefixed hex. Texts compare byte for byte; use bash's $'...' for
 // control characters. In the transcript, texts are shown in double quotes with control
@@ -70,7 +85,8 @@ struct StepKind {
 constexpr StepKind kSteps[] = {
     {"timeout", 1}, {"start", 2}, {"start-in", 3},  {"dialog", 1},     {"msgbox", 3},
     {"text", 2},    {"focus", 1}, {"type", 2},      {"click", 1},      {"no-window", 1},
-    {"exit", 1},    {"kill", 0},  {"checkpoint", 1}, {"dump", 0},
+    {"exit", 1},    {"kill", 0},  {"checkpoint", 1}, {"dump", 0},    {"msgbox-file", 3},
+    {"codepage", 1}, {"rect", 1}, {"lines-fit", 1}, {"hold", 2},
 };
 
 struct Step {
@@ -92,6 +108,13 @@ std::string Show(const std::string& s) {
     } else out += static_cast<char>(c);
   }
   return out + "\"";
+}
+
+// A long text, such as the report of thousands of files, shortened for the transcript.
+std::string Brief(const std::string& s) {
+  const size_t kShown = 2000;
+  if (s.size() <= kShown) return Show(s);
+  return Show(s.substr(0, kShown)) + "... (" + std::to_string(s.size()) + " bytes)";
 }
 
 bool ParseNumber(const std::string& s, long long* value) {
@@ -325,6 +348,11 @@ class Driver {
     else if (s == "exit") ExpectExit(a[0]);
     else if (s == "kill") Kill();
     else if (s == "dump") Dump();
+    else if (s == "msgbox-file") WaitMessageBox(a[0], ReadText(a[1]), a[2]);
+    else if (s == "codepage") ExpectCodePage(a[0]);
+    else if (s == "rect") Rect(Id(a[0]));
+    else if (s == "lines-fit") LinesFit(Id(a[0]));
+    else if (s == "hold") Hold(a[0], a[1]);
   }
 
   // After a failure: show what the program had on screen, then make sure it is gone.
@@ -478,8 +506,13 @@ class Driver {
       throw StepFailed("the message box did not answer WM_GETTEXT");
     std::string names;
     std::set<long long> have = VisibleButtons(current_, &names);
-    Say("msgbox " + Show(caption) + " " + Show(shown) + " buttons" + names);
-    if (shown != text) throw StepFailed("message box text is " + Show(shown) + ", expected " + Show(text));
+    Say("msgbox " + Show(caption) + " " + Brief(shown) + " buttons" + names);
+    if (shown != text) {
+      size_t at = 0;
+      while (at < shown.size() && at < text.size() && shown[at] == text[at]) ++at;
+      throw StepFailed("message box text is " + Brief(shown) + ", expected " + Brief(text) + "; they differ from byte " +
+                       std::to_string(at) + ": " + Show(shown.substr(at, 200)) + " against " + Show(text.substr(at, 200)));
+    }
     if (have != want) throw StepFailed("message box buttons are" + names + ", expected " + buttons);
   }
 
@@ -615,6 +648,109 @@ class Driver {
     Say("kill");
   }
 
+  static std::string ReadText(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+      throw StepFailed("cannot open " + path + ": error " + std::to_string(GetLastError()));
+    std::string text;
+    char buf[65536];
+    DWORD got;
+    while (ReadFile(file, buf, sizeof buf, &got, nullptr) && got) text.append(buf, got);
+    CloseHandle(file);
+    return text;
+  }
+
+  void ExpectCodePage(const std::string& expected) {
+    const UINT acp = GetACP();
+    Say("codepage " + std::to_string(acp));
+    if (std::to_string(acp) != expected)
+      throw StepFailed("the ANSI code page is " + std::to_string(acp) + ", expected " + expected +
+                       " (is the locale installed? see tests/e2e/README.md)");
+  }
+
+  static std::string Corners(const RECT& r) {
+    return std::to_string(r.left) + " " + std::to_string(r.top) + " " + std::to_string(r.right) + " " +
+           std::to_string(r.bottom);
+  }
+
+  void Rect(long long id) {
+    RequireCurrent();
+    HWND c = id == 0 ? current_ : Control(id);
+    RECT window, client;
+    GetWindowRect(c, &window);
+    GetClientRect(c, &client);
+    MapWindowPoints(c, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    std::string margins = "0 0";
+    if (ClassOf(c) == "Edit") {
+      DWORD_PTR m = 0;
+      SendMessageTimeoutA(c, EM_GETMARGINS, 0, 0, SMTO_ABORTIFHUNG, timeoutMs_, &m);
+      margins = std::to_string(LOWORD(m)) + " " + std::to_string(HIWORD(m));
+    }
+    Say("rect " + std::to_string(id) + " window " + Corners(window) + " client " + Corners(client) + " margins " +
+        margins);
+  }
+
+  // Only messages without pointers: they cross into the program's process as they are.
+  LRESULT Ask(HWND c, UINT message, WPARAM wp) {
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutA(c, message, wp, 0, SMTO_ABORTIFHUNG, timeoutMs_, &result))
+      throw StepFailed("the control did not answer message " + std::to_string(message));
+    return static_cast<LRESULT>(result);
+  }
+
+  void LinesFit(long long id) {
+    HWND c = Control(id);
+    RECT client;
+    GetClientRect(c, &client);
+    const int right = client.right - HIWORD(static_cast<DWORD>(Ask(c, EM_GETMARGINS, 0)));
+    std::string text;
+    if (!ControlText(c, timeoutMs_, &text)) throw StepFailed("control " + std::to_string(id) + " did not answer WM_GETTEXT");
+    const int lines = static_cast<int>(Ask(c, EM_GETLINECOUNT, 0));
+    int widest = 0, counted = 0;
+    for (int line = 0; line < lines; ++line) {
+      const int first = static_cast<int>(Ask(c, EM_LINEINDEX, line));
+      int end = first + static_cast<int>(Ask(c, EM_LINELENGTH, first));
+      if (first < 0 || end >= static_cast<int>(text.size())) continue;  // the empty line behind the last CR LF
+      while (end > first && text[static_cast<size_t>(end - 1)] == ' ') --end;
+      if (end == first) continue;  // a blank line
+      // Where the character behind the last drawn one starts: where the drawn text ends.
+      const int x = static_cast<short>(LOWORD(static_cast<DWORD>(Ask(c, EM_POSFROMCHAR, end))));
+      widest = std::max(widest, x);
+      ++counted;
+      if (x > right)
+        throw StepFailed("line " + std::to_string(line + 1) + " of control " + std::to_string(id) + " ends at x " +
+                         std::to_string(x) + ", beyond its text area, which ends at " + std::to_string(right));
+    }
+    Say("lines-fit " + std::to_string(id) + ": " + std::to_string(counted) + " lines, the widest ends at x " +
+        std::to_string(widest) + " of " + std::to_string(right));
+    if (counted == 0) throw StepFailed("control " + std::to_string(id) + " shows no line");
+  }
+
+  struct HeldFile {
+    HANDLE file;
+    DWORD ms;
+  };
+  static DWORD WINAPI Release(LPVOID p) {
+    auto* held = static_cast<HeldFile*>(p);
+    Sleep(held->ms);
+    CloseHandle(held->file);
+    delete held;
+    return 0;
+  }
+
+  void Hold(const std::string& path, const std::string& seconds) {
+    DWORD ms;
+    ParseSeconds(seconds, &ms);
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+      throw StepFailed("cannot hold " + path + ": error " + std::to_string(GetLastError()));
+    HANDLE thread = CreateThread(nullptr, 0, Release, new HeldFile{file, ms}, 0, nullptr);
+    if (!thread) throw StepFailed("cannot start the thread that lets " + path + " go");
+    CloseHandle(thread);
+    Say("hold " + path + " for " + seconds + " s");
+  }
+
   void Dump() {
     RequireProcess();
     Say("dump");
@@ -655,13 +791,16 @@ bool ParseSteps(int argc, char** argv, std::vector<Step>* steps) {
     std::set<long long> ids;
     bool ok = true;
     if (step.name == "timeout" || step.name == "no-window") ok = ParseSeconds(a[0], &ms);
-    else if (step.name == "text" || step.name == "focus" || step.name == "type" ||
-             step.name == "click" || step.name == "exit")
+    else if (step.name == "hold") ok = ParseSeconds(a[1], &ms);
+    else if (step.name == "text" || step.name == "focus" || step.name == "type" || step.name == "click" ||
+             step.name == "exit" || step.name == "codepage" || step.name == "rect" || step.name == "lines-fit")
       ok = ParseNumber(a[0], &n);
-    else if (step.name == "msgbox") ok = ParseIdList(a[2], &ids);
+    else if (step.name == "msgbox" || step.name == "msgbox-file") ok = ParseIdList(a[2], &ids);
     if (!ok) {
       fprintf(stderr, "e2e_driver: step '%s': bad number in '%s'\n", kind->name,
-              step.name == "msgbox" ? a[2].c_str() : a[0].c_str());
+              step.name == "msgbox" || step.name == "msgbox-file" ? a[2].c_str()
+              : step.name == "hold"                                ? a[1].c_str()
+                                                                   : a[0].c_str());
       return false;
     }
     steps->push_back(step);

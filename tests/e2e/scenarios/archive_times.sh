@@ -5,8 +5,8 @@
 # write time while its central one, which must be ignored, gives others) into
 # C:\Galvery, and the file times read back with GetFileTime must be the archive's.
 source "$(dirname "$0")/../wine_env.sh"
-: "${E2E_PROBE:=$E2E_WIN64_DIR/archive_probe.exe}"
-e2e_require_file "$E2E_PROBE" "the archive probe (archive_probe.exe): build the win64 preset;"
+: "${E2E_PROBE:=$E2E_WIN_DIR/archive_probe.exe}"
+e2e_require_file "$E2E_PROBE" "the archive probe (archive_probe.exe)" "$(e2e_build_hint)"
 e2e_init
 
 w="$E2E_WORK/archive"

@@ -9,10 +9,9 @@
 source "$(dirname "$0")/../wine_env.sh"
 source "$(dirname "$0")/../install_env.sh"
 [ -n "$E2E_MKSETUP" ] || e2e_fail "this scenario needs the packager: build the native preset and set E2E_MKSETUP"
-win64="build the win64 preset"
-e2e_require_file "$E2E_SAMPLE_DIR/Galvery.exe" "the sample product" "$win64"
-e2e_require_file "$E2E_SAMPLE_DIR/Galvery.HLP" "the sample help file" "$win64"
-e2e_require_file "$E2E_LNK_PROBE" "the shortcut probe (lnk_probe.exe)" "$win64"
+e2e_require_file "$E2E_SAMPLE_DIR/Galvery.exe" "the sample product" "$(e2e_build_hint)"
+e2e_require_file "$E2E_SAMPLE_DIR/Galvery.HLP" "the sample help file" "$(e2e_build_hint)"
+e2e_require_file "$E2E_LNK_PROBE" "the shortcut probe (lnk_probe.exe)" "$(e2e_build_hint)"
 e2e_init
 
 w="$E2E_WORK/vendor"
