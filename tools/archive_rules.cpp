@@ -167,43 +167,63 @@ class ArchiveRules {
                    ": the setup program's reader takes the end record's values as they are");
   }
 
-  // The records against the count minizip reads. Without ZIP64 the setup program's reader
-  // walks the directory when they disagree: records that fill it exactly and outnumber
-  // the count by a multiple of 65536 are all installed, anything else refused.
+  // The records against the count minizip reads. Read without ZIP64, and with no ZIP64
+  // locator signature within reach (which leaves the count to minizip), the setup
+  // program's reader walks the directory at open: records that fill it exactly and
+  // outnumber the count by a multiple of 65536 are all installed; other records beyond
+  // the count refuse the archive. Fewer records than the count fail one by one.
   void CheckCentralDirectory() {
     const ZipLayout& z = layout_;
     const size_t records = z.entries.size();
     const unsigned long long count = z.entryCount;
-    const bool zip64 = z.ReadAsZip64();
-    const std::string refused = zip64 ? "" : ": the setup program's reader would refuse the archive (\"Error in unZIPping\")";
+    const bool walked = !z.ReadAsZip64() && z.locator.state == LocatorState::kNone;
+    const bool wrapped = !z.ReadAsZip64() && records > count && (records - count) % 65536 == 0;
+    const char* record = z.ReadAsZip64() ? "ZIP64 end record" : "end record";
+    std::string effect;
+    if (records < count)
+      effect = Format(": the setup program would report the %llu entries missing, one message each (\"Can't access "
+                      "component file #%zu.\" ...)",
+                      count - records, records + 1);
+    else if (records > count && walked)
+      effect = ": the setup program's reader would refuse the archive (\"Error in unZIPping\")";
+    else if (records > count)
+      effect = Format(": the setup program's reader takes the %s's count as it is%s and would install only the "
+                      "first %llu",
+                      record,
+                      z.ReadAsZip64() ? ""
+                                      : Format(" (the ZIP64 end record locator signature at offset %zu keeps it from "
+                                               "walking the directory)",
+                                               z.locator.at)
+                                            .c_str(),
+                      count);
     switch (z.directoryStop) {
       case DirectoryStop::kComplete:
         if (records == count) return;
-        if (!zip64 && records > count && (records - count) % 65536 == 0) {
+        if (wrapped && walked) {
           Warn(-1, Format("the end record counts %llu entries, its central directory holds %zu records: a count that "
                           "wrapped at 65536 (a writer without ZIP64); the setup program installs all %zu, other unzip "
                           "programs may see %llu; write the archive with ZIP64 instead (zip does for more than 65535 "
-                          "entries, and so does mksetup build --add)",
+                          "entries, and so does mksetup build)",
                           count, records, records, count));
           return;
         }
-        Defect(-1, Format("the %s counts %llu entries, but its central directory holds %zu records%s",
-                          zip64 ? "ZIP64 end record" : "end record", count, records, refused.c_str()));
+        Defect(-1, Format("the %s counts %llu entries, but its central directory holds %zu records%s", record, count,
+                          records, effect.c_str()));
         break;
       case DirectoryStop::kEndsEarly:
         if (records < count)
-          Defect(-1, Format("the central directory ends after %zu of its %llu records%s", records, count, refused.c_str()));
+          Defect(-1, Format("the central directory ends after %zu of its %llu records%s", records, count, effect.c_str()));
         else
           Defect(-1, Format("%zu bytes of the central directory follow its last record%s", z.directoryLeftover,
-                            refused.c_str()));
+                            effect.c_str()));
         break;
       case DirectoryStop::kNoSignature:
         Defect(-1, Format("central record %zu at offset %zu has no central header signature%s", records, z.stopOffset,
-                          refused.c_str()));
+                          effect.c_str()));
         break;
       case DirectoryStop::kRunsPast:
         Defect(-1, Format("central record %zu at offset %zu runs past the central directory%s", records,
-                          z.stopOffset, refused.c_str()));
+                          z.stopOffset, effect.c_str()));
         break;
     }
   }

@@ -263,23 +263,44 @@ TEST(MksetupCheck, ReadsMoreThan65535EntriesByZip64OrByAWrappedCount) {
   EXPECT_EQ(0u, unread);
   EXPECT_STREQ("f65535.txt", view.records.back().entry.name);
 
-  // The same entries from a writer without ZIP64: the end record counts 65536 modulo 65536.
-  std::string wrapped = zip64.substr(0, Zip64RecordAt(zip64)) + zip64.substr(EndRecord(zip64));
-  auto count = [&](uint32_t n) {
-    Put16At(wrapped, EndRecord(wrapped) + 8, n);
-    Put16At(wrapped, EndRecord(wrapped) + 10, n);
-    CheckOptions noData;
-    noData.readData = false;
-    return Check(wrapped, noData);
+  // The same entries from a writer without ZIP64: the end record counts 65536 modulo
+  // 65536. Each verdict is held against the setup program's reader.
+  const std::string plain = zip64.substr(0, Zip64RecordAt(zip64)) + zip64.substr(EndRecord(zip64));
+  auto counting = [&](uint32_t n, const std::string& comment = "") {
+    std::string s = plain;
+    Put16At(s, EndRecord(s) + 8, n);
+    Put16At(s, EndRecord(s) + 10, n);
+    Put16At(s, EndRecord(s) + 20, uint32_t(comment.size()));
+    return s + comment;
   };
-  const ArchiveCheck w = count(0);
+  CheckOptions noData;
+  noData.readData = false;
+  const std::string wrapped = counting(0);
+  const ArchiveCheck w = Check(wrapped, noData);
   EXPECT_FALSE(w.HasDefects()) << AllMessages(w.findings);
   EXPECT_EQ(1u, Findings(w.findings, "counts 0 entries, its central directory holds 65536 records: a count that "
                                      "wrapped at 65536", false).size())
       << AllMessages(w.findings);
   EXPECT_EQ(65536u, w.entries.size());
+  const ReaderView all = ReadWithSetupReader(Bytes(wrapped), wrapped.size());
+  EXPECT_EQ(65536, all.count);
+  ASSERT_EQ(65536u, all.records.size());
+  EXPECT_EQ(ArchiveOk, all.records.back().result);
+  EXPECT_STREQ("f65535.txt", all.records.back().entry.name);
+
   // 0xFFFF without ZIP64 is a count like any other, and this one is no wrapped count.
-  EXPECT_EQ(1u, Findings(count(0xFFFF).findings, "counts 65535 entries, but its central directory holds 65536").size());
+  const std::string off = counting(0xFFFF);
+  EXPECT_EQ(1u, Findings(Check(off, noData).findings,
+                         "counts 65535 entries, but its central directory holds 65536 records: the setup program's "
+                         "reader would refuse the archive")
+                    .size());
+  EXPECT_FALSE(ReadWithSetupReader(Bytes(off), off.size()).opened);
+
+  // A ZIP64 locator signature within reach, here in the comment, leaves the count to
+  // minizip, which reads the end record: nothing would be installed.
+  const std::string stray = counting(0, std::string("PK\x06\x07", 4) + std::string(16, '\0'));
+  EXPECT_EQ(1u, Findings(Check(stray, noData).findings, "would install only the first 0").size());
+  EXPECT_EQ(0, ReadWithSetupReader(Bytes(stray), stray.size()).count);
 }
 
 TEST(MksetupCheck, RefusesNamesThatInstallAsNothingOrUnsafely) {

@@ -221,6 +221,18 @@ grep -q 'Galvery, 65536 entries' out.txt || fail "build summary: $(cat out.txt)"
 grep -q 'archive: .* 65536 entries, counted by a ZIP64 end record' verify.txt || fail "no ZIP64 end record: $(head verify.txt)"
 grep -q '^verified: 65536 entries' verify.txt || fail "verify says: $(tail -1 verify.txt)"
 grep -Eq 'f65535\.txt +[0-9]+ .* d:/Many/f65535\.txt$' verify.txt || fail "the last entry is not listed"
+# The same archive as a writer without ZIP64 leaves it: no ZIP64 records, a count of 0.
+# A warning: the setup program installs all 65536.
+tail -c +$((1024 + 8 + 1)) SetupGalvery-many.exe > many64.zip
+size=$(stat -c %s many64.zip)
+{ head -c $((size - 22 - 20 - 56)) many64.zip; tail -c 22 many64.zip; } > wrapped.zip
+{ le16 0; le16 0; } | poke wrapped.zip $(($(stat -c %s wrapped.zip) - 22 + 8))
+"$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-wrapped.exe --zip wrapped.zip > /dev/null 2> err.txt ||
+  fail "an archive whose count wrapped was refused: $(head -3 err.txt)"
+grep -q "warning: the end record counts 0 entries, its central directory holds 65536 records" err.txt ||
+  fail "no warning about the wrapped count: $(head -3 err.txt)"
+"$mksetup" verify SetupGalvery-wrapped.exe > verify.txt 2> /dev/null || fail "verify of the wrapped count failed"
+grep -q '^verified: 65536 entries' verify.txt || fail "verify says: $(tail -1 verify.txt)"
 # zip, too, counts them with ZIP64; mksetup ships its archive as it is. zip -fz leaves
 # the sizes to ZIP64 blocks even for one small file.
 if command -v zip > /dev/null; then
