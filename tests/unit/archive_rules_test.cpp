@@ -422,21 +422,30 @@ TEST(MksetupCheck, ASignatureBehindTheArchiveStillOpens) {
 
 TEST(MksetupCheck, WhatItPassesTheSetupProgramsReaderReads) {
   // Every truncation is a defect; and after any one byte is damaged, either the check
-  // finds a defect or the reader reads every record.
+  // finds a defect or the reader reads every record. Also for ZIP64: its end record, and
+  // an entry as zip -fz writes it, its size in ZIP64 blocks.
   ZipBuilder zip = Galvery();
   zip.AddDeflated("notes.txt", "notes, notes, notes").localExtra = UtBlock(1, {kModified});
-  const std::string good = zip.Build();
-  for (size_t length = 0; length < good.size(); ++length)
-    EXPECT_TRUE(Check(good.substr(0, length)).HasDefects()) << "cut to " << length;
-  for (size_t at = 0; at < good.size(); ++at) {
-    std::string damaged = good;
-    damaged[at] = char(damaged[at] ^ 0x41);
-    const ArchiveCheck c = Check(damaged);
-    if (c.HasDefects()) continue;
-    const ReaderView view = ReadWithSetupReader(Bytes(damaged), damaged.size());
-    ASSERT_TRUE(view.opened) << "byte " << at;
-    ASSERT_EQ(c.entries.size(), size_t(view.count)) << "byte " << at;
-    for (const ReaderRecord& r : view.records) EXPECT_EQ(ArchiveOk, r.result) << "byte " << at;
+  ZipBuilder zip64 = zip;
+  zip64.zip64 = true;
+  ZipEntry& forced = zip64.entries[2];
+  forced.centralExtra = Zip64Block({forced.uncompressedSize});
+  forced.localExtra += Zip64Block({forced.uncompressedSize, forced.compressedSize});
+  forced.uncompressedSize = forced.localUncompressedSize = forced.localCompressedSize = 0xFFFFFFFF;
+  for (const std::string& good : {zip.Build(), zip64.Build()}) {
+    ASSERT_EQ("", AllMessages(Check(good).findings));
+    for (size_t length = 0; length < good.size(); ++length)
+      EXPECT_TRUE(Check(good.substr(0, length)).HasDefects()) << "cut to " << length;
+    for (size_t at = 0; at < good.size(); ++at) {
+      std::string damaged = good;
+      damaged[at] = char(damaged[at] ^ 0x41);
+      const ArchiveCheck c = Check(damaged);
+      if (c.HasDefects()) continue;
+      const ReaderView view = ReadWithSetupReader(Bytes(damaged), damaged.size());
+      ASSERT_TRUE(view.opened) << "byte " << at << " of " << good.size();
+      ASSERT_EQ(c.entries.size(), size_t(view.count)) << "byte " << at << " of " << good.size();
+      for (const ReaderRecord& r : view.records) EXPECT_EQ(ArchiveOk, r.result) << "byte " << at << " of " << good.size();
+    }
   }
 }
 
