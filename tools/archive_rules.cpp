@@ -86,23 +86,34 @@ class ArchiveRules {
     }
   }
 
-  // False when the central directory cannot be found from the end record.
+  // False when the central directory cannot be found from the record minizip reads.
   bool CheckEndRecord() {
     const ZipLayout& z = layout_;
     if (z.commentCut)
       Defect(-1, Format("the archive comment claims %u bytes, only %zu follow", unsigned(z.commentLength),
                         n_ - z.endRecord - 22));
-    if (z.zip64) Defect(-1, "the archive uses ZIP64 extensions, which the setup program does not read");
-    if (z.disk != 0 || z.diskWithDirectory != 0 || z.entriesHere != z.entriesTotal)
-      Defect(-1, Format("the archive spans more than one volume (this is disk %u, the central directory starts on "
-                        "disk %u, %u of %u entries are here): the setup program reads single-volume archives only",
-                        unsigned(z.disk), unsigned(z.diskWithDirectory), unsigned(z.entriesHere),
-                        unsigned(z.entriesTotal)));
-    if (z.entriesTotal == 0) Defect(-1, "the archive holds no entries: nothing would be installed");
+    const char* record = z.ReadAsZip64() ? "ZIP64 end record" : "end record";
+    if (z.ReadAsZip64()) {
+      const Zip64EndRecord& r = z.zip64;
+      if (r.cut) {
+        Defect(-1, Format("the ZIP64 end record at offset %zu is cut short: the setup program's reader would find "
+                          "no archive",
+                          r.at));
+        return false;
+      }
+      CheckVolumes(record, r.disk, r.diskWithDirectory, r.entriesHere, r.entriesTotal);
+    } else {
+      CheckVolumes(record, z.disk, z.diskWithDirectory, z.entriesHere, z.entriesTotal);
+      CheckPlaceholders();
+    }
+    if (z.entryCount == 0 && z.entries.empty())
+      Defect(-1, "the archive holds no entries: nothing would be installed");
     if (!z.directoryFits) {
-      Defect(-1, Format("the central directory (%u bytes at offset %u) does not fit before the end record at "
-                        "offset %zu",
-                        z.directorySize, z.directoryOffset, z.endRecord));
+      const uint64_t size = z.ReadAsZip64() ? z.zip64.directorySize : z.directorySize;
+      const uint64_t offset = z.ReadAsZip64() ? z.zip64.directoryOffset : z.directoryOffset;
+      Defect(-1, Format("the central directory (%llu bytes at offset %llu) does not fit before the %s at offset %zu",
+                        (unsigned long long)size, (unsigned long long)offset, record,
+                        z.ReadAsZip64() ? z.zip64.at : z.endRecord));
       return false;
     }
     if (z.base != 0)
@@ -112,34 +123,163 @@ class ArchiveRules {
     return true;
   }
 
+  void CheckVolumes(const char* record, uint64_t disk, uint64_t diskWithDirectory, uint64_t here, uint64_t total) {
+    if (disk != 0 || diskWithDirectory != 0 || here != total)
+      Defect(-1, Format("the %s says the archive spans more than one volume (this is disk %llu, the central directory "
+                        "starts on disk %llu, %llu of %llu entries are here): the setup program reads single-volume "
+                        "archives only",
+                        record, (unsigned long long)disk, (unsigned long long)diskWithDirectory,
+                        (unsigned long long)here, (unsigned long long)total));
+  }
+
+  // Read without ZIP64, an end record whose fields say 0xFFFF or 0xFFFFFFFF is taken at
+  // its word. A count of 0xFFFF may be true: then 65535 records fill the directory.
+  void CheckPlaceholders() {
+    const ZipLayout& z = layout_;
+    const Zip64Locator& l = z.locator;
+    std::vector<std::string> left;
+    const bool trueCount = z.directoryStop == DirectoryStop::kComplete && z.entries.size() == 0xFFFF;
+    if ((z.entriesHere == 0xFFFF || z.entriesTotal == 0xFFFF) && !trueCount && l.state != LocatorState::kNone)
+      left.push_back("entry counts");
+    if (z.directorySize == kZip64Placeholder) left.push_back("central directory size");
+    if (z.directoryOffset == kZip64Placeholder) left.push_back("central directory offset");
+    if (left.empty()) return;
+    std::string why;
+    switch (l.state) {
+      case LocatorState::kNone: why = "there is no ZIP64 end record locator"; break;
+      case LocatorState::kCut: why = Format("the ZIP64 end record locator at offset %zu is cut short", l.at); break;
+      case LocatorState::kOtherDisk:
+        why = Format("the ZIP64 end record locator at offset %zu names disk %u", l.at, unsigned(l.disk));
+        break;
+      case LocatorState::kDiskCount:
+        why = Format("the ZIP64 end record locator at offset %zu counts %u disks, not 1", l.at, unsigned(l.disks));
+        break;
+      case LocatorState::kNoRecord:
+        why = Format("the ZIP64 end record locator at offset %zu points to offset %llu, where there is no ZIP64 end "
+                     "record",
+                     l.at, (unsigned long long)l.recordOffset);
+        break;
+      case LocatorState::kRecord: return;
+    }
+    std::string fields;
+    for (size_t k = 0; k < left.size(); ++k) fields += (k ? k + 1 == left.size() ? " and " : ", " : "") + left[k];
+    Defect(-1, "the end record leaves its " + fields + " to a ZIP64 end record (0xFFFF, 0xFFFFFFFF), but " + why +
+                   ": the setup program's reader takes the end record's values as they are");
+  }
+
+  // The records against the count minizip reads. Read without ZIP64, and with no ZIP64
+  // locator signature within reach (which leaves the count to minizip), the setup
+  // program's reader walks the directory at open: records that fill it exactly and
+  // outnumber the count by a multiple of 65536 are all installed; other records beyond
+  // the count refuse the archive. Fewer records than the count fail one by one.
   void CheckCentralDirectory() {
     const ZipLayout& z = layout_;
+    const size_t records = z.entries.size();
+    const unsigned long long count = z.entryCount;
+    const bool walked = !z.ReadAsZip64() && z.locator.state == LocatorState::kNone;
+    const bool wrapped = !z.ReadAsZip64() && records > count && (records - count) % 65536 == 0;
+    const char* record = z.ReadAsZip64() ? "ZIP64 end record" : "end record";
+    std::string effect;
+    if (records < count)
+      effect = Format(": the setup program would report the %llu entries missing, one message each (\"Can't access "
+                      "component file #%zu.\" ...)",
+                      count - records, records + 1);
+    else if (records > count && walked)
+      effect = ": the setup program's reader would refuse the archive (\"Error in unZIPping\")";
+    else if (records > count)
+      effect = Format(": the setup program's reader takes the %s's count as it is%s and would install only the "
+                      "first %llu",
+                      record,
+                      z.ReadAsZip64() ? ""
+                                      : Format(" (the ZIP64 end record locator signature at offset %zu keeps it from "
+                                               "walking the directory)",
+                                               z.locator.at)
+                                            .c_str(),
+                      count);
     switch (z.directoryStop) {
+      case DirectoryStop::kComplete:
+        if (records == count) return;
+        if (wrapped && walked) {
+          Warn(-1, Format("the end record counts %llu entries, its central directory holds %zu records: a count that "
+                          "wrapped at 65536 (a writer without ZIP64); the setup program installs all %zu, other unzip "
+                          "programs may see %llu; write the archive with ZIP64 instead (zip does for more than 65535 "
+                          "entries, and so does mksetup build)",
+                          count, records, records, count));
+          return;
+        }
+        Defect(-1, Format("the %s counts %llu entries, but its central directory holds %zu records%s", record, count,
+                          records, effect.c_str()));
+        break;
       case DirectoryStop::kEndsEarly:
-        Defect(-1, Format("the central directory ends after %zu of its %u records", z.stopRecord,
-                          unsigned(z.entriesTotal)));
+        if (records < count)
+          Defect(-1, Format("the central directory ends after %zu of its %llu records%s", records, count, effect.c_str()));
+        else
+          Defect(-1, Format("%zu bytes of the central directory follow its last record%s", z.directoryLeftover,
+                            effect.c_str()));
         break;
       case DirectoryStop::kNoSignature:
-        Defect(-1, Format("central record %zu at offset %zu has no central header signature", z.stopRecord,
-                          z.stopOffset));
+        Defect(-1, Format("central record %zu at offset %zu has no central header signature%s", records, z.stopOffset,
+                          effect.c_str()));
         break;
       case DirectoryStop::kRunsPast:
-        Defect(-1, Format("central record %zu at offset %zu runs past the central directory", z.stopRecord,
-                          z.stopOffset));
-        break;
-      case DirectoryStop::kComplete:
-        if (z.directoryLeftover)
-          Defect(-1, Format("%zu bytes of the central directory follow its last record", z.directoryLeftover));
+        Defect(-1, Format("central record %zu at offset %zu runs past the central directory%s", records,
+                          z.stopOffset, effect.c_str()));
         break;
     }
+  }
+
+  // The sizes and offset a central record leaves to a ZIP64 extra block, as the setup
+  // program's reader takes them.
+  void CheckZip64Fields(int i) {
+    const EntryInfo& e = out_.entries[size_t(i)];
+    const std::string label = Label(i);
+    const unsigned unsupplied = e.zip64Wanted & ~e.zip64Supplied;
+    if (e.zip64Overrun)
+      Defect(i, label + ": its ZIP64 extra block is too short for the " + Zip64FieldNames(e.zip64Overrun) +
+                    ", which its central record gives as 0xFFFFFFFF: the setup program's reader would take the bytes "
+                    "behind the block");
+    else if (unsupplied)
+      Defect(i, label + ": its central record gives its " + Zip64FieldNames(unsupplied) +
+                    " as 0xFFFFFFFF and no ZIP64 extra block supplies the real value: the setup program's reader "
+                    "would take 0xFFFFFFFF as it is");
+    if (e.uncompressedSize > 0xFFFFFFFFu || e.compressedSize > 0xFFFFFFFFu)
+      Defect(i, Format("%s is %llu bytes, %llu stored: the setup program's reader takes sizes below 4 GiB",
+                       label.c_str(), (unsigned long long)e.uncompressedSize, (unsigned long long)e.compressedSize));
+  }
+
+  static std::string Zip64FieldNames(unsigned bits) {
+    std::string names;
+    for (const auto& field : {std::make_pair(kZip64Size, "size"), std::make_pair(kZip64CompressedSize, "compressed size"),
+                              std::make_pair(kZip64HeaderOffset, "local header offset")}) {
+      if (!(bits & field.first)) continue;
+      bits &= ~field.first;
+      names += (names.empty() ? "" : bits ? ", " : " and ") + std::string(field.second);
+    }
+    return names;
+  }
+
+  // minizip goes by the central record; unzip programs that read local headers take
+  // local sizes of 0xFFFFFFFF from the local ZIP64 block.
+  void CheckLocalZip64(int i) {
+    const EntryInfo& e = out_.entries[size_t(i)];
+    const bool sizeLeft = e.localSize == kZip64Placeholder, compressedLeft = e.localCompressedSize == kZip64Placeholder;
+    if ((e.localFlags & 8) || !(sizeLeft || compressedLeft)) return;
+    const char* problem =
+        !e.localZip64Block      ? "has no ZIP64 extra block to supply them"
+        : !e.localZip64Complete ? "its ZIP64 extra block is too short for them"
+        : (sizeLeft && e.localZip64Size != e.uncompressedSize) ||
+                (compressedLeft && e.localZip64CompressedSize != e.compressedSize)
+            ? "its ZIP64 extra block gives other sizes than its central record"
+            : nullptr;
+    if (problem)
+      Warn(i, Label(i) + ": its local header gives its sizes as 0xFFFFFFFF and " + problem +
+                  ": the setup program's reader goes by the central record, other unzip programs may not read the "
+                  "entry");
   }
 
   void CheckEntry(int i) {
     const EntryInfo& e = out_.entries[size_t(i)];
     const std::string label = Label(i);
-    bool zip64 = e.compressedSize == 0xFFFFFFFF || e.uncompressedSize == 0xFFFFFFFF || e.headerOffset == 0xFFFFFFFF ||
-                 e.centralZip64Block;
-    const std::string zip64Defect = label + " uses ZIP64 extensions, which the setup program does not read";
     if (e.flags & 0x41) Defect(i, label + " is encrypted");
     if (e.flags & 0x20) Defect(i, label + " holds compressed patched data");
     if (e.method != 0 && e.method != 8)
@@ -150,25 +290,27 @@ class ArchiveRules {
       Defect(i, Format("%s starts on disk %u: the setup program reads single-volume archives only", label.c_str(),
                        unsigned(e.diskStart)));
     CheckName(i);
+    CheckZip64Fields(i);
     if (!ValidDosStamp(e.dosDate, e.dosTime))
       Warn(i, Format("%s has no valid DOS date and time (0x%04X, 0x%04X): the installed file gets no time from it",
                      label.c_str(), unsigned(e.dosDate), unsigned(e.dosTime)));
 
     if (e.local != LocalHeaderState::kRead) {
-      Defect(i, Format(e.local == LocalHeaderState::kOutside ? "%s: its local header at offset %zu lies outside the archive"
-                                                             : "%s: there is no local header at offset %zu",
-                       label.c_str(), e.localOffset));
-      if (zip64) Defect(i, zip64Defect);
+      Defect(i, Format(e.local == LocalHeaderState::kOutside ? "%s: its local header at offset %llu lies outside the archive"
+                                                             : "%s: there is no local header at offset %llu",
+                       label.c_str(), (unsigned long long)e.localOffset));
       return;
     }
-    if (e.localCompressedSize == 0xFFFFFFFF || e.localSize == 0xFFFFFFFF) zip64 = true;
     if ((e.localFlags & 0x41) && !(e.flags & 0x41)) Defect(i, label + " is encrypted (local header)");
     if (e.localMethod != e.method)
       Defect(i, Format("%s: its local header names method %u, its central record %u", label.c_str(),
                        unsigned(e.localMethod), unsigned(e.method)));
-    // With bit 3 the sizes and CRC-32 follow the data, and minizip does not compare them.
-    if (!(e.localFlags & 8) &&
-        (e.localCrc != e.crc || e.localCompressedSize != e.compressedSize || e.localSize != e.uncompressedSize))
+    // With bit 3 the sizes and CRC-32 follow the data, and minizip does not compare them;
+    // nor a local size of 0xFFFFFFFF.
+    const bool sizesDiffer =
+        (e.localCompressedSize != kZip64Placeholder && e.localCompressedSize != e.compressedSize) ||
+        (e.localSize != kZip64Placeholder && e.localSize != e.uncompressedSize);
+    if (!(e.localFlags & 8) && (e.localCrc != e.crc || sizesDiffer))
       Defect(i, label + ": its local header's CRC-32 or sizes differ from its central record's");
     if (!e.localNameInBounds) {
       Defect(i, label + ": its local name and extra field run past the end of the archive");
@@ -179,21 +321,20 @@ class ArchiveRules {
                        e.localNameLength, e.name.size()));
     else if (e.localName != e.name)
       Defect(i, label + ": its local header names it " + Quoted(e.localName));
-    if (e.localZip64Block) zip64 = true;
     if (!e.localExtraReadable)
       Defect(i, label + ": a block of its local extra field claims more bytes than the field holds; the setup "
                         "program's reader refuses such an entry");
-    if (zip64) Defect(i, zip64Defect);
+    CheckLocalZip64(i);
 
     if (e.data != DataPlace::kInBounds) {
-      Defect(i, Format("%s: its %u bytes of data at offset %zu run past the %s", label.c_str(), e.compressedSize,
-                       e.dataOffset,
+      Defect(i, Format("%s: its %llu bytes of data at offset %zu run past the %s", label.c_str(),
+                       (unsigned long long)e.compressedSize, e.dataOffset,
                        e.data == DataPlace::kPastDirectory ? "start of the central directory" : "end of the archive"));
       return;
     }
     if (e.method == 0 && e.compressedSize != e.uncompressedSize)
-      Defect(i, Format("%s is stored, yet its sizes differ (%u bytes stored, %u unpacked)", label.c_str(),
-                       e.compressedSize, e.uncompressedSize));
+      Defect(i, Format("%s is stored, yet its sizes differ (%llu bytes stored, %llu unpacked)", label.c_str(),
+                       (unsigned long long)e.compressedSize, (unsigned long long)e.uncompressedSize));
     std::string error;
     if (options_.readData && (e.method == 0 || e.method == 8) && !(e.flags & 0x41) &&
         !ReadEntryData(d_, n_, e, nullptr, &error))
@@ -229,7 +370,7 @@ class ArchiveRules {
     std::vector<Span> spans;
     for (size_t i = 0; i < out_.entries.size(); ++i) {
       const EntryInfo& e = out_.entries[i];
-      if (e.data == DataPlace::kInBounds) spans.push_back({e.localOffset, e.spanEnd, int(i)});
+      if (e.data == DataPlace::kInBounds) spans.push_back({size_t(e.localOffset), e.spanEnd, int(i)});
     }
     std::sort(spans.begin(), spans.end(), [](const Span& a, const Span& b) { return a.start < b.start; });
     for (size_t k = 1; k < spans.size(); ++k) {
@@ -321,6 +462,7 @@ ArchiveCheck CheckArchive(const uint8_t* data, size_t size, const CheckOptions& 
   out.entries = layout.entries;
   for (EntryInfo& e : out.entries) e.baseName = InstallName(e.name, options.codePage);
   out.endRecord = layout.endRecord;
+  out.zip64EndRecord = layout.zip64.at;
   out.archiveEnd = layout.archiveEnd;
   out.comment = layout.comment;
   ArchiveRules(data, size, options, layout, out).Run();

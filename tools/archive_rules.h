@@ -25,6 +25,7 @@ struct ArchiveCheck {
   std::vector<Finding> findings;
   std::vector<MarkerRun> runs;
   size_t endRecord = kNowhere;  // the end-of-central-directory record, when found
+  size_t zip64EndRecord = kNowhere;  // the ZIP64 one minizip reads the archive by, if any
   size_t archiveEnd = 0;        // behind the end record and its comment
   std::string comment;
   bool HasDefects() const;

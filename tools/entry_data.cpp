@@ -56,9 +56,10 @@ bool ReadEntryData(const uint8_t* data, size_t size, const EntryInfo& entry, std
   }
   if (total != entry.uncompressedSize) {
     *error = total > entry.uncompressedSize
-                 ? Format("its data unpacks to more than the %u bytes its header gives", entry.uncompressedSize)
-                 : Format("its data unpacks to %llu bytes, not the %u its header gives", (unsigned long long)total,
-                          entry.uncompressedSize);
+                 ? Format("its data unpacks to more than the %llu bytes its header gives",
+                          (unsigned long long)entry.uncompressedSize)
+                 : Format("its data unpacks to %llu bytes, not the %llu its header gives", (unsigned long long)total,
+                          (unsigned long long)entry.uncompressedSize);
     return false;
   }
   if (uint32_t(crc) != entry.crc) {

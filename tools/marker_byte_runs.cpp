@@ -27,19 +27,29 @@ std::vector<std::pair<size_t, size_t>> FindMarkerByteRuns(const uint8_t* data, s
   return runs;
 }
 
-std::vector<MarkerRun> PlaceMarkerByteRuns(const uint8_t* data, size_t size, std::vector<Field> fields) {
-  std::sort(fields.begin(), fields.end(), [](const Field& a, const Field& b) { return a.offset < b.offset; });
+std::vector<MarkerRun> PlaceMarkerByteRuns(const uint8_t* data, size_t size, const std::vector<Field>& fields) {
+  const std::vector<std::pair<size_t, size_t>> runs = FindMarkerByteRuns(data, size);
+  std::vector<MarkerRun> placed;
+  if (runs.empty()) return placed;
+  // Only the fields a run touches are placed: an archive of many entries has millions.
+  std::vector<const Field*> sorted;
+  for (const Field& f : fields) {
+    const auto run = std::upper_bound(runs.begin(), runs.end(), f.offset, [](size_t offset, const auto& r) {
+      return offset < r.first + r.second;
+    });
+    if (run != runs.end() && run->first < f.offset + f.length) sorted.push_back(&f);
+  }
+  std::stable_sort(sorted.begin(), sorted.end(), [](const Field* a, const Field* b) { return a->offset < b->offset; });
   // reach[i]: the furthest end among fields 0..i, so that the first field a run can
   // touch is found by binary search even where fields overlap.
   std::vector<size_t> reach;
-  for (const Field& f : fields) reach.push_back(std::max(reach.empty() ? 0 : reach.back(), f.offset + f.length));
-  std::vector<MarkerRun> placed;
-  for (const auto& run : FindMarkerByteRuns(data, size)) {
+  for (const Field* f : sorted) reach.push_back(std::max(reach.empty() ? 0 : reach.back(), f->offset + f->length));
+  for (const auto& run : runs) {
     MarkerRun r{run.first, run.second, {}};
     size_t covered = r.offset;  // the bytes before this one are accounted for
     for (size_t i = size_t(std::upper_bound(reach.begin(), reach.end(), r.offset) - reach.begin());
-         i < fields.size() && fields[i].offset < r.offset + r.length; ++i) {
-      const Field& f = fields[i];
+         i < sorted.size() && sorted[i]->offset < r.offset + r.length; ++i) {
+      const Field& f = *sorted[i];
       if (f.offset + f.length <= r.offset) continue;
       if (f.offset > covered) r.fields.push_back({covered, f.offset - covered, -1, "bytes that belong to no entry", false});
       r.fields.push_back(f);

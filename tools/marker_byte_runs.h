@@ -24,7 +24,7 @@ std::vector<std::pair<size_t, size_t>> FindMarkerByteRuns(const uint8_t* data, s
 
 // Those runs, each with the fields of `fields` that it touches, and the bytes of it that
 // belong to no field.
-std::vector<MarkerRun> PlaceMarkerByteRuns(const uint8_t* data, size_t size, std::vector<Field> fields);
+std::vector<MarkerRun> PlaceMarkerByteRuns(const uint8_t* data, size_t size, const std::vector<Field>& fields);
 
 // Where a run lies, for a message: "entry 'a': CRC-32 (local header), data; ...".
 std::string DescribeRun(const MarkerRun& run, const std::vector<EntryInfo>& entries);

@@ -29,7 +29,24 @@ void Put32(std::vector<uint8_t>& out, uint32_t v) {
   Put16(out, v & 0xFFFF);
   Put16(out, v >> 16);
 }
+void Put64(std::vector<uint8_t>& out, uint64_t v) {
+  Put32(out, uint32_t(v));
+  Put32(out, uint32_t(v >> 32));
+}
 void PutBytes(std::vector<uint8_t>& out, const std::string& s) { out.insert(out.end(), s.begin(), s.end()); }
+
+// An extra field without its ZIP64 blocks (MembersFromArchive). A field that cannot be
+// walked stays as it is.
+std::string WithoutZip64Blocks(const std::string& field) {
+  std::string kept;
+  size_t walked = 0;
+  const bool whole = WalkExtraField(field, [&](uint16_t id, const uint8_t*, size_t size) {
+    if (id != 0x0001) kept.append(field, walked, 4 + size);
+    walked += 4 + size;
+    return true;
+  });
+  return whole ? kept + field.substr(walked) : field;
+}
 
 std::string Describe(const Compression& c) {
   const char* strategy = c.strategy == Z_FILTERED       ? ", filtered"
@@ -97,7 +114,7 @@ bool MemberFromFile(const std::string& name, std::vector<uint8_t> data, int64_t 
     return false;
   }
   if (data.size() >= 0xFFFFFFFFu) {
-    *error = "it is 4 GiB or larger, which only ZIP64 could store";
+    *error = "it is 4 GiB or larger; the setup program's reader takes sizes below 4 GiB";
     return false;
   }
   Member m;
@@ -133,9 +150,9 @@ std::vector<Member> MembersFromArchive(const uint8_t* data, size_t size, const A
     m.internal = e.internal;
     m.external = e.external;
     m.crc = e.crc;
-    m.size = e.uncompressedSize;
-    m.localExtra = e.localExtra;
-    m.centralExtra = e.centralExtra;
+    m.size = uint32_t(e.uncompressedSize);  // a checked archive's sizes are below 4 GiB
+    m.localExtra = WithoutZip64Blocks(e.localExtra);
+    m.centralExtra = WithoutZip64Blocks(e.centralExtra);
     m.comment = e.comment;
     if (e.dataInBounds && e.dataOffset <= size && e.compressedSize <= size - e.dataOffset)
       m.stored.assign(data + e.dataOffset, data + e.dataOffset + e.compressedSize);
@@ -187,11 +204,31 @@ std::vector<uint8_t> WriteArchive(const std::vector<Member>& members, const std:
   }
   const uint32_t directoryOffset = uint32_t(out.size());
   out.insert(out.end(), central.begin(), central.end());
+  // More entries than the end record can count: a ZIP64 end record and its locator
+  // count them, and the end record's counts say 0xFFFF.
+  const bool zip64 = members.size() > 0xFFFF;
+  if (zip64) {
+    const uint64_t record = out.size();
+    Put32(out, 0x06064B50);
+    Put64(out, 44);  // the size of the rest of the record
+    Put16(out, 45);  // made by and needed: version 4.5, which brought ZIP64
+    Put16(out, 45);
+    Put32(out, 0);  // this disk
+    Put32(out, 0);  // the disk with the central directory
+    Put64(out, members.size());
+    Put64(out, members.size());
+    Put64(out, central.size());
+    Put64(out, directoryOffset);
+    Put32(out, 0x07064B50);
+    Put32(out, 0);  // the disk with the ZIP64 end record
+    Put64(out, record);
+    Put32(out, 1);  // disks
+  }
   Put32(out, 0x06054B50);
   Put16(out, 0);
   Put16(out, 0);
-  Put16(out, uint32_t(members.size()));
-  Put16(out, uint32_t(members.size()));
+  Put16(out, zip64 ? 0xFFFF : uint32_t(members.size()));
+  Put16(out, zip64 ? 0xFFFF : uint32_t(members.size()));
   Put32(out, uint32_t(central.size()));
   Put32(out, directoryOffset);
   Put16(out, uint32_t(comment.size()));
@@ -202,10 +239,6 @@ std::vector<uint8_t> WriteArchive(const std::vector<Member>& members, const std:
 bool WriteArchiveAvoidingMarkers(std::vector<Member>& members, const std::string& comment,
                                  const std::vector<Compression>& compressions, std::vector<uint8_t>* archive,
                                  std::vector<std::string>* problems, std::vector<std::string>* notes) {
-  if (members.size() >= 0xFFFF) {
-    problems->push_back("65535 entries or more need ZIP64, which the setup program does not read");
-    return false;
-  }
   if (comment.size() > 0xFFFF) {
     problems->push_back("the archive comment is longer than 65535 bytes");
     return false;
@@ -214,8 +247,9 @@ bool WriteArchiveAvoidingMarkers(std::vector<Member>& members, const std::string
   // the loop ends.
   for (;;) {
     *archive = WriteArchive(members, comment);
-    if (archive->size() >= 0xFFFFFFFFu) {
-      problems->push_back("the archive would be 4 GiB or larger, which only ZIP64 could store");
+    if (archive->size() > kMaxSetupFileSize) {
+      problems->push_back(Format("the archive would be %zu bytes; the setup program refuses setup files of 2 GB or more",
+                                 archive->size()));
       return false;
     }
     CheckOptions options;

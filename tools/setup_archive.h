@@ -59,13 +59,16 @@ bool MemberFromFile(const std::string& name, std::vector<uint8_t> data, int64_t 
                     const std::vector<Compression>& compressions, Member* member, std::string* error);
 
 // The members of a checked archive, their data copied as stored. A data descriptor is
-// dropped: the sizes and CRC-32 are written into the local header instead.
+// dropped: the sizes and CRC-32 are written into the local header instead. So are ZIP64
+// extra blocks: every size and offset written fits its 32-bit field.
 std::vector<Member> MembersFromArchive(const uint8_t* data, size_t size, const ArchiveCheck& check);
 
 // Deflates `member.plain` again with compression `index`; false when zlib fails.
 bool Recompress(Member& member, const std::vector<Compression>& compressions, int index);
 
-// The archive's bytes: local headers and data, central directory, end record.
+// The archive's bytes: local headers and data, central directory, end record; for more
+// than 65535 members a ZIP64 end record and its locator before the end record, whose
+// counts then say 0xFFFF.
 std::vector<uint8_t> WriteArchive(const std::vector<Member>& members, const std::string& comment);
 
 // Writes the archive, and while a run of eight 0x55 bytes is left in it, deflates the

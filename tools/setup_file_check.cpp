@@ -49,6 +49,8 @@ SetupFileCheck CheckSetupFile(const uint8_t* data, size_t size, const std::strin
                               const ProductProfile* expected, const CheckOptions& options) {
   SetupFileCheck c;
   auto defect = [&](std::string message) { c.findings.push_back({true, -1, std::move(message)}); };
+  if (size > kMaxSetupFileSize)
+    defect(Format("the setup file is %zu bytes: the setup program refuses files of 2 GB or more", size));
   c.fileName = InstallName(fileName);
   c.product = ProductSelectedBy(c.fileName);
   if (!c.product) {

@@ -18,6 +18,9 @@
 
 namespace mksetup {
 
+// The setup program refuses a file of 2 GB or more.
+const size_t kMaxSetupFileSize = 0x7FFFFFFF;
+
 // The product whose name or keyword is `name`, in any case; null when none is.
 const ProductProfile* ProductNamed(const std::string& name);
 // The product the setup program picks from `commandLine`: upper-cased (a to z only),

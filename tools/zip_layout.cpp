@@ -15,6 +15,7 @@ const size_t kLocalHeaderSize = 30;
 const size_t kCentralHeaderSize = 46;
 const size_t kEndRecordSize = 22;
 const size_t kZip64LocatorSize = 20;
+const size_t kZip64EndRecordSize = 56;  // the part minizip reads
 const uint16_t kZip64ExtraId = 0x0001;
 const uint16_t kTimestampExtraId = 0x5455;  // "UT"
 // Authenticode pads the file to a multiple of 8 bytes before its certificate table.
@@ -31,6 +32,18 @@ size_t SearchBackwards(const uint8_t* data, size_t size, uint32_t signature) {
     if (Get32(data + p) == signature) return p == 0 ? kNowhere : p;
   return kNowhere;
 }
+
+// The names of the fields a local header and a central record hold alike, in order;
+// the compressed size changes when the entry is deflated again.
+using SharedFieldNames = const char* const[7];
+const size_t kCompressedSizeField = 5;
+SharedFieldNames kLocalNames = {"flags (local header)",    "method (local header)", "DOS time (local header)",
+                                "DOS date (local header)", "CRC-32 (local header)", "compressed size (local header)",
+                                "size (local header)"};
+SharedFieldNames kCentralNames = {
+    "flags (central directory)",  "method (central directory)",          "DOS time (central directory)",
+    "DOS date (central directory)", "CRC-32 (central directory)",        "compressed size (central directory)",
+    "size (central directory)"};
 
 class LayoutReader {
  public:
@@ -56,33 +69,31 @@ class LayoutReader {
     } else if (!Has(end, kEndRecordSize)) {
       out_.endRecordCut = true;
       out_.archiveEnd = n_;
-    } else if (ReadEndRecord(end)) {
-      ReadCentralDirectory();
-      for (size_t i = 0; i < out_.entries.size(); ++i) ReadLocalHeader(int(i));
+    } else {
+      ReadEndRecord(end);
+      ReadZip64Records();
+      if (PlaceDirectory()) {
+        ReadCentralDirectory();
+        for (size_t i = 0; i < out_.entries.size(); ++i) ReadLocalHeader(int(i));
+      }
     }
     ReadTrailing();
   }
 
  private:
-  bool Has(size_t offset, size_t length) const { return offset <= n_ && length <= n_ - offset; }
+  bool Has(uint64_t offset, uint64_t length) const { return offset <= n_ && length <= n_ - offset; }
 
-  void RecordField(size_t offset, size_t length, int entry, const std::string& what, bool compression = false) {
+  void RecordField(size_t offset, size_t length, int entry, std::string_view what, bool compression = false) {
     if (length) out_.fields.push_back({offset, length, entry, what, compression});
   }
   // The fields a local header and a central record hold alike, from the flags at `at`
-  // to the uncompressed size.
-  void RecordSharedFields(size_t at, int entry, const std::string& where) {
-    RecordField(at, 2, entry, "flags" + where);
-    RecordField(at + 2, 2, entry, "method" + where);
-    RecordField(at + 4, 2, entry, "DOS time" + where);
-    RecordField(at + 6, 2, entry, "DOS date" + where);
-    RecordField(at + 8, 4, entry, "CRC-32" + where);
-    RecordField(at + 12, 4, entry, "compressed size" + where, true);
-    RecordField(at + 16, 4, entry, "size" + where);
+  // to the uncompressed size, named in `names`.
+  void RecordSharedFields(size_t at, int entry, const SharedFieldNames& names) {
+    const size_t offsets[] = {0, 2, 4, 6, 8, 12, 16}, lengths[] = {2, 2, 2, 2, 4, 4, 4};
+    for (size_t k = 0; k < 7; ++k) RecordField(at + offsets[k], lengths[k], entry, names[k], k == kCompressedSizeField);
   }
 
-  // False when the central directory cannot be found from the end record.
-  bool ReadEndRecord(size_t end) {
+  void ReadEndRecord(size_t end) {
     const uint8_t* e = d_ + end;
     RecordField(end, 4, -1, "end record signature");
     RecordField(end + 4, 4, -1, "disk numbers (end record)");
@@ -106,83 +117,172 @@ class LayoutReader {
     out_.archiveEnd = commentEnd;
     out_.comment.assign(reinterpret_cast<const char*>(d_ + end + kEndRecordSize), commentEnd - end - kEndRecordSize);
     RecordField(end + kEndRecordSize, out_.comment.size(), -1, "archive comment");
+  }
 
-    const bool locatorBefore = end >= kZip64LocatorSize && Get32(d_ + end - kZip64LocatorSize) == kZip64LocatorSignature;
-    out_.zip64 = LocateZip64EndRecord(d_, n_) != kNowhere || locatorBefore || out_.entriesHere == 0xFFFF ||
-                 out_.entriesTotal == 0xFFFF || out_.directorySize == 0xFFFFFFFF || out_.directoryOffset == 0xFFFFFFFF;
+  void ReadZip64Records() {
+    const Zip64Locator& l = out_.locator = LocateZip64Locator(d_, n_);
+    if (l.state == LocatorState::kNone || l.state == LocatorState::kCut) return;
+    RecordField(l.at, 4, -1, "ZIP64 end record locator signature");
+    RecordField(l.at + 4, 4, -1, "disk number (ZIP64 end record locator)");
+    RecordField(l.at + 8, 8, -1, "ZIP64 end record offset (locator)");
+    RecordField(l.at + 16, 4, -1, "disk count (ZIP64 end record locator)");
+    if (l.state != LocatorState::kRecord) return;
+    Zip64EndRecord& z = out_.zip64;
+    z.at = size_t(l.recordOffset);
+    if (!Has(z.at, kZip64EndRecordSize)) {
+      z.cut = true;
+      return;
+    }
+    const uint8_t* r = d_ + z.at;
+    z.disk = Get32(r + 16);
+    z.diskWithDirectory = Get32(r + 20);
+    z.entriesHere = Get64(r + 24);
+    z.entriesTotal = Get64(r + 32);
+    z.directorySize = Get64(r + 40);
+    z.directoryOffset = Get64(r + 48);
+    RecordField(z.at, 4, -1, "ZIP64 end record signature");
+    RecordField(z.at + 4, 8, -1, "record size (ZIP64 end record)");
+    RecordField(z.at + 12, 4, -1, "versions (ZIP64 end record)");
+    RecordField(z.at + 16, 8, -1, "disk numbers (ZIP64 end record)");
+    RecordField(z.at + 24, 16, -1, "entry counts (ZIP64 end record)");
+    RecordField(z.at + 40, 8, -1, "central directory size (ZIP64 end record)");
+    RecordField(z.at + 48, 8, -1, "central directory offset (ZIP64 end record)");
+  }
 
-    if (uint64_t(out_.directoryOffset) + out_.directorySize > end) return false;
+  // False when the central directory cannot be found from the record minizip reads.
+  bool PlaceDirectory() {
+    uint64_t size = out_.directorySize, offset = out_.directoryOffset;
+    size_t record = out_.endRecord;
+    out_.entryCount = out_.entriesTotal;
+    if (out_.ReadAsZip64()) {
+      if (out_.zip64.cut) return false;
+      size = out_.zip64.directorySize;
+      offset = out_.zip64.directoryOffset;
+      record = out_.zip64.at;
+      out_.entryCount = out_.zip64.entriesTotal;
+    }
+    // minizip's sum could wrap around 64 bits; no archive that fits a setup file needs that.
+    if (offset > record || size > record - offset) return false;
     out_.directoryFits = true;
     // As minizip computes it: every offset in the archive is corrected by this much.
-    out_.base = end - (size_t(out_.directoryOffset) + out_.directorySize);
-    out_.directoryStart = out_.base + out_.directoryOffset;
-    out_.directoryEnd = end;
+    out_.base = record - size_t(offset + size);
+    out_.directoryStart = record - size_t(size);
+    out_.directoryEnd = record;
     return true;
   }
 
-  void StopDirectory(DirectoryStop why, unsigned record, size_t at) {
-    out_.directoryStop = why;
-    out_.stopRecord = record;
-    out_.stopOffset = at;
-  }
-
+  // Every record up to the directory's end, as many as there are: a count that disagrees
+  // with them is for the rules to judge.
   void ReadCentralDirectory() {
     size_t pos = out_.directoryStart;
     const size_t directoryEnd = out_.directoryEnd;
-    for (unsigned i = 0; i < out_.entriesTotal; ++i) {
-      if (pos > directoryEnd || directoryEnd - pos < kCentralHeaderSize) return StopDirectory(DirectoryStop::kEndsEarly, i, pos);
+    DirectoryStop stop = DirectoryStop::kComplete;
+    while (pos < directoryEnd) {
+      if (directoryEnd - pos < kCentralHeaderSize) {
+        stop = DirectoryStop::kEndsEarly;
+        break;
+      }
       const uint8_t* c = d_ + pos;
-      if (Get32(c) != kCentralSignature) return StopDirectory(DirectoryStop::kNoSignature, i, pos);
+      if (Get32(c) != kCentralSignature) {
+        stop = DirectoryStop::kNoSignature;
+        break;
+      }
       const size_t nameLength = Get16(c + 28), extraLength = Get16(c + 30), commentLength = Get16(c + 32);
       const size_t recordEnd = pos + kCentralHeaderSize + nameLength + extraLength + commentLength;
-      if (recordEnd > directoryEnd) return StopDirectory(DirectoryStop::kRunsPast, i, pos);
-      EntryInfo e;
-      e.versionMadeBy = Get16(c + 4);
-      e.versionNeeded = Get16(c + 6);
-      e.flags = Get16(c + 8);
-      e.method = Get16(c + 10);
-      e.dosTime = Get16(c + 12);
-      e.dosDate = Get16(c + 14);
-      e.crc = Get32(c + 16);
-      e.compressedSize = Get32(c + 20);
-      e.uncompressedSize = Get32(c + 24);
-      e.diskStart = Get16(c + 34);
-      e.internal = Get16(c + 36);
-      e.external = Get32(c + 38);
-      e.headerOffset = Get32(c + 42);
-      const char* text = reinterpret_cast<const char*>(c + kCentralHeaderSize);
-      e.name.assign(text, nameLength);
-      e.centralExtra.assign(text + nameLength, extraLength);
-      e.comment.assign(text + nameLength + extraLength, commentLength);
-      WalkExtraField(e.centralExtra, [&](uint16_t id, const uint8_t*, size_t) {
-        if (id == kZip64ExtraId) e.centralZip64Block = true;
-        return true;
-      });
-
-      const int index = int(i);
-      const std::string where = " (central directory)";
-      RecordField(pos, 4, index, "central header signature");
-      RecordField(pos + 4, 4, index, "versions" + where);
-      RecordSharedFields(pos + 8, index, where);
-      RecordField(pos + 28, 6, index, "name, extra field and comment lengths" + where);
-      RecordField(pos + 34, 4, index, "disk number and internal attributes" + where);
-      RecordField(pos + 38, 4, index, "external attributes" + where);
-      RecordField(pos + 42, 4, index, "local header offset" + where);
-      RecordField(pos + 46, nameLength, index, "name" + where);
-      RecordField(pos + 46 + nameLength, extraLength, index, "extra field" + where);
-      RecordField(pos + 46 + nameLength + extraLength, commentLength, index, "comment" + where);
-      out_.entries.push_back(std::move(e));
+      if (recordEnd > directoryEnd) {
+        stop = DirectoryStop::kRunsPast;
+        break;
+      }
+      ReadCentralRecord(pos, nameLength, extraLength, commentLength);
       pos = recordEnd;
     }
+    out_.directoryStop = stop;
+    out_.stopOffset = pos;
     out_.directoryLeftover = directoryEnd - pos;
+  }
+
+  void ReadCentralRecord(size_t pos, size_t nameLength, size_t extraLength, size_t commentLength) {
+    const uint8_t* c = d_ + pos;
+    EntryInfo e;
+    e.versionMadeBy = Get16(c + 4);
+    e.versionNeeded = Get16(c + 6);
+    e.flags = Get16(c + 8);
+    e.method = Get16(c + 10);
+    e.dosTime = Get16(c + 12);
+    e.dosDate = Get16(c + 14);
+    e.crc = Get32(c + 16);
+    e.compressedSize = Get32(c + 20);
+    e.uncompressedSize = Get32(c + 24);
+    e.diskStart = Get16(c + 34);
+    e.internal = Get16(c + 36);
+    e.external = Get32(c + 38);
+    e.headerOffset = Get32(c + 42);
+    const char* text = reinterpret_cast<const char*>(c + kCentralHeaderSize);
+    e.name.assign(text, nameLength);
+    e.centralExtra.assign(text + nameLength, extraLength);
+    e.comment.assign(text + nameLength + extraLength, commentLength);
+    ReadCentralZip64Fields(e, pos + kCentralHeaderSize + nameLength, extraLength);
+
+    const int index = int(out_.entries.size());
+    RecordField(pos, 4, index, "central header signature");
+    RecordField(pos + 4, 4, index, "versions (central directory)");
+    RecordSharedFields(pos + 8, index, kCentralNames);
+    RecordField(pos + 28, 6, index, "name, extra field and comment lengths (central directory)");
+    RecordField(pos + 34, 4, index, "disk number and internal attributes (central directory)");
+    RecordField(pos + 38, 4, index, "external attributes (central directory)");
+    RecordField(pos + 42, 4, index, "local header offset (central directory)");
+    RecordField(pos + 46, nameLength, index, "name (central directory)");
+    RecordField(pos + 46 + nameLength, extraLength, index, "extra field (central directory)");
+    RecordField(pos + 46 + nameLength + extraLength, commentLength, index, "comment (central directory)");
+    out_.entries.push_back(std::move(e));
+  }
+
+  // minizip's walk of a central extra field, which reads from the file as it goes: a
+  // block's header, then for a ZIP64 block the eight bytes of every field still at
+  // 0xFFFFFFFF (size, compressed size, offset, in that order) and nothing else, so a
+  // ZIP64 block of another length shifts the headers read behind it; the walk ends once
+  // the sizes its headers gave add up to the field's length. (minizip compares with
+  // (unsigned long)-1, which is 0xFFFFFFFF in the setup program, built for Windows.)
+  void ReadCentralZip64Fields(EntryInfo& e, size_t extraAt, size_t extraLength) {
+    uint64_t* values[] = {&e.uncompressedSize, &e.compressedSize, &e.headerOffset};
+    const unsigned bits[] = {kZip64Size, kZip64CompressedSize, kZip64HeaderOffset};
+    for (int k = 0; k < 3; ++k)
+      if (*values[k] == kZip64Placeholder) e.zip64Wanted |= bits[k];
+    const size_t extraEnd = extraAt + extraLength;
+    size_t pos = extraAt;
+    for (size_t walked = 0; walked < extraLength;) {
+      if (!Has(pos, 4)) break;
+      const uint16_t id = Get16(d_ + pos);
+      const size_t size = Get16(d_ + pos + 2);
+      pos += 4;
+      walked += 4 + size;
+      if (id != kZip64ExtraId) {
+        pos += size;
+        continue;
+      }
+      e.centralZip64Block = true;
+      const size_t blockEnd = std::min(pos + size, extraEnd);
+      for (int k = 0; k < 3; ++k) {
+        if (*values[k] != kZip64Placeholder) continue;
+        if (!Has(pos, 8)) {
+          e.zip64Overrun |= bits[k];
+          return;
+        }
+        *values[k] = Get64(d_ + pos);
+        e.zip64Supplied |= pos + 8 <= blockEnd ? bits[k] : 0;
+        e.zip64Overrun |= pos + 8 <= blockEnd ? 0 : bits[k];
+        pos += 8;
+      }
+    }
   }
 
   void ReadLocalHeader(int i) {
     EntryInfo& e = out_.entries[size_t(i)];
-    const size_t local = out_.base + e.headerOffset;
+    const uint64_t local = out_.base + e.headerOffset;
     e.localOffset = local;
     if (!Has(local, kLocalHeaderSize) || local + kLocalHeaderSize > out_.directoryStart) return;
-    const uint8_t* h = d_ + local;
+    const size_t at = size_t(local);
+    const uint8_t* h = d_ + at;
     if (Get32(h) != kLocalSignature) {
       e.local = LocalHeaderState::kNoSignature;
       return;
@@ -195,43 +295,33 @@ class LayoutReader {
     e.localSize = Get32(h + 22);
     e.localNameLength = Get16(h + 26);
     const size_t extraLength = Get16(h + 28);
-    const std::string where = " (local header)";
-    RecordField(local, 4, i, "local header signature");
-    RecordField(local + 4, 2, i, "version needed" + where);
-    RecordSharedFields(local + 6, i, where);
-    RecordField(local + 26, 4, i, "name and extra field lengths" + where);
+    RecordField(at, 4, i, "local header signature");
+    RecordField(at + 4, 2, i, "version needed (local header)");
+    RecordSharedFields(at + 6, i, kLocalNames);
+    RecordField(at + 26, 4, i, "name and extra field lengths (local header)");
 
-    const size_t nameAt = local + kLocalHeaderSize;
+    const size_t nameAt = at + kLocalHeaderSize;
     if (!Has(nameAt, e.localNameLength + extraLength)) return;
     e.localNameInBounds = true;
     e.localName.assign(reinterpret_cast<const char*>(d_ + nameAt), e.localNameLength);
-    RecordField(nameAt, e.localNameLength, i, "name" + where);
+    RecordField(nameAt, e.localNameLength, i, "name (local header)");
     e.localExtra.assign(reinterpret_cast<const char*>(d_ + nameAt + e.localNameLength), extraLength);
-    RecordField(nameAt + e.localNameLength, extraLength, i, "extra field" + where);
-    e.localExtraReadable = WalkExtraField(e.localExtra, [&](uint16_t id, const uint8_t* data, size_t size) {
-      if (id == kZip64ExtraId) e.localZip64Block = true;
-      if (id != kTimestampExtraId) return true;
-      // The reader takes the first "UT" block and looks no further.
-      if (size >= 5 && (data[0] & 1)) {
-        e.hasModTime = true;
-        e.modTime = int32_t(Get32(data + 1));
-      }
-      return false;
-    });
+    RecordField(nameAt + e.localNameLength, extraLength, i, "extra field (local header)");
+    ReadLocalExtraField(e);
 
     e.dataOffset = nameAt + e.localNameLength + extraLength;
-    const size_t dataEnd = e.dataOffset + e.compressedSize;
     if (!Has(e.dataOffset, e.compressedSize)) {
       e.data = DataPlace::kPastEnd;
       return;
     }
+    const size_t dataEnd = e.dataOffset + size_t(e.compressedSize);
     if (dataEnd > out_.directoryStart) {
       e.data = DataPlace::kPastDirectory;
       return;
     }
     e.data = DataPlace::kInBounds;
     e.dataInBounds = true;
-    RecordField(e.dataOffset, e.compressedSize, i, "data", true);
+    RecordField(e.dataOffset, size_t(e.compressedSize), i, "data", true);
     e.spanEnd = dataEnd;
     if (e.localFlags & 8) {
       const size_t length = Has(dataEnd, 4) && Get32(d_ + dataEnd) == kDescriptorSignature ? 16 : 12;
@@ -240,6 +330,35 @@ class LayoutReader {
         e.spanEnd += length;
       }
     }
+  }
+
+  void ReadLocalExtraField(EntryInfo& e) {
+    e.localExtraReadable = WalkExtraField(e.localExtra, [&](uint16_t id, const uint8_t* data, size_t size) {
+      if (id != kTimestampExtraId) return true;
+      // The reader takes the first "UT" block and looks no further.
+      if (size >= 5 && (data[0] & 1)) {
+        e.hasModTime = true;
+        e.modTime = int32_t(Get32(data + 1));
+      }
+      return false;
+    });
+    // Other unzip programs take local sizes of 0xFFFFFFFF from the first ZIP64 block.
+    WalkExtraField(e.localExtra, [&](uint16_t id, const uint8_t* data, size_t size) {
+      if (id != kZip64ExtraId) return true;
+      e.localZip64Block = e.localZip64Complete = true;
+      size_t at = 0;
+      for (auto field : {std::make_pair(e.localSize, &e.localZip64Size),
+                         std::make_pair(e.localCompressedSize, &e.localZip64CompressedSize)}) {
+        if (field.first != kZip64Placeholder) continue;
+        if (at + 8 > size) {
+          e.localZip64Complete = false;
+          break;
+        }
+        *field.second = Get64(data + at);
+        at += 8;
+      }
+      return false;
+    });
   }
 
   // Behind the archive: nothing, a signature (zero padding, then the certificate table),
@@ -277,15 +396,32 @@ ZipLayout ReadZipLayout(const uint8_t* data, size_t size, size_t signatureAt) {
 
 size_t LocateEndRecord(const uint8_t* data, size_t size) { return SearchBackwards(data, size, kEndSignature); }
 
+Zip64Locator LocateZip64Locator(const uint8_t* data, size_t size) {
+  Zip64Locator l;
+  l.at = SearchBackwards(data, size, kZip64LocatorSignature);
+  if (l.at == kNowhere) return l;
+  if (size - l.at < kZip64LocatorSize) {
+    l.state = LocatorState::kCut;
+    return l;
+  }
+  const uint8_t* p = data + l.at;
+  l.disk = Get32(p + 4);
+  l.recordOffset = Get64(p + 8);
+  l.disks = Get32(p + 16);
+  const uint64_t offset = l.recordOffset;
+  if (l.disk != 0) l.state = LocatorState::kOtherDisk;
+  else if (l.disks != 1) l.state = LocatorState::kDiskCount;
+  // Offset 0 reads as "none" to minizip too. It reads the record where the offset says,
+  // not corrected for bytes before the archive.
+  else if (offset == 0 || offset > size || size - offset < 4 || Get32(data + offset) != kZip64EndSignature)
+    l.state = LocatorState::kNoRecord;
+  else l.state = LocatorState::kRecord;
+  return l;
+}
+
 size_t LocateZip64EndRecord(const uint8_t* data, size_t size) {
-  const size_t at = SearchBackwards(data, size, kZip64LocatorSignature);
-  if (at == kNowhere || size - at < kZip64LocatorSize) return kNowhere;
-  if (Get32(data + at + 4) != 0 || Get32(data + at + 16) != 1) return kNowhere;
-  const uint64_t offset = Get64(data + at + 8);
-  // Offset 0 reads as "none" to minizip too.
-  if (offset == 0 || offset > size || size - offset < 4 || Get32(data + offset) != kZip64EndSignature)
-    return kNowhere;
-  return size_t(offset);
+  const Zip64Locator l = LocateZip64Locator(data, size);
+  return l.state == LocatorState::kRecord ? size_t(l.recordOffset) : kNowhere;
 }
 
 }  // namespace mksetup

@@ -1,5 +1,6 @@
 // The layout of a ZIP archive as the setup program's reader (minizip) meets it: the end
-// record where minizip finds it, every central record, every local header and where each
+// record and the ZIP64 end record where minizip finds them, every central record with
+// the values minizip takes from its ZIP64 extra block, every local header and where each
 // entry's data lies, and a map of the fields that hold every byte. Only facts: every
 // length and offset is checked against the bytes that are there before it is used, and
 // what could not be read is said by the layout; archive_rules.h judges it.
@@ -8,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace mksetup {
@@ -15,13 +17,19 @@ namespace mksetup {
 const size_t kNowhere = SIZE_MAX;
 // minizip looks back this far from the end of the file for the end record.
 const size_t kEndSearchReach = 0xFFFF;
+// A 32-bit size or offset of this value leaves the real one to a ZIP64 record.
+const uint32_t kZip64Placeholder = 0xFFFFFFFF;
+
+// The fields a central record's ZIP64 extra block (ID 0x0001) may supply, as bits, in the
+// order minizip reads them.
+enum Zip64Field : unsigned { kZip64Size = 1, kZip64CompressedSize = 2, kZip64HeaderOffset = 4 };
 
 // One field of the archive's layout, to say where a run of bytes lies.
 struct Field {
   size_t offset;
   size_t length;
-  int entry;         // -1: the end record, or bytes that belong to no entry
-  std::string what;  // "CRC-32 (local header)", "data" ...
+  int entry;              // -1: the end record, or bytes that belong to no entry
+  std::string_view what;  // "CRC-32 (local header)", "data" ...: text of static storage
   // Compressed data and compressed sizes: deflating the entry again changes them.
   bool changesWithCompression;
 };
@@ -35,21 +43,33 @@ struct EntryInfo {
   std::string baseName;  // what it installs as: its final component (entry_names.h)
   uint16_t versionMadeBy = 0, versionNeeded = 0, flags = 0, method = 0, dosTime = 0, dosDate = 0;
   uint16_t internal = 0, diskStart = 0;
-  uint32_t crc = 0, compressedSize = 0, uncompressedSize = 0, external = 0;
-  uint32_t headerOffset = 0;  // of the local header, as the central record gives it
+  uint32_t crc = 0, external = 0;
+  // The sizes and the local header's offset as the reader takes them: the central
+  // record's 32-bit fields, and for one of 0xFFFFFFFF the eight bytes minizip reads for
+  // it from a ZIP64 extra block.
+  uint64_t compressedSize = 0, uncompressedSize = 0, headerOffset = 0;
   std::string localExtra, centralExtra, comment;
-  bool centralZip64Block = false;  // the central extra field holds a ZIP64 block
+  bool centralZip64Block = false;  // minizip's walk of the central extra field met a ZIP64 block
+  unsigned zip64Wanted = 0;        // Zip64Field bits: the fields given as 0xFFFFFFFF
+  unsigned zip64Supplied = 0;      // those minizip read from inside a ZIP64 block
+  // Those it read from the bytes behind a ZIP64 block too short for them, or could not
+  // read at all (the file ends); the rest of the wanted ones stay 0xFFFFFFFF.
+  unsigned zip64Overrun = 0;
 
   // The local header.
   LocalHeaderState local = LocalHeaderState::kOutside;
-  size_t localOffset = 0;  // in the bytes read (the central record's offset plus the base)
+  uint64_t localOffset = 0;  // in the bytes read (the central record's offset plus the base)
   uint16_t localFlags = 0, localMethod = 0;
   uint32_t localCrc = 0, localCompressedSize = 0, localSize = 0;
   size_t localNameLength = 0;
   bool localNameInBounds = false;  // the local name and extra field lie inside the archive
   std::string localName;
   bool localExtraReadable = true;  // no block claims more bytes than the field holds
+  // A local ZIP64 block, which minizip does not read: other unzip programs take the local
+  // sizes of 0xFFFFFFFF from it (its first such block, uncompressed size first).
   bool localZip64Block = false;
+  bool localZip64Complete = false;  // it holds a value for every local size of 0xFFFFFFFF
+  uint64_t localZip64Size = 0, localZip64CompressedSize = 0;
   bool hasModTime = false;  // the local "UT" block gives a modification time
   int32_t modTime = 0;
 
@@ -60,8 +80,31 @@ struct EntryInfo {
   size_t spanEnd = 0;         // behind the data and its descriptor
 };
 
+// Why the walk of the central directory's records stopped: they fill it exactly, fewer
+// than a record's 46 bytes are left, or a record has no signature or runs past its end.
 enum class DirectoryStop { kComplete, kEndsEarly, kNoSignature, kRunsPast };
 enum class Trailing { kNone, kSignature, kBytes };
+
+// What minizip makes of the last "PK\6\7" in reach of the end: none there, cut short,
+// naming a disk other than 0 or a disk count other than 1, pointing to no ZIP64 end
+// record (offset 0 counts as none), or leading to one.
+enum class LocatorState { kNone, kCut, kOtherDisk, kDiskCount, kNoRecord, kRecord };
+
+struct Zip64Locator {
+  size_t at = kNowhere;
+  LocatorState state = LocatorState::kNone;
+  uint32_t disk = 0, disks = 0;
+  uint64_t recordOffset = 0;
+};
+
+// The ZIP64 end-of-central-directory record the locator leads to. minizip then reads the
+// archive by it alone: the end record's counts, size and offset are not consulted.
+struct Zip64EndRecord {
+  size_t at = kNowhere;
+  bool cut = false;  // fewer than the 56 bytes minizip reads are there: it opens nothing
+  uint32_t disk = 0, diskWithDirectory = 0;
+  uint64_t entriesHere = 0, entriesTotal = 0, directorySize = 0, directoryOffset = 0;
+};
 
 struct ZipLayout {
   // The end record. When there is none within minizip's reach, `lastEndSignature` is the
@@ -74,18 +117,26 @@ struct ZipLayout {
   uint32_t directorySize = 0, directoryOffset = 0;
   uint16_t commentLength = 0;
   bool commentCut = false;
-  bool zip64 = false;  // a ZIP64 end record or locator, or counts and offsets that call for one
   size_t archiveEnd = 0;  // behind the end record and its comment
   std::string comment;
 
-  // The central directory, when the end record places it before itself.
+  Zip64Locator locator;
+  Zip64EndRecord zip64;  // zip64.at is kNowhere unless the locator leads to one
+  bool ReadAsZip64() const { return zip64.at != kNowhere; }
+
+  // The entry count and the central directory as minizip takes them, from the ZIP64 end
+  // record or else the end record, when that record places the directory before itself
+  // (its start then lies `base` bytes further on, as minizip computes it).
+  uint64_t entryCount = 0;
   bool directoryFits = false;
-  size_t base = 0;  // bytes before the archive, as minizip computes them
+  size_t base = 0;
   size_t directoryStart = 0, directoryEnd = 0;
-  DirectoryStop directoryStop = DirectoryStop::kComplete;
-  size_t stopRecord = 0, stopOffset = 0;  // where reading the directory stopped
-  size_t directoryLeftover = 0;           // bytes behind its last record
+  // Every record from the directory's start on, whatever the count says, until they fill
+  // it or one cannot be read.
   std::vector<EntryInfo> entries;
+  DirectoryStop directoryStop = DirectoryStop::kComplete;
+  size_t stopOffset = 0;         // where the walk stopped
+  size_t directoryLeftover = 0;  // bytes from there to the directory's end
 
   // What follows the archive, given where a signature's certificate table starts.
   Trailing trailing = Trailing::kNone;
@@ -102,6 +153,8 @@ ZipLayout ReadZipLayout(const uint8_t* data, size_t size, size_t signatureAt);
 // at p = 0, which minizip takes for none.
 size_t LocateEndRecord(const uint8_t* data, size_t size);
 
+// The ZIP64 end record locator as minizip finds it and what it leads to.
+Zip64Locator LocateZip64Locator(const uint8_t* data, size_t size);
 // Where minizip would find a ZIP64 end record (and read the archive as ZIP64), or kNowhere.
 size_t LocateZip64EndRecord(const uint8_t* data, size_t size);
 

@@ -48,22 +48,76 @@ TEST(MksetupCheck, RefusesWhatTheSetupProgramCannotRead) {
       {"entries on other disks", nullptr, [](std::string& s) { Put16At(s, EndRecord(s) + 8, 1); },
        "more than one volume"},
       {"entry on disk 2", nullptr, [](std::string& s) { Put16At(s, CentralDirectory(s) + 34, 2); }, "starts on disk 2"},
-      {"ZIP64 extra block",
-       [](ZipBuilder& z) { z.entries[1].centralExtra = ExtraBlock("\x01\x00", std::string(16, '\0')); }, nullptr,
-       "ZIP64"},
-      {"ZIP64 sizes",
+      // ZIP64 the setup program's reader cannot take.
+      {"ZIP64 sizes without a ZIP64 block",
        [](ZipBuilder& z) {
          z.entries[1].compressedSize = z.entries[1].uncompressedSize = 0xFFFFFFFF;
          ZipBuilder::SyncLocal(z.entries[1]);
        },
-       nullptr, "ZIP64"},
-      {"ZIP64 end record locator", nullptr,
-       [](std::string& s) {
-         std::string locator("PK\x06\x07", 4);
-         locator += std::string(16, '\0');
-         s.insert(EndRecord(s), locator);
+       nullptr, "no ZIP64 extra block supplies the real value"},
+      {"ZIP64 block too short",
+       [](ZipBuilder& z) {
+         z.entries[1].compressedSize = z.entries[1].uncompressedSize = 0xFFFFFFFF;
+         z.entries[1].centralExtra = Zip64Block({11});
        },
-       "ZIP64"},
+       nullptr, "ZIP64 extra block is too short for the compressed size"},
+      {"entry of 4 GiB",
+       [](ZipBuilder& z) {
+         z.entries[1].uncompressedSize = z.entries[1].localUncompressedSize = 0xFFFFFFFF;
+         z.entries[1].centralExtra = Zip64Block({uint64_t(1) << 32});
+       },
+       nullptr, "is 4294967296 bytes, 11 stored: the setup program's reader takes sizes below 4 GiB"},
+      {"ZIP64 offset past the end",
+       [](ZipBuilder& z) {
+         z.entries[1].headerOffsetField = 0xFFFFFFFF;
+         z.entries[1].centralExtra = Zip64Block({uint64_t(1) << 32});
+       },
+       nullptr, "its local header at offset 4294967296 lies outside the archive"},
+      {"end record leaves its offset to ZIP64, no locator", nullptr,
+       [](std::string& s) { Put32At(s, EndRecord(s) + 16, 0xFFFFFFFF); },
+       "leaves its central directory offset to a ZIP64 end record (0xFFFF, 0xFFFFFFFF), but there is no ZIP64 end "
+       "record locator"},
+      // minizip reads no ZIP64 end record through these 20 zero bytes (they count no
+      // disk), and the end record puts the directory 20 bytes too early.
+      {"zero ZIP64 locator before the end record", nullptr,
+       [](std::string& s) { s.insert(EndRecord(s), std::string("PK\x06\x07", 4) + std::string(16, '\0')); },
+       "minizip would count 20 bytes before it"},
+      {"ZIP64 locator points nowhere", [](ZipBuilder& z) { z.zip64 = true; },
+       [](std::string& s) { Put64At(s, LocatorAt(s) + 8, 12345); },
+       "leaves its entry counts to a ZIP64 end record (0xFFFF, 0xFFFFFFFF), but the ZIP64 end record locator at "
+       "offset"},
+      {"ZIP64 locator names disk 1", [](ZipBuilder& z) { z.zip64 = true; },
+       [](std::string& s) { Put32At(s, LocatorAt(s) + 4, 1); }, "names disk 1"},
+      {"ZIP64 locator counts 2 disks", [](ZipBuilder& z) { z.zip64 = true; },
+       [](std::string& s) { Put32At(s, LocatorAt(s) + 16, 2); }, "counts 2 disks, not 1"},
+      {"ZIP64 end record cut short", [](ZipBuilder& z) { z.zip64 = true; },
+       [](std::string& s) {
+         Put64At(s, LocatorAt(s) + 8, s.size());
+         s += std::string("PK\x06\x06", 4) + std::string(20, '\0');
+       },
+       "is cut short: the setup program's reader would find no archive"},
+      {"ZIP64 end record on disk 1", [](ZipBuilder& z) { z.zip64 = true; },
+       [](std::string& s) { Put32At(s, Zip64RecordAt(s) + 16, 1); },
+       "the ZIP64 end record says the archive spans more than one volume (this is disk 1"},
+      {"ZIP64 counts differ", [](ZipBuilder& z) { z.zip64 = true; },
+       [](std::string& s) { Put64At(s, Zip64RecordAt(s) + 24, 1); }, "1 of 2 entries are here"},
+      {"ZIP64 count disagrees with the records", [](ZipBuilder& z) { z.zip64 = true; },
+       [](std::string& s) {
+         Put64At(s, Zip64RecordAt(s) + 24, 3);
+         Put64At(s, Zip64RecordAt(s) + 32, 3);
+       },
+       "the ZIP64 end record counts 3 entries, but its central directory holds 2 records"},
+      // Without ZIP64, only a count wrapped at 65536 is read past.
+      {"3 counted, 5 there",
+       [](ZipBuilder& z) {
+         for (const char* name : {"a.txt", "b.txt", "c.txt"}) z.AddStored(name, name);
+         z.countOverride = 3;
+       },
+       nullptr,
+       "the end record counts 3 entries, but its central directory holds 5 records: the setup program's reader "
+       "would refuse the archive (\"Error in unZIPping\")"},
+      {"5 counted, 2 there", [](ZipBuilder& z) { z.countOverride = 5; }, nullptr,
+       "counts 5 entries, but its central directory holds 2 records"},
       {"name of 260 bytes", [](ZipBuilder& z) { z.AddStored(std::string(256, 'n') + ".txt", "x"); }, nullptr,
        "name of 260 bytes"},
       {"method differs locally", [](ZipBuilder& z) { z.entries[1].localMethod = 8; }, nullptr,
@@ -113,6 +167,140 @@ TEST(MksetupCheck, RefusesWhatTheSetupProgramCannotRead) {
   ZipBuilder longest = Galvery();
   longest.AddStored(std::string(255, 'n') + ".txt", "x");
   EXPECT_EQ("", AllMessages(Check(longest.Build()).findings));
+}
+
+TEST(MksetupCheck, TakesSizesAndOffsetsFromZip64Blocks) {
+  // Entry 1 is deflated: its size, compressed size and offset all differ.
+  const std::string help = "help text, help text, help text, help text\r\n";
+  auto galvery = [&] {
+    ZipBuilder zip = Galvery();
+    zip.entries.pop_back();
+    zip.AddDeflated("d:/Galvery/HLP/Galvery.HLP", help);
+    return zip;
+  };
+  const EntryInfo plain = Check(galvery().Build()).entries.at(1);
+  const uint64_t size = plain.uncompressedSize, packed = plain.compressedSize, offset = plain.headerOffset;
+  ASSERT_NE(size, packed);
+  const uint32_t kLeft = 0xFFFFFFFF;
+  struct Case {
+    const char* what;
+    std::function<void(ZipEntry&)> change;
+    const char* warning;  // expected, or null for none
+  };
+  const std::vector<Case> cases = {
+      {"the size", [&](ZipEntry& e) { e.uncompressedSize = kLeft, e.centralExtra = Zip64Block({size}); }, nullptr},
+      {"the compressed size", [&](ZipEntry& e) { e.compressedSize = kLeft, e.centralExtra = Zip64Block({packed}); },
+       nullptr},
+      {"sizes and offset, in that order",
+       [&](ZipEntry& e) {
+         e.uncompressedSize = e.compressedSize = kLeft;
+         e.headerOffsetField = kLeft;
+         e.centralExtra = Zip64Block({size, packed, offset});
+       },
+       nullptr},
+      {"as zip -fz writes it: the local sizes left to a local block too",
+       [&](ZipEntry& e) {
+         e.uncompressedSize = e.localUncompressedSize = e.localCompressedSize = kLeft;
+         e.centralExtra = Zip64Block({size});
+         e.localExtra = Zip64Block({size, packed});
+       },
+       nullptr},
+      // minizip reads the one field wanted and takes the next header from the spare bytes.
+      {"spare bytes, then a UT block",
+       [&](ZipEntry& e) {
+         e.uncompressedSize = kLeft;
+         e.centralExtra = Zip64Block({size, 0}) + UtBlock(1, {kModified});
+       },
+       nullptr},
+      {"nothing to supply", [](ZipEntry& e) { e.centralExtra = Zip64Block({0, 0}); }, nullptr},
+      // minizip compares no local size of 0xFFFFFFFF; other unzip programs take it from the local block.
+      {"local sizes left to no block",
+       [](ZipEntry& e) { e.localUncompressedSize = e.localCompressedSize = kLeft; },
+       "its local header gives its sizes as 0xFFFFFFFF and has no ZIP64 extra block to supply them"},
+      {"a local block with other sizes",
+       [&](ZipEntry& e) {
+         e.localUncompressedSize = e.localCompressedSize = kLeft;
+         e.localExtra = Zip64Block({packed, size});
+       },
+       "its ZIP64 extra block gives other sizes than its central record"},
+  };
+  for (const Case& c : cases) {
+    ZipBuilder zip = galvery();
+    c.change(zip.entries[1]);
+    const std::string bytes = zip.Build();
+    const ArchiveCheck check = Check(bytes);
+    EXPECT_FALSE(check.HasDefects()) << c.what << ":\n" << AllMessages(check.findings);
+    EXPECT_EQ(c.warning ? 1u : 0u, check.findings.size()) << c.what << ":\n" << AllMessages(check.findings);
+    if (c.warning) {
+      EXPECT_EQ(1u, Findings(check.findings, c.warning, false).size()) << c.what;
+    }
+    const EntryInfo& e = check.entries.at(1);
+    EXPECT_EQ(size, e.uncompressedSize) << c.what;
+    EXPECT_EQ(packed, e.compressedSize) << c.what;
+    EXPECT_EQ(offset, e.headerOffset) << c.what;
+    std::vector<uint8_t> data;
+    std::string error;
+    EXPECT_TRUE(ReadEntryData(Bytes(bytes), bytes.size(), e, &data, &error)) << c.what << ": " << error;
+    EXPECT_EQ(help, Text(data)) << c.what;
+  }
+}
+
+TEST(MksetupCheck, ReadsMoreThan65535EntriesByZip64OrByAWrappedCount) {
+  ZipBuilder many = ManyEntries(65536);
+  many.zip64 = true;
+  const std::string zip64 = many.Build();
+  const ArchiveCheck c = Check(zip64);
+  EXPECT_EQ("", AllMessages(c.findings));
+  EXPECT_EQ(65536u, c.entries.size());
+  EXPECT_EQ(Zip64RecordAt(zip64), c.zip64EndRecord);
+  // The setup program's reader counts them all from the ZIP64 end record, the end record saying 0xFFFF.
+  const ReaderView view = ReadWithSetupReader(Bytes(zip64), zip64.size());
+  ASSERT_TRUE(view.opened);
+  EXPECT_EQ(65536, view.count);
+  ASSERT_EQ(65536u, view.records.size());
+  size_t unread = 0;
+  for (const ReaderRecord& r : view.records) unread += r.result != ArchiveOk;
+  EXPECT_EQ(0u, unread);
+  EXPECT_STREQ("f65535.txt", view.records.back().entry.name);
+
+  // The same entries from a writer without ZIP64: the end record counts 65536 modulo
+  // 65536. Each verdict is held against the setup program's reader.
+  const std::string plain = zip64.substr(0, Zip64RecordAt(zip64)) + zip64.substr(EndRecord(zip64));
+  auto counting = [&](uint32_t n, const std::string& comment = "") {
+    std::string s = plain;
+    Put16At(s, EndRecord(s) + 8, n);
+    Put16At(s, EndRecord(s) + 10, n);
+    Put16At(s, EndRecord(s) + 20, uint32_t(comment.size()));
+    return s + comment;
+  };
+  CheckOptions noData;
+  noData.readData = false;
+  const std::string wrapped = counting(0);
+  const ArchiveCheck w = Check(wrapped, noData);
+  EXPECT_FALSE(w.HasDefects()) << AllMessages(w.findings);
+  EXPECT_EQ(1u, Findings(w.findings, "counts 0 entries, its central directory holds 65536 records: a count that "
+                                     "wrapped at 65536", false).size())
+      << AllMessages(w.findings);
+  EXPECT_EQ(65536u, w.entries.size());
+  const ReaderView all = ReadWithSetupReader(Bytes(wrapped), wrapped.size());
+  EXPECT_EQ(65536, all.count);
+  ASSERT_EQ(65536u, all.records.size());
+  EXPECT_EQ(ArchiveOk, all.records.back().result);
+  EXPECT_STREQ("f65535.txt", all.records.back().entry.name);
+
+  // 0xFFFF without ZIP64 is a count like any other, and this one is no wrapped count.
+  const std::string off = counting(0xFFFF);
+  EXPECT_EQ(1u, Findings(Check(off, noData).findings,
+                         "counts 65535 entries, but its central directory holds 65536 records: the setup program's "
+                         "reader would refuse the archive")
+                    .size());
+  EXPECT_FALSE(ReadWithSetupReader(Bytes(off), off.size()).opened);
+
+  // A ZIP64 locator signature within reach, here in the comment, leaves the count to
+  // minizip, which reads the end record: nothing would be installed.
+  const std::string stray = counting(0, std::string("PK\x06\x07", 4) + std::string(16, '\0'));
+  EXPECT_EQ(1u, Findings(Check(stray, noData).findings, "would install only the first 0").size());
+  EXPECT_EQ(0, ReadWithSetupReader(Bytes(stray), stray.size()).count);
 }
 
 TEST(MksetupCheck, RefusesNamesThatInstallAsNothingOrUnsafely) {
@@ -234,21 +422,30 @@ TEST(MksetupCheck, ASignatureBehindTheArchiveStillOpens) {
 
 TEST(MksetupCheck, WhatItPassesTheSetupProgramsReaderReads) {
   // Every truncation is a defect; and after any one byte is damaged, either the check
-  // finds a defect or the reader reads every record.
+  // finds a defect or the reader reads every record. Also for ZIP64: its end record, and
+  // an entry as zip -fz writes it, its size in ZIP64 blocks.
   ZipBuilder zip = Galvery();
   zip.AddDeflated("notes.txt", "notes, notes, notes").localExtra = UtBlock(1, {kModified});
-  const std::string good = zip.Build();
-  for (size_t length = 0; length < good.size(); ++length)
-    EXPECT_TRUE(Check(good.substr(0, length)).HasDefects()) << "cut to " << length;
-  for (size_t at = 0; at < good.size(); ++at) {
-    std::string damaged = good;
-    damaged[at] = char(damaged[at] ^ 0x41);
-    const ArchiveCheck c = Check(damaged);
-    if (c.HasDefects()) continue;
-    const ReaderView view = ReadWithSetupReader(Bytes(damaged), damaged.size());
-    ASSERT_TRUE(view.opened) << "byte " << at;
-    ASSERT_EQ(c.entries.size(), size_t(view.count)) << "byte " << at;
-    for (const ReaderRecord& r : view.records) EXPECT_EQ(ArchiveOk, r.result) << "byte " << at;
+  ZipBuilder zip64 = zip;
+  zip64.zip64 = true;
+  ZipEntry& forced = zip64.entries[2];
+  forced.centralExtra = Zip64Block({forced.uncompressedSize});
+  forced.localExtra += Zip64Block({forced.uncompressedSize, forced.compressedSize});
+  forced.uncompressedSize = forced.localUncompressedSize = forced.localCompressedSize = 0xFFFFFFFF;
+  for (const std::string& good : {zip.Build(), zip64.Build()}) {
+    ASSERT_EQ("", AllMessages(Check(good).findings));
+    for (size_t length = 0; length < good.size(); ++length)
+      EXPECT_TRUE(Check(good.substr(0, length)).HasDefects()) << "cut to " << length;
+    for (size_t at = 0; at < good.size(); ++at) {
+      std::string damaged = good;
+      damaged[at] = char(damaged[at] ^ 0x41);
+      const ArchiveCheck c = Check(damaged);
+      if (c.HasDefects()) continue;
+      const ReaderView view = ReadWithSetupReader(Bytes(damaged), damaged.size());
+      ASSERT_TRUE(view.opened) << "byte " << at << " of " << good.size();
+      ASSERT_EQ(c.entries.size(), size_t(view.count)) << "byte " << at << " of " << good.size();
+      for (const ReaderRecord& r : view.records) EXPECT_EQ(ArchiveOk, r.result) << "byte " << at << " of " << good.size();
+    }
   }
 }
 

@@ -49,7 +49,7 @@ TEST(MksetupCheck, PlacesEveryRunOfMarkerBytes) {
   ASSERT_EQ(2u, s.runs.size()) << AllMessages(s.findings);
   std::vector<std::string> local;
   for (const Field& f : s.runs[0].fields) {
-    local.push_back(f.what);
+    local.emplace_back(f.what);
     EXPECT_FALSE(f.changesWithCompression) << f.what;
   }
   EXPECT_EQ((std::vector<std::string>{"DOS time (local header)", "DOS date (local header)", "CRC-32 (local header)"}),

@@ -29,6 +29,22 @@ std::string Program() {
   return s;
 }
 
+// `count` stored members of a few bytes each, named f0.txt, f1.txt ...
+std::vector<Member> ManyMembers(size_t count) {
+  std::vector<Member> members(count);
+  for (size_t i = 0; i < count; ++i) {
+    Member& m = members[i];
+    m.name = "f" + std::to_string(i) + ".txt";
+    m.method = 0;
+    DosStampOf(kModified, &m.dosDate, &m.dosTime);
+    const std::string data = std::to_string(i);
+    m.stored = Data(data);
+    m.crc = Crc32(data);
+    m.size = uint32_t(data.size());
+  }
+  return members;
+}
+
 std::string Write(std::vector<Member> members, std::vector<std::string>* notes = nullptr,
                   std::vector<std::string>* problems = nullptr,
                   const std::vector<Compression>& compressions = kCompressions, bool* written = nullptr) {
@@ -224,6 +240,70 @@ TEST(MksetupArchive, KeepsADataDescriptorOutOfTheRewrite) {
   EXPECT_EQ("", AllMessages(after.findings));
   EXPECT_EQ(0, after.entries[0].flags & 8);
   EXPECT_EQ(input.size() - descriptor.size(), output.size()) << "descriptor dropped";
+}
+
+TEST(MksetupArchive, WritesZip64ForMoreThan65535Entries) {
+  std::string archive;
+  for (size_t count : {size_t(65535), size_t(65536)}) {
+    archive = Write(ManyMembers(count));
+    const bool zip64 = count > 65535;
+    CheckOptions noData;
+    noData.readData = false;
+    const ArchiveCheck c = Check(archive, noData);
+    EXPECT_EQ("", AllMessages(c.findings)) << count;
+    EXPECT_EQ(count, c.entries.size());
+    EXPECT_EQ(zip64 ? Zip64RecordAt(archive) : kNowhere, c.zip64EndRecord) << count;
+    EXPECT_EQ(0xFFFFu, Get32At(archive, EndRecord(archive) + 8) >> 16) << count;
+    // Up to 65535 entries, as always: the end record right behind the central directory.
+    const size_t directoryEnd = CentralDirectory(archive) + Get32At(archive, EndRecord(archive) + 12);
+    EXPECT_EQ(zip64 ? Zip64RecordAt(archive) : EndRecord(archive), directoryEnd) << count;
+  }
+  // The setup program's reader counts every entry and reads every record.
+  const ReaderView view = ReadWithSetupReader(Bytes(archive), archive.size());
+  ASSERT_TRUE(view.opened);
+  EXPECT_EQ(65536, view.count);
+  size_t unread = 0;
+  for (const ReaderRecord& r : view.records) unread += r.result != ArchiveOk;
+  EXPECT_EQ(0u, unread);
+}
+
+TEST(MksetupArchive, RewritingKeepsZip64WhereNeededAndDropsZip64Blocks) {
+  // zip's archive of many entries, one of them with a run to break, one as zip -fz
+  // writes it: its size and sizes left to ZIP64 blocks.
+  ZipBuilder zip = ManyEntries(65536);
+  zip.zip64 = true;
+  const std::string picture = "BM" + std::string(40, 'U') + "pixels";
+  ZipEntry& logo = zip.entries[0];
+  logo.method = 8;
+  logo.payload = DeflateAt(picture, 0);
+  logo.crc = Crc32(picture);
+  logo.uncompressedSize = uint32_t(picture.size());
+  logo.compressedSize = uint32_t(logo.payload.size());
+  ZipBuilder::SyncLocal(logo);
+  ZipEntry& forced = zip.entries[1];
+  forced.uncompressedSize = forced.localUncompressedSize = forced.localCompressedSize = 0xFFFFFFFF;
+  forced.centralExtra = Zip64Block({1});
+  forced.localExtra = Zip64Block({1, 1}) + UtBlock(1, {1500000000});
+  const std::string input = zip.Build();
+  CheckOptions noData;
+  noData.readData = false;
+  const ArchiveCheck before = Check(input, noData);
+  ASSERT_EQ(1u, before.runs.size());
+
+  std::vector<std::string> notes;
+  const std::string output = Write(MembersFromArchive(Bytes(input), input.size(), before), &notes);
+  EXPECT_EQ(1u, notes.size());
+  const ArchiveCheck after = Check(output, noData);
+  EXPECT_EQ("", AllMessages(after.findings));
+  EXPECT_EQ(65536u, after.entries.size());
+  EXPECT_EQ(Zip64RecordAt(output), after.zip64EndRecord);
+  const EntryInfo& e = after.entries.at(1);
+  EXPECT_EQ(UtBlock(1, {1500000000}), e.localExtra);
+  EXPECT_EQ("", e.centralExtra);
+  EXPECT_EQ(1u, e.uncompressedSize);
+  EXPECT_EQ(1u, e.localSize);
+  std::string error;
+  EXPECT_TRUE(ReadEntryData(Bytes(output), output.size(), e, nullptr, &error)) << error;
 }
 
 }  // namespace

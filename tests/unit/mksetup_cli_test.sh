@@ -163,7 +163,7 @@ cp good.zip volume.zip; le16 1 | poke volume.zip $((eocd + 4))
 expect_refused SetupGalvery-new.exe "more than one volume" \
   "$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-new.exe --zip volume.zip
 cp good.zip zip64.zip; { le32 0xFFFFFFFF; } | poke zip64.zip $((eocd + 16))
-expect_refused SetupGalvery-new.exe "ZIP64" \
+expect_refused SetupGalvery-new.exe "leaves its central directory offset to a ZIP64 end record" \
   "$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-new.exe --zip zip64.zip
 cp good.zip encrypted.zip; le16 1 | poke encrypted.zip 6
 cd_at=$(od -An -tu4 -j $((eocd + 16)) -N 4 good.zip | tr -d ' ')
@@ -188,6 +188,68 @@ grep -q "'logo.bmp' deflated again at level 9" err.txt || fail "no note about de
 [ "$("$mksetup" count-markers SetupGalvery-logo.exe)" = 2 ] || fail "the run is still there"
 "$mksetup" verify SetupGalvery-logo.exe > /dev/null || fail "the rewritten archive does not verify"
 echo "ok: refusals"
+
+# --- --add-list: the same entries as --add, blank lines and CR line ends skipped ---
+export SOURCE_DATE_EPOCH=1709294400  # the files were touched since keep.exe was made
+printf 'd:/Galvery/RELEASE/Galvery.EXE=Galvery.EXE\n\n  \nd:/Galvery/HLP/Galvery.HLP=Galvery.HLP\r\n' > list.txt
+"$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-list.exe --add-list list.txt > /dev/null ||
+  fail "build with --add-list failed"
+cmp -s keep.exe SetupGalvery-list.exe || fail "--add-list did not give the bytes --add gives"
+echo 'd:/Galvery/HLP/Galvery.HLP=Galvery.HLP' > second.txt
+"$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-list.exe \
+  --add d:/Galvery/RELEASE/Galvery.EXE=Galvery.EXE --add-list second.txt > /dev/null || fail "--add with --add-list failed"
+cmp -s keep.exe SetupGalvery-list.exe || fail "--add and --add-list did not keep the order given"
+printf 'a.txt=Galvery.HLP\nGalvery.EXE\n' > bad.txt
+expect_refused SetupGalvery-new.exe "bad.txt:2: 'Galvery.EXE' is not STORED=FILE" \
+  "$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-new.exe --add-list bad.txt
+printf '\n\n' > blank.txt
+expect_refused SetupGalvery-new.exe "name no file to add" \
+  "$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-new.exe --add-list blank.txt
+grep -q -- '--add-list LIST' help.txt || fail "--help does not tell of --add-list"
+unset SOURCE_DATE_EPOCH
+echo "ok: --add-list"
+
+# --- more than 65535 entries: written with ZIP64, listed and verified whole ---
+mkdir many
+for i in $(seq 0 65535); do echo "file $i" > "many/f$i.txt"; done
+touch -d '2024-03-01 12:00:00 UTC' many/*
+for i in $(seq 0 65535); do echo "d:/Many/f$i.txt=many/f$i.txt"; done > many.txt
+"$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-many.exe --add-list many.txt > out.txt ||
+  fail "a build of 65536 entries failed"
+grep -q 'Galvery, 65536 entries' out.txt || fail "build summary: $(cat out.txt)"
+"$mksetup" verify SetupGalvery-many.exe > verify.txt || fail "verify of 65536 entries failed: $(cat verify.txt)"
+grep -q 'archive: .* 65536 entries, counted by a ZIP64 end record' verify.txt || fail "no ZIP64 end record: $(head verify.txt)"
+grep -q '^verified: 65536 entries' verify.txt || fail "verify says: $(tail -1 verify.txt)"
+grep -Eq 'f65535\.txt +[0-9]+ .* d:/Many/f65535\.txt$' verify.txt || fail "the last entry is not listed"
+# The same archive as a writer without ZIP64 leaves it: no ZIP64 records, a count of 0.
+# A warning: the setup program installs all 65536.
+tail -c +$((1024 + 8 + 1)) SetupGalvery-many.exe > many64.zip
+size=$(stat -c %s many64.zip)
+{ head -c $((size - 22 - 20 - 56)) many64.zip; tail -c 22 many64.zip; } > wrapped.zip
+{ le16 0; le16 0; } | poke wrapped.zip $(($(stat -c %s wrapped.zip) - 22 + 8))
+"$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-wrapped.exe --zip wrapped.zip > /dev/null 2> err.txt ||
+  fail "an archive whose count wrapped was refused: $(head -3 err.txt)"
+grep -q "warning: the end record counts 0 entries, its central directory holds 65536 records" err.txt ||
+  fail "no warning about the wrapped count: $(head -3 err.txt)"
+"$mksetup" verify SetupGalvery-wrapped.exe > verify.txt 2> /dev/null || fail "verify of the wrapped count failed"
+grep -q '^verified: 65536 entries' verify.txt || fail "verify says: $(tail -1 verify.txt)"
+# zip, too, counts them with ZIP64; mksetup ships its archive as it is. zip -fz leaves
+# the sizes to ZIP64 blocks even for one small file.
+if command -v zip > /dev/null; then
+  (cd many && ls | zip -q -X -D ../many.zip -@)
+  "$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-manyzip.exe --zip many.zip > /dev/null 2> err.txt ||
+    fail "zip's archive of 65536 entries was refused: $(head -3 err.txt)"
+  cmp -s many.zip <(tail -c +$((1024 + 8 + 1)) SetupGalvery-manyzip.exe) || fail "zip's archive was not shipped as it is"
+  "$mksetup" list SetupGalvery-manyzip.exe > list.txt || fail "list of zip's 65536 entries failed"
+  grep -q 'archive: .* 65536 entries, counted by a ZIP64 end record' list.txt || fail "list says: $(head list.txt)"
+  zip -q -X -fz forced.zip Galvery.HLP
+  "$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-forced.exe --zip forced.zip > /dev/null 2> err.txt ||
+    fail "zip -fz's archive was refused: $(cat err.txt)"
+  "$mksetup" verify SetupGalvery-forced.exe > /dev/null 2> err.txt || fail "zip -fz's archive does not verify: $(cat err.txt)"
+  echo "ok: 65536 entries, from --add-list and from zip"
+else
+  echo "ok: 65536 entries from --add-list; zip is not installed, its archives were not tried"
+fi
 
 # --- damaged setup files ---
 expect_verify_fails() {  # FILE FRAGMENT [OPTIONS...]

@@ -51,9 +51,23 @@ inline uint32_t Get32At(const std::string& s, size_t at) {
   return uint32_t(uint8_t(s[at])) | uint32_t(uint8_t(s[at + 1])) << 8 | uint32_t(uint8_t(s[at + 2])) << 16 |
          uint32_t(uint8_t(s[at + 3])) << 24;
 }
-// Offsets inside the end record, which ZipBuilder puts last with no comment.
+inline void Put64At(std::string& s, size_t at, uint64_t v) {
+  Put32At(s, at, uint32_t(v));
+  Put32At(s, at + 4, uint32_t(v >> 32));
+}
+// Offsets inside the end record, which ZipBuilder puts last with no comment, and the
+// ZIP64 end record and locator it puts before it.
 inline size_t EndRecord(const std::string& zip) { return zip.size() - 22; }
 inline size_t CentralDirectory(const std::string& zip) { return Get32At(zip, EndRecord(zip) + 16); }
+inline size_t LocatorAt(const std::string& zip) { return EndRecord(zip) - 20; }
+inline size_t Zip64RecordAt(const std::string& zip) { return LocatorAt(zip) - 56; }
+
+// `count` stored entries of a few bytes each, named f0.txt, f1.txt ...
+inline ZipBuilder ManyEntries(size_t count) {
+  ZipBuilder zip;
+  for (size_t i = 0; i < count; ++i) zip.AddStored("f" + std::to_string(i) + ".txt", std::to_string(i));
+  return zip;
+}
 
 const int32_t kModified = 1500000000;  // 2017-07-14 02:40:00 UTC
 

@@ -18,6 +18,10 @@ void Put32(std::string& out, uint32_t v) {
   Put16(out, v & 0xFFFF);
   Put16(out, v >> 16);
 }
+void Put64(std::string& out, uint64_t v) {
+  Put32(out, uint32_t(v));
+  Put32(out, uint32_t(v >> 32));
+}
 
 void SaveSeed(const std::string& archive) {
   const char* dir = std::getenv("ARCHIVE_SEED_DIR");
@@ -118,11 +122,28 @@ std::string ZipBuilder::Build() const {
     Put16(central, 0);  // disk
     Put16(central, 0);  // internal attributes
     Put32(central, e.external);
-    Put32(central, offset);
+    Put32(central, e.headerOffsetField >= 0 ? uint32_t(e.headerOffsetField) : offset);
     central += e.name + e.centralExtra;
   }
-  const uint32_t count = countOverride >= 0 ? uint32_t(countOverride) : uint32_t(entries.size());
+  const uint32_t count = countOverride >= 0 ? uint32_t(countOverride) : zip64 ? 0xFFFF : uint32_t(entries.size());
   std::string archive = prefix + body + central;
+  if (zip64) {
+    const size_t record = archive.size();
+    Put32(archive, 0x06064B50);
+    Put64(archive, 44);  // the size of the rest of the record
+    Put16(archive, 0x031E);
+    Put16(archive, 45);
+    Put32(archive, 0);  // this disk
+    Put32(archive, 0);  // the disk with the central directory
+    Put64(archive, entries.size());
+    Put64(archive, entries.size());
+    Put64(archive, central.size());
+    Put64(archive, body.size());
+    Put32(archive, 0x07064B50);
+    Put32(archive, 0);  // the disk with the ZIP64 end record
+    Put64(archive, record);
+    Put32(archive, 1);  // disks
+  }
   Put32(archive, 0x06054B50);
   Put16(archive, 0);
   Put16(archive, 0);
@@ -139,6 +160,12 @@ std::string ExtraBlock(const char id[2], const std::string& data) {
   std::string out(id, 2);
   Put16(out, uint32_t(data.size()));
   return out + data;
+}
+
+std::string Zip64Block(const std::vector<uint64_t>& values) {
+  std::string data;
+  for (uint64_t v : values) Put64(data, v);
+  return ExtraBlock("\x01\x00", data);
 }
 
 std::string UtBlock(uint8_t flags, const std::vector<int32_t>& times) {

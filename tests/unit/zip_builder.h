@@ -20,6 +20,7 @@ struct ZipEntry {
   uint32_t compressedSize = 0;
   uint32_t uncompressedSize = 0;
   uint32_t external = 0x81800020;  // Unix rw-r--r-- with the DOS archive bit
+  int64_t headerOffsetField = -1;  // the local header offset the central record gives; -1: the real one
   std::string centralExtra;
   // Local header: a copy of the central values until a test changes one.
   uint32_t localSignature = 0x04034B50;
@@ -50,7 +51,14 @@ class ZipBuilder {
   std::string prefix;
   std::deque<ZipEntry> entries;
   int countOverride = -1;  // the entry count the end record claims; -1: the real one
+  // A ZIP64 end record and its locator before the end record, as zip writes them for
+  // more than 65535 entries: the end record's counts then say 0xFFFF. The locator gives
+  // the ZIP64 record's position in the whole output, prefix included, as minizip reads it.
+  bool zip64 = false;
 };
+
+// A ZIP64 extended-information block (ID 0x0001) holding these 64-bit values.
+std::string Zip64Block(const std::vector<uint64_t>& values);
 
 // One extra field block: ID, little-endian size, data.
 std::string ExtraBlock(const char id[2], const std::string& data);
