@@ -59,11 +59,12 @@ bool ReadArchiveAt(ArchiveStream& stream, uint64_t position, void* buffer, DWORD
 // The size of the file; false when it cannot be positioned.
 bool ArchiveFileSize(ArchiveStream& stream, uint64_t* size);
 
-// How many records the central directory holds, held against the count its end record
-// gives (16 bits, so writers without ZIP64 store it modulo 65,536).
+// How many records the central directory holds, held against the count minizip took from
+// the end record (16 bits, so writers without ZIP64 store it modulo 65,536) or from a
+// ZIP64 end record.
 enum class DirectoryCount {
-  kAgrees,      // as many records as the end record counts, or a ZIP64 count minizip reads
-  kWrapped,     // more, filling the directory exactly: the count wrapped at 65,536
+  kAgrees,      // as many records as the end record (or the ZIP64 end record) counts
+  kWrapped,     // more, filling the directory exactly: the 16-bit count wrapped at 65,536
   kDisagrees,   // more than the count, but not so that the count could have wrapped
   kFewer,       // fewer: the entries beyond them fail one by one
 };

@@ -176,7 +176,8 @@ class ArchiveRules {
     const ZipLayout& z = layout_;
     const size_t records = z.entries.size();
     const unsigned long long count = z.entryCount;
-    const bool walked = !z.ReadAsZip64() && z.locator.state == LocatorState::kNone;
+    // The reader walks the directory whatever its count, a ZIP64 one too; only a 16-bit
+    // count can have wrapped.
     const bool wrapped = !z.ReadAsZip64() && records > count && (records - count) % 65536 == 0;
     const char* record = z.ReadAsZip64() ? "ZIP64 end record" : "end record";
     std::string effect;
@@ -184,22 +185,12 @@ class ArchiveRules {
       effect = Format(": the setup program would report the %llu entries missing, one message each (\"Can't access "
                       "component file #%zu.\" ...)",
                       count - records, records + 1);
-    else if (records > count && walked)
-      effect = ": the setup program's reader would refuse the archive (\"Error in unZIPping\")";
     else if (records > count)
-      effect = Format(": the setup program's reader takes the %s's count as it is%s and would install only the "
-                      "first %llu",
-                      record,
-                      z.ReadAsZip64() ? ""
-                                      : Format(" (the ZIP64 end record locator signature at offset %zu keeps it from "
-                                               "walking the directory)",
-                                               z.locator.at)
-                                            .c_str(),
-                      count);
+      effect = ": the setup program's reader would refuse the archive (\"Error in unZIPping\")";
     switch (z.directoryStop) {
       case DirectoryStop::kComplete:
         if (records == count) return;
-        if (wrapped && walked) {
+        if (wrapped) {
           Warn(-1, Format("the end record counts %llu entries, its central directory holds %zu records: a count that "
                           "wrapped at 65536 (a writer without ZIP64); the setup program installs all %zu, other unzip "
                           "programs may see %llu; write the archive with ZIP64 instead (zip does for more than 65535 "

@@ -332,6 +332,19 @@ TEST_F(ArchiveRecords, ACountBelowTheRecordsThereIsRefused) {
   ZipBuilder zip = ThreeEntries();
   zip.countOverride = 1;
   EXPECT_EQ(nullptr, Open(zip));
+
+  // A ZIP64 end record's count too: minizip would offer the first entry alone.
+  zip.countOverride = -1;
+  zip.zip64 = true;
+  ASSERT_NE(nullptr, Open(zip));
+  std::string bytes = zip.Build();
+  const size_t record = bytes.size() - 22 - 20 - 56;
+  ASSERT_EQ(std::string("PK\x06\x06", 4), bytes.substr(record, 4));
+  for (size_t at : {record + 24, record + 32}) bytes.replace(at, 8, std::string("\x01\0\0\0\0\0\0\0", 8));
+  WriteBytes(dir.Posix("a.zip"), bytes);
+  ArchiveClose(handle);
+  handle = OpenArchiveFile(dir.Win("a.zip").c_str(), kArchiveReadAheadDefault);
+  EXPECT_EQ(nullptr, handle);
 }
 
 // The same archive behind other data, and read with read-aheads of every awkward size,
