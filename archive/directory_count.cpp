@@ -2,6 +2,7 @@
 // may have wrapped: a writer without ZIP64 stores 65,536 entries as 0, and minizip would
 // then offer none of them.
 #include "archive/archive_internal.h"
+#include "archive/zip_format.h"
 
 #include <algorithm>
 #include <climits>
@@ -10,17 +11,7 @@
 
 namespace {
 
-const uint32_t kEndSignature = 0x06054B50;
-const uint32_t kCentralSignature = 0x02014B50;
-const uint32_t kZip64LocatorSignature = 0x07064B50;
-const uint32_t kZip64EndSignature = 0x06064B50;
-const DWORD kEndRecordSize = 22;
-const DWORD kCentralHeaderSize = 46;
-// minizip looks this far back from the end of the file for the end record.
-const DWORD kEndSearchReach = 0xFFFF;
-
-uint32_t Get16(const unsigned char* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
-uint32_t Get32(const unsigned char* p) { return Get16(p) | Get16(p + 2) << 16; }
+using namespace zipformat;
 
 // Where minizip reads the archive's counts from a ZIP64 end record, its position: the
 // last locator within minizip's reach (not at the file's first byte), on disk 0 of 1
@@ -50,12 +41,12 @@ struct DirectoryPlace {
 
 bool PlaceDirectory(ArchiveStream& stream, uint64_t fileSize, DirectoryPlace* place) {
   // The end record as minizip finds it: the last signature within its reach.
-  const DWORD reach = DWORD(std::min<uint64_t>(fileSize, kEndSearchReach));
+  const DWORD reach = DWORD(std::min<uint64_t>(fileSize, uint64_t(kEndSearchReach)));
   std::vector<unsigned char> tail(reach);
   if (!ReadArchiveAt(stream, fileSize - reach, tail.data(), reach)) return false;
   const uint64_t zip64 = Zip64EndRecordAt(stream, tail, fileSize - reach);
   if (zip64 != kNoRecord) {
-    unsigned char r[56];
+    unsigned char r[kZip64EndRecordSize];
     if (!ReadArchiveAt(stream, zip64, r, sizeof r)) return false;
     place->zip64 = true;
     place->end = zip64;

@@ -1,8 +1,11 @@
 #include "tools/pe_signature.h"
 
-#include "tools/byte_order.h"
+#include "archive/zip_format.h"
 
 namespace mksetup {
+
+using zipformat::Get16;
+using zipformat::Get32;
 
 bool FindCertificateTable(const uint8_t* data, size_t size, size_t* offset, size_t* length) {
   if (size < 0x40 || data[0] != 'M' || data[1] != 'Z') return false;

@@ -2,7 +2,7 @@
 
 #include "framework/afxstr.h"
 #include "payload/payload_marker.h"
-#include "tools/byte_order.h"
+#include "archive/zip_format.h"
 #include "tools/text_format.h"
 
 #include <algorithm>
@@ -11,8 +11,8 @@
 namespace mksetup {
 namespace {
 
-const uint32_t kLocalSignature = 0x04034B50;
-const uint32_t kEndSignature = 0x06054B50;
+using zipformat::kEndSignature;
+using zipformat::kLocalSignature;
 // The longest path the setup program's file calls take.
 const size_t kMaxPathLength = 259;
 

@@ -5,17 +5,8 @@
 namespace mksetup {
 namespace {
 
-const uint32_t kLocalSignature = 0x04034B50;
-const uint32_t kCentralSignature = 0x02014B50;
-const uint32_t kEndSignature = 0x06054B50;
-const uint32_t kZip64EndSignature = 0x06064B50;
-const uint32_t kZip64LocatorSignature = 0x07064B50;
-const uint32_t kDescriptorSignature = 0x08074B50;
-const size_t kLocalHeaderSize = 30;
-const size_t kCentralHeaderSize = 46;
-const size_t kEndRecordSize = 22;
-const size_t kZip64LocatorSize = 20;
-const size_t kZip64EndRecordSize = 56;  // the part minizip reads
+using namespace zipformat;
+
 const uint16_t kZip64ExtraId = 0x0001;
 const uint16_t kTimestampExtraId = 0x5455;  // "UT"
 // Authenticode pads the file to a multiple of 8 bytes before its certificate table.

@@ -6,6 +6,8 @@
 // what could not be read is said by the layout; archive_rules.h judges it.
 #pragma once
 
+#include "archive/zip_format.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -15,8 +17,10 @@
 namespace mksetup {
 
 const size_t kNowhere = SIZE_MAX;
-// minizip looks back this far from the end of the file for the end record.
-const size_t kEndSearchReach = 0xFFFF;
+using zipformat::Get16;
+using zipformat::Get32;
+using zipformat::Get64;
+using zipformat::kEndSearchReach;
 // A 32-bit size or offset of this value leaves the real one to a ZIP64 record.
 const uint32_t kZip64Placeholder = 0xFFFFFFFF;
 
@@ -166,7 +170,6 @@ bool WalkExtraField(const std::string& field, Block block);
 
 }  // namespace mksetup
 
-#include "tools/byte_order.h"
 
 namespace mksetup {
 
