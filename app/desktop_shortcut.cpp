@@ -1,6 +1,5 @@
 #include "app/desktop_shortcut.h"
 
-#include <cwchar>
 #include <string>
 
 namespace {
