@@ -707,8 +707,17 @@ class Driver {
     RECT client;
     GetClientRect(c, &client);
     const int right = client.right - HIWORD(static_cast<DWORD>(Ask(c, EM_GETMARGINS, 0)));
+    // A dialog may fill a control at its first paint, a moment after it shows: wait for
+    // the text as a user would.
     std::string text;
-    if (!ControlText(c, timeoutMs_, &text)) throw StepFailed("control " + std::to_string(id) + " did not answer WM_GETTEXT");
+    const DWORD start = GetTickCount();
+    while (text.empty()) {
+      if (!ControlText(c, timeoutMs_, &text))
+        throw StepFailed("control " + std::to_string(id) + " did not answer WM_GETTEXT");
+      if (text.empty() && GetTickCount() - start > timeoutMs_)
+        throw StepFailed("control " + std::to_string(id) + " shows no text");
+      if (text.empty()) Sleep(kPollMs);
+    }
     const int lines = static_cast<int>(Ask(c, EM_GETLINECOUNT, 0));
     int widest = 0, counted = 0;
     for (int line = 0; line < lines; ++line) {
