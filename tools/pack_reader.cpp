@@ -1,60 +1,80 @@
 #include "tools/pack_reader.h"
 
 #include "platform/handles.h"
+#include "tools/host.h"
+#include "tools/text_format.h"
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace mksetup {
 namespace {
 
-// A new, empty file in the temporary directory; false when none can be made.
-bool MakeTemporaryFile(std::string* path, CCrtFile* file) {
-#ifdef _WIN32
-  char directory[MAX_PATH + 1];
-  char name[MAX_PATH + 1];
-  const DWORD length = GetTempPathA(sizeof directory, directory);
-  if (length == 0 || length > MAX_PATH || !GetTempFileNameA(directory, "mks", 0, name)) return false;
-  *path = name;
-  *file = CCrtFile(std::fopen(name, "wb"));
-  if (!file->IsValid()) std::remove(name);
-  return file->IsValid();
-#else
-  const char* directory = std::getenv("TMPDIR");
-  std::string pattern = std::string(directory && *directory ? directory : "/tmp") + "/mksetup-pack-XXXXXX";
-  const int fd = mkstemp(&pattern[0]);
-  if (fd < 0) return false;
-  *path = pattern;
-  *file = CCrtFile(fdopen(fd, "wb"));
-  if (!file->IsValid()) {
-    close(fd);
-    std::remove(pattern.c_str());
-  }
-  return file->IsValid();
-#endif
-}
+std::string Hex(uint32_t value) { return Format("%X", unsigned(value)); }
+
+// minizip takes a value from a ZIP64 extra block only where the 32-bit field equals
+// (unsigned long)-1: 0xFFFFFFFF in the setup program, built for Windows, but never on a
+// 64-bit Unix, where the reader built here then sees other sizes and offsets.
+const bool kReaderTakesZip64Blocks = sizeof(unsigned long) == 4;
 
 }  // namespace
+
+std::vector<Finding> CompareWithReader(const ArchiveCheck& archive, const ReaderView& view) {
+  std::vector<Finding> findings;
+  auto defect = [&](int entry, const std::string& message) {
+    findings.push_back({true, entry, "the setup program's reader: " + message});
+  };
+  if (!view.error.empty()) {
+    defect(-1, view.error);
+    return findings;
+  }
+  if (!view.opened) {
+    defect(-1, "finds no archive in the pack file (\"Error in unZIPping\")");
+    return findings;
+  }
+  if (size_t(view.count) != archive.entries.size())
+    defect(-1, "counts " + std::to_string(view.count) + " entries, not " + std::to_string(archive.entries.size()));
+  size_t uncompared = 0;
+  for (size_t i = 0; i < view.records.size() && i < archive.entries.size(); ++i) {
+    const ReaderRecord& r = view.records[i];
+    const EntryInfo& e = archive.entries[i];
+    if (!kReaderTakesZip64Blocks && e.zip64Supplied) {
+      ++uncompared;
+      continue;
+    }
+    if (r.result != ArchiveOk) {
+      defect(int(i), "cannot read the record of entry " + Quoted(e.name) + " (result 0x" + Hex(r.result) + ")");
+      continue;
+    }
+    if (r.entry.name != e.name || r.entry.compressedSize != e.compressedSize ||
+        r.entry.uncompressedSize != e.uncompressedSize)
+      defect(int(i), "sees entry " + std::to_string(i) + " as " + Quoted(r.entry.name) + ", " +
+                         std::to_string(r.entry.uncompressedSize) + " bytes, where its headers say " + Quoted(e.name) +
+                         ", " + std::to_string(e.uncompressedSize) + " bytes");
+  }
+  if (uncompared)
+    findings.push_back({false, -1, Format("the setup program's reader as built here (minizip on a 64-bit Unix) takes "
+                                          "nothing from ZIP64 extra blocks, so %zu entries that take their sizes or "
+                                          "offset from one were not held against it; the setup program, built for "
+                                          "Windows, takes them",
+                                          uncompared)});
+  return findings;
+}
 
 ReaderView ReadWithSetupReader(const uint8_t* pack, size_t size) {
   ReaderView view;
   std::string path;
-  CCrtFile file;
-  if (!MakeTemporaryFile(&path, &file)) {
+  FILE* made = nullptr;
+  if (!host::MakeTemporaryFile(&path, &made)) {
     view.error = std::string("cannot create a temporary file: ") + std::strerror(errno);
     return view;
   }
+  CCrtFile file(made);
   const bool written = (size == 0 || std::fwrite(pack, 1, size, file.Get()) == size);
   if (!file.Close() || !written) {
     view.error = "cannot write the temporary pack file " + path;
-    std::remove(path.c_str());
+    host::RemoveFile(path);
     return view;
   }
   {
@@ -71,7 +91,7 @@ ReaderView ReadWithSetupReader(const uint8_t* pack, size_t size) {
       }
     }
   }
-  std::remove(path.c_str());
+  host::RemoveFile(path);
   return view;
 }
 

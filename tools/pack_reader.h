@@ -4,6 +4,7 @@
 #pragma once
 
 #include "archive/archive_reader.h"
+#include "tools/archive_rules.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -28,5 +29,11 @@ struct ReaderView {
 // setup program does, asks ArchiveGetEntry for the count and every record, closes the
 // handle and removes the file.
 ReaderView ReadWithSetupReader(const uint8_t* pack, size_t size);
+
+// What the setup program's reader made of the pack file, held against what the bytes
+// say (`archive`): the count, and every record's name and sizes. Entries that take a
+// size or offset from a ZIP64 extra block are not held against a reader built where
+// minizip ignores those blocks (a 64-bit Unix): a warning counts them.
+std::vector<Finding> CompareWithReader(const ArchiveCheck& archive, const ReaderView& view);
 
 }  // namespace mksetup

@@ -25,9 +25,4 @@ struct SignOptions {
 // with the reason in `error`.
 bool SignFile(const SignOptions& options, const std::string& in, const std::string& out, std::string* error);
 
-// Runs a program with these arguments, its standard output sent to our standard error
-// so that ours stays for our own report. Returns its exit status, or -1 when it could not
-// be started.
-int RunProgram(const std::vector<std::string>& arguments);
-
 }  // namespace mksetup

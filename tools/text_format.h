@@ -6,14 +6,8 @@
 
 namespace mksetup {
 
-// mingw's C++ library prints through its own C99 printf, which knows %zu; say so to the
-// format check, which would otherwise hold the calls against Microsoft's.
-#ifdef __MINGW32__
-#define MKSETUP_PRINTF_FORMAT gnu_printf
-#else
-#define MKSETUP_PRINTF_FORMAT printf
-#endif
-
+// MKSETUP_PRINTF_FORMAT comes from the build: gnu_printf for mingw, whose C++ library
+// prints through its own C99 printf (which knows %zu), printf elsewhere.
 std::string Format(const char* format, ...) __attribute__((format(MKSETUP_PRINTF_FORMAT, 1, 2)));
 
 // A name as the user should read it: in single quotes, unprintable bytes as \xNN.

@@ -209,6 +209,46 @@ grep -q -- '--add-list LIST' help.txt || fail "--help does not tell of --add-lis
 unset SOURCE_DATE_EPOCH
 echo "ok: --add-list"
 
+# --- --add-dir: every file below a folder, in the byte order of the paths, as --add ---
+mkdir -p dist/RELEASE dist/HLP dist/empty dist/Zeta
+cp Galvery.EXE dist/RELEASE/; cp Galvery.HLP dist/HLP/; cp Galvery.HLP dist/Zeta/a.txt; cp Galvery.HLP dist/top.txt
+ln -s .. dist/RELEASE/up        # a link back to a folder above: not followed again
+ln -s ../Galvery.HLP dist/link.txt
+touch -h -d '2024-03-01 12:00:00 UTC' dist/RELEASE/* dist/HLP/* dist/Zeta/* dist/*.txt
+sorted=(--add d:/G/HLP/Galvery.HLP=Galvery.HLP --add d:/G/RELEASE/Galvery.EXE=Galvery.EXE
+        --add d:/G/Zeta/a.txt=Galvery.HLP --add d:/G/link.txt=Galvery.HLP --add d:/G/top.txt=Galvery.HLP)
+export SOURCE_DATE_EPOCH=1709294400
+"$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-sorted.exe "${sorted[@]}" > /dev/null 2>&1 ||
+  fail "build of the sorted --add list failed"
+for prefix in d:/G d:/G/; do
+  "$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-dir.exe --add-dir "$prefix=dist" > /dev/null 2>&1 ||
+    fail "build with --add-dir $prefix=dist failed"
+  cmp -s SetupGalvery-sorted.exe SetupGalvery-dir.exe || fail "--add-dir $prefix=dist did not give the bytes of --add in path order"
+done
+"$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-dir.exe --add-dir =dist/Zeta \
+  --add z.txt=Galvery.HLP > /dev/null 2>&1 || fail "--add-dir with an empty prefix failed"
+"$mksetup" list SetupGalvery-dir.exe > list.txt
+[ "$(grep -Eo '[^ ]+$' list.txt | tail -2 | tr '\n' ' ')" = "a.txt z.txt " ] ||
+  fail "--add-dir =DIR with --add: $(cat list.txt)"
+expect_refused SetupGalvery-new.exe "the folder dist/empty holds no files" \
+  "$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-new.exe --add-dir d:/G=dist/empty
+expect_refused SetupGalvery-new.exe "cannot read the folder no-such-dir" \
+  "$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-new.exe --add-dir d:/G=no-such-dir
+mkfifo dist/HLP/pipe
+expect_refused SetupGalvery-new.exe "dist/HLP/pipe is neither a file nor a folder" \
+  "$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-new.exe --add-dir d:/G=dist
+rm dist/HLP/pipe
+unset SOURCE_DATE_EPOCH
+echo "ok: --add-dir"
+
+# --- without --stub: the stub installed beside mksetup, which a build tree has not ---
+expect_refused SetupGalvery-new.exe "no --stub given, and no stub is installed with mksetup" \
+  "$mksetup" build --product Galvery --out SetupGalvery-new.exe "${galvery[@]}"
+"$mksetup" --version > version.txt || fail "--version failed"
+grep -q '^mksetup [0-9]' version.txt && grep -q '^stub: none installed' version.txt ||
+  fail "--version in a build tree: $(cat version.txt)"
+echo "ok: --stub by default"
+
 # --- more than 65535 entries: written with ZIP64, listed and verified whole ---
 mkdir many
 for i in $(seq 0 65535); do echo "file $i" > "many/f$i.txt"; done

@@ -2,7 +2,7 @@
 # The Windows packager (this build's tools/mksetup.exe, run under Wine) agrees with the
 # Linux one. On the same stub and the same two files, one modified before
 # SOURCE_DATE_EPOCH and one after it, both write SetupGalvery.exe byte for byte alike,
-# and the Windows packager's verify accepts it. Its refusals end as the Linux ones do,
+# and the Windows packager's verify accepts it; so do they from a folder (--add-dir). Its refusals end as the Linux ones do,
 # with exit status 1 and nothing written: a name that selects no product, a stub without
 # the marker, a damaged setup file to verify; a wrong command line ends with 2.
 source "$(dirname "$0")/../wine_env.sh"
@@ -57,6 +57,18 @@ both build 0 build --stub %V%setup.exe --product Galvery --out %O%SetupGalvery.e
 linux_out="$E2E_WORK/linux/SetupGalvery.exe" windows_out="$E2E_C/out/SetupGalvery.exe"
 cmp "$linux_out" "$windows_out" >&2 || e2e_fail "the two packagers wrote different setup files (above: the first difference)"
 echo "e2e: both packagers wrote the same SetupGalvery.exe ($(stat -c %s "$windows_out") bytes)"
+
+# A folder of files: both walk it alike and store the same names in the same order,
+# a folder named outside the ANSI code page among them (the Windows one walks it wide).
+d="$v/dist"
+mkdir -p "$d/RELEASE" "$d/HLP" "$d/Ελλάδα"
+cp "$v/Galvery.EXE" "$d/RELEASE/"; cp "$v/Galvery.HLP" "$d/HLP/"; cp "$v/Galvery.HLP" "$d/Ελλάδα/notes.txt"
+touch -d @1500000001 "$d"/*/*
+both dir 0 build --stub %V%setup.exe --product Galvery --out %O%SetupGalveryDir.exe --add-dir 'd:/Galvery=%V%dist'
+cmp "$E2E_WORK/linux/SetupGalveryDir.exe" "$E2E_C/out/SetupGalveryDir.exe" >&2 ||
+  e2e_fail "the two packagers wrote different setup files from one folder (above: the first difference)"
+grep -q 'Galvery, 3 entries' "$E2E_WORK/dir.windows" || e2e_fail "the Windows packager's build: $(cat "$E2E_WORK/dir.windows")"
+echo "e2e: both packagers wrote the same setup file from a folder"
 
 both verify 0 verify --product Galvery %O%SetupGalvery.exe
 grep -q '^verified: 2 entries read whole' "$E2E_WORK/verify.windows" ||

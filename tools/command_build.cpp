@@ -1,0 +1,377 @@
+// mksetup build: a setup file from the stub and the product's files, checked whole as
+// the setup program will meet it before anything is written. A refused build writes
+// nothing: the output is made beside its final name and only then renamed.
+#include "tools/command_build.h"
+
+#include "payload/payload_marker.h"
+#include "tools/host.h"
+#include "tools/installed_stub.h"
+#include "tools/pack_reader.h"
+#include "tools/setup_archive.h"
+#include "tools/setup_file_check.h"
+#include "tools/signing.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace mksetup {
+namespace {
+
+struct BuildArguments {
+  std::string stub, out, zip, certificate, key, passwordFile;
+  const ProductProfile* product = nullptr;
+  std::vector<std::pair<std::string, std::string>> adds;  // stored name, file
+  bool refuseDuplicates = false;
+  unsigned codePage = kWesternCodePage;
+};
+
+const char kAddExample[] = "d:/Galvery/RELEASE/Galvery.EXE=build/Galvery.EXE";
+
+// The two sides of NAME=PATH; false when the text is not that. The name may be empty
+// only where `nameMayBeEmpty`.
+bool SplitAdd(const std::string& text, std::pair<std::string, std::string>* add, bool nameMayBeEmpty = false) {
+  const size_t eq = text.find('=');
+  if (eq == std::string::npos || (eq == 0 && !nameMayBeEmpty) || eq + 1 == text.size() ||
+      text.find('\0') != std::string::npos)
+    return false;
+  *add = {text.substr(0, eq), text.substr(eq + 1)};
+  return true;
+}
+
+// Adds every file under the folder of PREFIX=DIR, in the byte order of their paths
+// below it; false after saying why not.
+bool AddDirectory(const std::pair<std::string, std::string>& prefixAndFolder,
+                  std::vector<std::pair<std::string, std::string>>& adds) {
+  const std::string& prefix = prefixAndFolder.first;
+  const std::string& folder = prefixAndFolder.second;
+  std::vector<std::string> files;
+  std::string error;
+  if (!host::FilesUnder(folder, &files, &error)) {
+    Say("--add-dir: " + error);
+    return false;
+  }
+  if (files.empty()) {
+    Say("--add-dir: the folder " + folder + " holds no files");
+    return false;
+  }
+  std::sort(files.begin(), files.end());
+  const bool separated = prefix.empty() || prefix.back() == '/' || prefix.back() == '\\';
+  for (const std::string& file : files)
+    adds.push_back({prefix + (separated ? "" : "/") + file, host::JoinPath(folder, file)});
+  return true;
+}
+
+// Adds the STORED=FILE lines of an --add-list file, skipping blank ones; false after
+// saying why not.
+bool ReadAddList(const std::string& path, std::vector<std::pair<std::string, std::string>>& adds) {
+  std::vector<uint8_t> bytes;
+  if (!ReadInput(path, bytes)) return false;
+  const std::string text(bytes.begin(), bytes.end());
+  size_t number = 0;
+  for (size_t start = 0; start < text.size();) {
+    const size_t end = std::min(text.find('\n', start), text.size());
+    std::string line = text.substr(start, end - start);
+    start = end + 1;
+    ++number;
+    if (!line.empty() && line.back() == '\r') line.pop_back();  // a list written on Windows
+    if (line.find_first_not_of(" \t") == std::string::npos) continue;
+    std::pair<std::string, std::string> add;
+    if (!SplitAdd(line, &add)) {
+      Say(path + ":" + std::to_string(number) + ": " + Quoted(line) + " is not STORED=FILE, such as " + kAddExample);
+      return false;
+    }
+    adds.push_back(std::move(add));
+  }
+  return true;
+}
+
+// True when the build goes on; otherwise `exitStatus` says how mksetup ends.
+bool ParseBuild(const Arguments& args, BuildArguments& a, int* exitStatus) {
+  *exitStatus = kExitUsage;
+  bool help = false, lists = false;
+  const size_t argc = args.size();
+  for (size_t i = 2; i < argc; ++i) {
+    const std::string& option = args[i];
+    if (option == "--help" || option == "-h") {
+      help = true;
+      continue;
+    }
+    if (option == "--refuse-duplicates") {
+      a.refuseDuplicates = true;
+      continue;
+    }
+    if (i + 1 >= argc) {
+      Usage();
+      return false;
+    }
+    const std::string& value = args[++i];
+    if (option == "--stub") a.stub = value;
+    else if (option == "--out") a.out = value;
+    else if (option == "--zip") a.zip = value;
+    else if (option == "--sign") a.certificate = value;
+    else if (option == "--key") a.key = value;
+    else if (option == "--key-pass-file") a.passwordFile = value;
+    else if (option == "--codepage") {
+      if (!TakeCodePage(value, &a.codePage)) return false;
+    } else if (option == "--product") {
+      if (!TakeProduct(value, &a.product)) return false;
+    } else if (option == "--add") {
+      std::pair<std::string, std::string> add;
+      if (!SplitAdd(value, &add)) {
+        Say(std::string("--add takes STORED=FILE, such as ") + kAddExample);
+        return false;
+      }
+      a.adds.push_back(std::move(add));
+    } else if (option == "--add-dir") {
+      std::pair<std::string, std::string> prefixAndFolder;
+      if (!SplitAdd(value, &prefixAndFolder, true)) {
+        Say("--add-dir takes PREFIX=DIR, such as d:/Galvery=build/Galvery");
+        return false;
+      }
+      if (!AddDirectory(prefixAndFolder, a.adds)) {
+        *exitStatus = kExitRefused;
+        return false;
+      }
+    } else if (option == "--add-list") {
+      lists = true;
+      if (!ReadAddList(value, a.adds)) {
+        *exitStatus = kExitRefused;
+        return false;
+      }
+    } else {
+      Usage();
+      return false;
+    }
+  }
+  if (help) {
+    *exitStatus = Help();
+    return false;
+  }
+  if (lists && a.adds.empty() && a.zip.empty()) {
+    Say("the --add-list files name no file to add");
+    *exitStatus = kExitRefused;
+    return false;
+  }
+  if (a.out.empty() || !a.product || a.zip.empty() == a.adds.empty()) {
+    Usage();
+    return false;
+  }
+  if (a.stub.empty()) {
+    a.stub = InstalledStubPath();
+    if (a.stub.empty() || !host::IsFile(a.stub)) {
+      Say("no --stub given, and no stub is installed with mksetup" +
+          (a.stub.empty() ? std::string() : " (" + a.stub + ")") +
+          ": give --stub STUB, the setup program built for Windows (build/win32/setup.exe)");
+      *exitStatus = kExitRefused;
+      return false;
+    }
+  }
+  if (a.certificate.empty() != a.key.empty() || (!a.passwordFile.empty() && a.key.empty())) {
+    Say("--sign and --key go together");
+    return false;
+  }
+  return true;
+}
+
+// The archive from the --add files, or from --zip; false after saying why not.
+bool MakeArchive(const BuildArguments& a, const std::optional<int64_t>& sourceDateEpoch,
+                 std::vector<uint8_t>* archive) {
+  std::vector<std::string> problems, notes;
+  bool made = false;
+  if (!a.adds.empty()) {
+    std::vector<Member> members;
+    for (const auto& add : a.adds) {
+      std::vector<uint8_t> data;
+      int64_t modified = 0;
+      if (!ReadInput(add.second, data)) return false;
+      if (!host::ModificationTime(add.second, &modified)) {
+        Say("cannot read the modification time of " + add.second);
+        return false;
+      }
+      Member m;
+      std::string error;
+      if (!MemberFromFile(add.first, std::move(data), StoredTime(modified, sourceDateEpoch), kCompressions, &m,
+                          &error)) {
+        Say(add.second + ": " + error);
+        return false;
+      }
+      members.push_back(std::move(m));
+    }
+    made = WriteArchiveAvoidingMarkers(members, std::string(), kCompressions, archive, &problems, &notes);
+  } else {
+    if (!ReadInput(a.zip, *archive)) return false;
+    CheckOptions options;
+    options.refuseDuplicates = a.refuseDuplicates;
+    options.codePage = a.codePage;
+    const ArchiveCheck check = CheckArchive(archive->data(), archive->size(), options);
+    bool refused = false;
+    for (const Finding& f : check.findings) {
+      if (!f.defect || f.markerRun) continue;
+      Say(a.zip + ": " + f.message);
+      refused = true;
+    }
+    if (refused) return false;
+    if (check.runs.empty()) return true;  // shipped exactly as given
+    std::vector<Member> members = MembersFromArchive(archive->data(), archive->size(), check);
+    made = WriteArchiveAvoidingMarkers(members, check.comment, kCompressions, archive, &problems, &notes);
+  }
+  for (const std::string& note : notes) Say(note);
+  for (const std::string& problem : problems) Say(problem);
+  return made;
+}
+
+// Checks the whole setup file as the setup program will meet it; false after saying why.
+bool CheckOutput(const std::vector<uint8_t>& file, const BuildArguments& a, bool signedFile, size_t* entries) {
+  CheckOptions options;
+  options.refuseDuplicates = a.refuseDuplicates;
+  options.codePage = a.codePage;
+  const SetupFileCheck c = CheckSetupFile(file.data(), file.size(), a.out, a.product, options);
+  std::vector<Finding> findings = c.findings;
+  findings.insert(findings.end(), c.archive.findings.begin(), c.archive.findings.end());
+  if (c.archiveStart != kNowhere) {
+    const ReaderView view = ReadWithSetupReader(file.data() + c.archiveStart, file.size() - c.archiveStart);
+    const std::vector<Finding> reader = CompareWithReader(c.archive, view);
+    findings.insert(findings.end(), reader.begin(), reader.end());
+  }
+  *entries = c.archive.entries.size();
+  if (signedFile && c.certificateOffset == kNowhere)
+    findings.push_back({true, -1, "the signed file has no certificate table"});
+  // Warnings were shown for the unsigned file already.
+  if (signedFile) {
+    std::vector<Finding> defects;
+    for (const Finding& f : findings)
+      if (f.defect) defects.push_back(f);
+    findings = defects;
+  }
+  return !Report(findings, InstallName(a.out) + ": ");
+}
+
+}  // namespace
+
+int Build(const Arguments& args) {
+  BuildArguments a;
+  int exitStatus = 0;
+  if (!ParseBuild(args, a, &exitStatus)) return exitStatus;
+
+  const std::string outName = InstallName(a.out);
+  const std::string nameProblem = UnsafeNameReason(outName);
+  if (!nameProblem.empty()) {
+    Say("the setup file's name '" + outName + "' cannot be used: " + nameProblem);
+    return kExitRefused;
+  }
+  const ProductProfile* selected = ProductSelectedBy(outName);
+  if (selected != a.product) {
+    Say(selected ? "the name '" + outName + "' selects " + selected->productName + ", not " + a.product->productName +
+                       ": the setup program finds " + selected->keyword + " first"
+                 : "the name '" + outName + "' selects no product: the setup program would refuse to run; put " +
+                       a.product->keyword + " into it, as in Setup" + a.product->productName + ".exe");
+    return kExitRefused;
+  }
+  const std::string full = host::FullPath(a.out);
+  const ProductProfile* fromHere = ProductSelectedBy(full);
+  if (fromHere != a.product)
+    Say(std::string("warning: started from ") + full + " the setup file would install " + fromHere->productName +
+        ": the setup program searches its folders too; users who keep the file's name get " + a.product->productName);
+
+  std::optional<int64_t> sourceDateEpoch;
+  if (!ParseSourceDateEpoch(std::getenv("SOURCE_DATE_EPOCH"), &sourceDateEpoch)) {
+    Say(std::string("SOURCE_DATE_EPOCH is '") + std::getenv("SOURCE_DATE_EPOCH") + "', not a number of seconds");
+    return kExitRefused;
+  }
+  SignOptions signing;
+  if (!a.certificate.empty()) {
+    signing.program = FindSigningProgram();
+    if (signing.program.empty()) {
+      Say("--sign needs osslsigncode, which is not installed (Debian: apt-get install osslsigncode); "
+          "or sign the setup file afterwards");
+      return kExitRefused;
+    }
+    signing.certificate = a.certificate;
+    signing.key = a.key;
+    signing.passwordFile = a.passwordFile;
+    signing.description = a.product->windowTitle;
+    signing.time = sourceDateEpoch ? *sourceDateEpoch : int64_t(std::time(nullptr));
+  }
+
+  std::vector<uint8_t> stub;
+  if (!ReadInput(a.stub, stub)) return kExitRefused;
+  const size_t inStub = FindMarkerOccurrences(stub.data(), stub.size()).size();
+  if (inStub != 1) {
+    Say(a.stub + " holds the marker " + std::to_string(inStub) + " times, not once: not a setup program stub");
+    return kExitRefused;
+  }
+  // The setup program would find the marker one byte early and hand it to the archive.
+  if (!stub.empty() && stub.back() == uint8_t(PayloadMarker[0])) {
+    Say(a.stub + " ends in a 0x55 byte, which the setup program would take for the start of the marker");
+    return kExitRefused;
+  }
+
+  size_t certificate = 0, certificateSize = 0;
+  if (FindCertificateTable(stub.data(), stub.size(), &certificate, &certificateSize)) {
+    Say(a.stub + " is signed, and its signature would not cover the archive: use the unsigned stub, and --sign");
+    return kExitRefused;
+  }
+
+  std::vector<uint8_t> archive;
+  if (!MakeArchive(a, sourceDateEpoch, &archive)) {
+    Say("nothing written");
+    return kExitRefused;
+  }
+  std::vector<uint8_t> file = stub;
+  file.insert(file.end(), PayloadMarker, PayloadMarker + std::strlen(PayloadMarker));
+  file.insert(file.end(), archive.begin(), archive.end());
+  size_t entries = 0;
+  if (!CheckOutput(file, a, false, &entries)) {
+    Say("nothing written");
+    return kExitRefused;
+  }
+
+  const std::string partial = a.out + ".mksetup-partial";
+  std::string error;
+  if (!host::WriteFile(partial, file, &error)) {
+    Say(error);
+    return kExitRefused;
+  }
+  std::string ready = partial;
+  if (!signing.program.empty()) {
+    const std::string signedPartial = a.out + ".mksetup-signed";
+    bool done = false;
+    // The signature changes with the signing time; a later second gives another one.
+    for (int attempt = 0; attempt < 3 && !done; ++attempt, ++signing.time) {
+      host::RemoveFile(signedPartial);
+      if (!SignFile(signing, partial, signedPartial, &error)) {
+        Say(error);
+        break;
+      }
+      if (!ReadInput(signedPartial, file)) break;
+      done = CheckOutput(file, a, true, &entries);
+      if (!done && attempt + 1 < 3) Say("signing again with the signing time one second later");
+    }
+    host::RemoveFile(partial);
+    if (!done) {
+      host::RemoveFile(signedPartial);
+      Say("nothing written");
+      return kExitRefused;
+    }
+    ready = signedPartial;
+  }
+  if (!host::ReplaceFile(ready, a.out, &error)) {
+    Say(error);
+    host::RemoveFile(ready);
+    return kExitRefused;
+  }
+  std::printf("%s: %s, %zu %s; %zu bytes of stub, the marker, %zu bytes of archive%s; %zu bytes\n",
+              a.out.c_str(), a.product->productName, entries, entries == 1 ? "entry" : "entries", stub.size(),
+              archive.size(),
+              signing.program.empty() ? "" : ", signed", file.size());
+  return 0;
+}
+
+}  // namespace mksetup
