@@ -10,8 +10,9 @@ bash "$top/scripts/bootstrap.sh"
 bash "$top/scripts/build_all.sh"
 cd "$top"
 
-# Where the kernel cannot start 32-bit programs the win32 template records why and the
-# win32 tests skip; the run then ends with this warning, whatever else happens.
+# Where the kernel cannot start 32-bit programs, or the package archive could not supply
+# 32-bit Wine today (bootstrap says so), the win32 template records why and the win32
+# tests skip; the run then ends with this warning, whatever else happens.
 no_win32="$top/build/native/tests/e2e/win32/wine-template/unsupported"
 rm -f "$no_win32"
 warn_no_win32() {
