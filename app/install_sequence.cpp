@@ -77,7 +77,7 @@ void CSetupDlg::OnOK() {
 int CSetupDlg::InstallFiles() {
   BeginWaitCursor();
   DeleteIfExists(m_strPackFile);
-  const PayloadExtraction payload = ::ExtractEmbeddedPayload(m_strSetupFile, m_strPackFile);
+  const PayloadExtraction payload = ::ExtractEmbeddedPayload(LocateSetupImage(), m_strPackFile);
   if (!payload.result) {
     EndWaitCursor();
     return 0;

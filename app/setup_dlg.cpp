@@ -65,9 +65,9 @@ void CSetupDlg::OnPaint() {
 HCURSOR CSetupDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); }
 
 int CSetupDlg::ExtractEmbeddedPayload(const CString& packFile) {
-  return ::ExtractEmbeddedPayload(m_strSetupFile, packFile).result;
+  return ::ExtractEmbeddedPayload(LocateSetupImage(), packFile).result;
 }
 
-int CSetupDlg::SavePayload(const BYTE* data, int size, const CString& packFile) {
+int CSetupDlg::SavePayload(const BYTE* data, size_t size, const CString& packFile) {
   return ::SavePayload(data, size, packFile);
 }

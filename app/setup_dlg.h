@@ -12,14 +12,14 @@ class CSetupDlg : public CDialog {
   explicit CSetupDlg(CWnd* parent = nullptr);
   ~CSetupDlg() override = default;
 
-  // Reads the running setup file whole and writes the archive behind its second marker
-  // to `packFile`. 0 when the setup file could not be sized, buffered, opened or read
-  // (after a message); 1 otherwise, whether or not a payload was found and written.
-  // (The work is payload/'s; see embedded_payload.h.)
+  // Reads the running setup file (found through the module path, not the command line)
+  // and writes the archive behind its second marker to `packFile`. 0 when the setup
+  // file could not be sized, opened or read (after a message); 1 otherwise, whether or
+  // not a payload was found and written. (The work is payload/'s; see embedded_payload.h.)
   int ExtractEmbeddedPayload(const CString& packFile);
   // Scans `data` for the marker and writes what follows the second occurrence to
   // `packFile`. 1 when the pack file was written whole; 0 after a message otherwise.
-  int SavePayload(const BYTE* data, int size, const CString& packFile);
+  int SavePayload(const BYTE* data, size_t size, const CString& packFile);
 
   // One installation step into m_strDirectory: 1 when it went on to the end, 0 when
   // it stopped after a message.
@@ -33,7 +33,7 @@ class CSetupDlg : public CDialog {
   afx_msg void OnPaint();
   afx_msg HCURSOR OnQueryDragIcon();
 
-  CString m_strSetupFile;    // the command line without its double quotes
+  CString m_strSetupFile;    // the command line without its double quotes: picks the product
   char m_chPackSelector = 0;  // set when a profile is chosen
   CString m_strProductName;
   CString m_strPackFile;

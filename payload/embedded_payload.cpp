@@ -6,7 +6,10 @@
 #include "platform/crt.h"
 #include "platform/handles.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -20,9 +23,10 @@ struct FreeDeleter {
 const DWORD kSharingRetryForMs = 2000;
 const DWORD kSharingRetryEveryMs = 100;
 
-HANDLE OpenSetupFile(const CString& path) {
+HANDLE OpenSetupImage(const std::wstring& path) {
   for (DWORD waited = 0;; waited += kSharingRetryEveryMs) {
-    const HANDLE file = OpenForReading(path);
+    const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) return file;
     const DWORD error = ::GetLastError();
     if (error != ERROR_SHARING_VIOLATION || waited >= kSharingRetryForMs) return file;
@@ -31,66 +35,178 @@ HANDLE OpenSetupFile(const CString& path) {
   }
 }
 
+void ShowWithLastError(const char* format, const CString& path) {
+  const int error = int(::GetLastError());
+  CString message;
+  message.Format(format, path.GetString(), error);
+  AfxMessageBox(message, MB_OK);
+}
+
+// Where the setup file's bytes come from: the file itself, or bytes already in memory.
+class CByteSource {
+ public:
+  virtual ~CByteSource() = default;
+  // The next piece, at most `capacity` bytes; 0 bytes at the end. False when reading
+  // failed, with the reason in GetLastError.
+  virtual bool Read(BYTE* buffer, DWORD capacity, DWORD* got) = 0;
+};
+
+class CFileSource : public CByteSource {
+ public:
+  explicit CFileSource(HANDLE file) : m_file(file) {}
+  bool Read(BYTE* buffer, DWORD capacity, DWORD* got) override {
+    *got = 0;
+    return ::ReadFile(m_file, buffer, capacity, got, nullptr) != FALSE;
+  }
+
+ private:
+  HANDLE m_file;
+};
+
+class CMemorySource : public CByteSource {
+ public:
+  CMemorySource(const BYTE* data, size_t size) : m_data(data), m_left(size) {}
+  bool Read(BYTE* buffer, DWORD capacity, DWORD* got) override {
+    *got = DWORD(std::min<size_t>(capacity, m_left));
+    if (*got) std::memcpy(buffer, m_data, *got);
+    m_data += *got;
+    m_left -= *got;
+    return true;
+  }
+
+ private:
+  const BYTE* m_data;
+  size_t m_left;
+};
+
+enum class CopyEnd { kSaved, kNoPayload, kCannotSave, kReadFailed };
+
+// The pack file as it is written: created when the archive's start is found, removed
+// again unless it was written whole and closed.
+class CPackFile {
+ public:
+  explicit CPackFile(const CString& path) : m_path(path) {}
+  ~CPackFile() {
+    if (!m_kept && m_created) {
+      m_file.Close();
+      crt::remove(m_path);
+    }
+  }
+  CPackFile(const CPackFile&) = delete;
+  CPackFile& operator=(const CPackFile&) = delete;
+
+  bool Created() const { return m_created || m_failed; }
+  void Create() {
+    m_file = CCrtFile(crt::fopen(m_path, "w+b"));
+    m_created = m_file.IsValid();
+    m_failed = !m_created;
+    // Pieces of a megabyte need no second buffer, and a byte counted as written has
+    // then reached the system.
+    if (m_created) std::setvbuf(m_file.Get(), nullptr, _IONBF, 0);
+  }
+  bool Failed() const { return m_failed; }
+  void Write(const BYTE* data, size_t length) {
+    if (m_failed || length == 0) return;
+    if (std::fwrite(data, 1, length, m_file.Get()) != length) m_failed = true;
+  }
+  // True when the file is written whole; it is then kept.
+  bool Finish() {
+    // A full disk can show only when the file is closed.
+    if (!m_failed && m_file.Close()) m_kept = true;
+    return m_kept;
+  }
+
+ private:
+  CString m_path;
+  CCrtFile m_file;
+  bool m_created = false, m_failed = false, m_kept = false;
+};
+
+// Reads the setup file piece by piece, counts the marker as it goes, and writes every
+// byte behind its second occurrence to the pack file. A third occurrence ends the copy:
+// the file holds no payload the program can trust, and the partial pack file goes.
+using CBuffer = std::unique_ptr<BYTE, FreeDeleter>;
+
+// The copy buffer; null after the message that says so.
+CBuffer AllocateBuffer() {
+  CBuffer buffer(static_cast<BYTE*>(std::malloc(kPayloadBufferSize)));
+  if (!buffer) AfxMessageBox("Can't allocate memory for operation.", MB_OK);
+  return buffer;
+}
+
+CopyEnd CopyPayload(CByteSource& source, uint64_t size, const CString& packFile, BYTE* buffer,
+                    CInstallProgress* progress) {
+  CMarkerScan scan;
+  CPackFile pack(packFile);
+  uint64_t written = 0;
+  while (scan.Scanned() < size && scan.Count() <= 2) {
+    const DWORD ask = DWORD(std::min<uint64_t>(kPayloadBufferSize, size - scan.Scanned()));
+    DWORD got = 0;
+    if (!source.Read(buffer, ask, &got)) return CopyEnd::kReadFailed;
+    if (got == 0) {
+      // A file that ends before its size said; nothing of it at all is a failed read.
+      if (scan.Scanned() == 0) return CopyEnd::kReadFailed;
+      break;
+    }
+    const uint64_t pieceAt = scan.Scanned();
+    scan.Feed(buffer, got);
+    if (scan.Count() != 2) continue;
+    if (!pack.Created()) {
+      pack.Create();
+      if (progress) progress->BeginStage(InstallStage::kCopying, size - scan.SecondEnd());
+    }
+    const uint64_t from = std::max(scan.SecondEnd(), pieceAt) - pieceAt;
+    pack.Write(buffer + from, size_t(got - from));
+    written += got - from;
+    if (progress && !pack.Failed()) progress->Written(written);
+  }
+  if (scan.Count() != 2) {
+    AfxMessageBox("No embedded setup data found.", MB_OK);
+    return CopyEnd::kNoPayload;
+  }
+  if (!pack.Finish()) {
+    AfxMessageBox("Cannot save setup file", MB_OK);
+    return CopyEnd::kCannotSave;
+  }
+  return CopyEnd::kSaved;
+}
+
 }  // namespace
 
-PayloadExtraction ExtractEmbeddedPayload(const CString& setupFile, const CString& packFile) {
+PayloadExtraction ExtractEmbeddedPayload(const SetupImage& image, const CString& packFile,
+                                         CInstallProgress* progress) {
   PayloadExtraction outcome = {0, false};
-  const int size = FileSizeOf(setupFile);
-  if (size == -1) return outcome;
-
-  // One byte at least: calloc(0) may legitimately return null.
-  const std::unique_ptr<BYTE, FreeDeleter> buffer(static_cast<BYTE*>(std::calloc(size_t(size > 0 ? size : 1), 1)));
-  if (!buffer) {
-    AfxMessageBox("Can't allocate memory for operation.", MB_OK);
+  // Looked up by name, not matched as a pattern; 64 bits of size.
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!::GetFileAttributesExW(image.path.c_str(), GetFileExInfoStandard, &data)) {
+    ShowWithLastError("Can't determine file size for %s. Last error %i", image.shown);
     return outcome;
   }
+  const uint64_t size = uint64_t(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+  const CBuffer buffer = AllocateBuffer();
+  if (!buffer) return outcome;
 
-  CHandle file(OpenSetupFile(setupFile));
+  CHandle file(OpenSetupImage(image.path));
   if (!file.IsValid()) {
-    const int error = int(::GetLastError());
-    CString message;
-    message.Format("Can't open file %s. Last error %i", setupFile.GetString(), error);
-    AfxMessageBox(message, MB_OK);
+    ShowWithLastError("Can't open file %s. Last error %i", image.shown);
     return outcome;
   }
-  const bool read = ReadAt(file.Get(), 0, buffer.get(), DWORD(size)) != 0;
-  if (!read) {
-    const int error = int(::GetLastError());
-    CString message;
-    message.Format("Can't read from file %s. Last error %i", setupFile.GetString(), error);
-    AfxMessageBox(message, MB_OK);
+  CFileSource source(file.Get());
+  // An empty file is a read that succeeds with no bytes.
+  const CopyEnd end = size == 0 ? CopyEnd::kReadFailed : CopyPayload(source, size, packFile, buffer.get(), progress);
+  if (end == CopyEnd::kReadFailed) {
+    ShowWithLastError("Can't read from file %s. Last error %i", image.shown);
     return outcome;
   }
-  file.Close();
-  // SavePayload reports its own failures; a missing pack file is found after unpacking
-  // has failed.
+  // A missing pack file is found after unpacking has failed.
   outcome.result = 1;
-  outcome.packFileSaved = SavePayload(buffer.get(), size, packFile) == 1;
+  outcome.packFileSaved = end == CopyEnd::kSaved;
   return outcome;
 }
 
-int SavePayload(const BYTE* data, int size, const CString& packFile) {
-  const std::vector<DWORD> found = FindMarkerOccurrences(data, size_t(size));
-  if (found.size() != 2) {
-    AfxMessageBox("No embedded setup data found.", MB_OK);
-    return 0;
-  }
-
-  CCrtFile out(crt::fopen(packFile, "w+b"));
-  if (!out.IsValid()) {
-    AfxMessageBox("Cannot save setup file", MB_OK);
-    return 0;
-  }
-  std::fseek(out.Get(), 0, SEEK_SET);
-  const size_t length = size_t(size) - found[1];
-  const size_t written = length ? std::fwrite(data + found[1], 1, length, out.Get()) : 0;
-  // A full disk often shows only when the buffered rest is flushed at close.
-  const bool closed = out.Close();
-  if (written != length || !closed) {
-    // A partial archive must not be left to pass for the product's files.
-    crt::remove(packFile);
-    AfxMessageBox("Cannot save setup file", MB_OK);
-    return 0;
-  }
-  return 1;
+int SavePayload(const BYTE* data, size_t size, const CString& packFile) {
+  const CBuffer buffer = AllocateBuffer();
+  if (!buffer) return 0;
+  CMemorySource source(data, size);
+  return CopyPayload(source, size, packFile, buffer.get(), nullptr) == CopyEnd::kSaved ? 1 : 0;
 }

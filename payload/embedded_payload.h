@@ -2,21 +2,32 @@
 #pragma once
 
 #include "framework/afxstr.h"
+#include "payload/install_progress.h"
+#include "payload/setup_image.h"
 #include "platform/win32_api.h"
 
+#include <cstddef>
+
 struct PayloadExtraction {
-  // 0 when the setup file could not be sized, buffered, opened or read (after a
-  // message); 1 otherwise, whether or not a payload was found and written.
+  // 0 when the setup file could not be sized, opened or read (after a message); 1
+  // otherwise, whether or not a payload was found and written.
   int result;
   // This run wrote the pack file whole. A pack file that is there although this run did
   // not write it is an earlier setup's.
   bool packFileSaved;
 };
 
-// Reads `setupFile` whole and writes the archive behind its second marker to `packFile`.
-PayloadExtraction ExtractEmbeddedPayload(const CString& setupFile, const CString& packFile);
+// The setup file is read and scanned through one buffer of this size, and the archive
+// behind its second marker written to the pack file as it comes: memory does not grow
+// with the setup file.
+const DWORD kPayloadBufferSize = 1 << 20;
+
+// Reads `image` and writes the archive behind its second marker to `packFile`, telling
+// `progress` (when given) of the bytes written.
+PayloadExtraction ExtractEmbeddedPayload(const SetupImage& image, const CString& packFile,
+                                         CInstallProgress* progress = nullptr);
 
 // Scans `data` for the marker and writes what follows its second occurrence to
 // `packFile`. 1 when the pack file was written whole; 0 after a message otherwise, and
 // then no partial pack file is left.
-int SavePayload(const BYTE* data, int size, const CString& packFile);
+int SavePayload(const BYTE* data, size_t size, const CString& packFile);

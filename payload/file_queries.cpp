@@ -15,35 +15,6 @@ bool LookUp(const CString& path, WIN32_FIND_DATAA& data) {
 
 }  // namespace
 
-int FileSizeOf(const CString& path) {
-  WIN32_FIND_DATAA data;
-  if (!LookUp(path, data)) {
-    const int error = int(::GetLastError());
-    CString message;
-    message.Format("Can't determine file size for %s. Last error %i", path.GetString(), error);
-    AfxMessageBox(message, MB_OK);
-    return -1;
-  }
-  if (data.nFileSizeHigh != 0 || data.nFileSizeLow > 0x7FFFFFFFu) {
-    CString message;
-    message.Format("The file %s is too large: a setup file must be smaller than 2 GB.", path.GetString());
-    AfxMessageBox(message, MB_OK);
-    return -1;
-  }
-  return int(data.nFileSizeLow);
-}
-
-HANDLE OpenForReading(const CString& path) {
-  return ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-
-int ReadAt(HANDLE file, LONG offset, void* buffer, DWORD count) {
-  ::SetFilePointer(file, offset, nullptr, FILE_BEGIN);
-  DWORD read = 0;
-  if (!::ReadFile(file, buffer, count, &read, nullptr)) return 0;
-  return int(read);
-}
-
 int FileExists(const CString& path) {
   WIN32_FIND_DATAA data;
   return LookUp(path, data) ? 1 : 0;

@@ -4,14 +4,6 @@
 #include "framework/afxstr.h"
 #include "platform/win32_api.h"
 
-// The file's size, or -1 after a message when it cannot be looked up, or when it is
-// 2 GB or more: such a size does not fit the signed 32-bit count the setup file is
-// read with, and must not be taken for a smaller one.
-int FileSizeOf(const CString& path);
-// The file opened for reading, shared with other readers; INVALID_HANDLE_VALUE on failure.
-HANDLE OpenForReading(const CString& path);
-// Reads up to `count` bytes at `offset` from the start; the number read, 0 on failure.
-int ReadAt(HANDLE file, LONG offset, void* buffer, DWORD count);
 // 1 when the path names an existing file or directory.
 int FileExists(const CString& path);
 // 1 when the path names an existing directory.

@@ -18,3 +18,23 @@ std::vector<DWORD> FindMarkerOccurrences(const BYTE* data, size_t size) {
   }
   return found;
 }
+
+CMarkerScan::CMarkerScan() : m_byte(BYTE(PayloadMarker[0])), m_length(std::strlen(PayloadMarker)) {}
+
+void CMarkerScan::Feed(const BYTE* data, size_t size) {
+  size_t i = 0;
+  while (i < size) {
+    if (m_run == 0) {
+      // Between runs: the C library finds the next candidate far faster than a loop.
+      const void* next = std::memchr(data + i, m_byte, size - i);
+      if (!next) break;
+      i = size_t(static_cast<const BYTE*>(next) - data);
+    }
+    for (; i < size && data[i] == m_byte; ++i) {
+      if (++m_run % m_length != 0) continue;
+      if (++m_count == 2) m_secondEnd = m_scanned + i + 1;
+    }
+    if (i < size) m_run = 0;  // a byte of another value ends the run
+  }
+  m_scanned += size;
+}

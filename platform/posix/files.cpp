@@ -149,9 +149,10 @@ BOOL FindClose(HANDLE find) {
   return TRUE;
 }
 
-HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD /*share: not enforced on Linux*/,
-                   LPSECURITY_ATTRIBUTES, DWORD disposition, DWORD /*flags*/, HANDLE) {
-  const std::string p = posixpath::Translate(path);
+namespace {
+
+// CreateFile on a path already translated for POSIX.
+HANDLE OpenFile(const std::string& p, DWORD access, DWORD disposition) {
   if (p.empty()) {
     g_lastError = ERROR_PATH_NOT_FOUND;
     return INVALID_HANDLE_VALUE;
@@ -206,6 +207,38 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD /*share: not enforced on Lin
   }
   g_lastError = existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS;
   return new PosixHandle{PosixHandle::kFile, fd};
+}
+
+}  // namespace
+
+HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD /*share: not enforced on Linux*/,
+                   LPSECURITY_ATTRIBUTES, DWORD disposition, DWORD /*flags*/, HANDLE) {
+  return OpenFile(posixpath::Translate(path), access, disposition);
+}
+
+HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD /*share: not enforced on Linux*/,
+                   LPSECURITY_ATTRIBUTES, DWORD disposition, DWORD /*flags*/, HANDLE) {
+  return OpenFile(posixpath::TranslateWide(path), access, disposition);
+}
+
+// Looks a name up as given, without patterns: "?" and "*" are characters of the name.
+BOOL GetFileAttributesExW(LPCWSTR path, GET_FILEEX_INFO_LEVELS level, LPVOID out) {
+  if (level != GetFileExInfoStandard || !out) return Fail(ERROR_INVALID_PARAMETER);
+  const std::string p = posixpath::TranslateWide(path);
+  if (p.empty()) return Fail(ERROR_PATH_NOT_FOUND);
+  struct stat st;
+  // A trailing separator asks for a directory; Windows finds one that way.
+  if (stat(p.c_str(), &st) != 0) return Fail(posixpath::ErrorFromErrno(errno, p));
+  if (p.back() == '/' && !S_ISDIR(st.st_mode)) return Fail(ERROR_INVALID_NAME);
+  auto* data = static_cast<WIN32_FILE_ATTRIBUTE_DATA*>(out);
+  data->dwFileAttributes = AttributesOf(p, st);
+  const uint64_t size = S_ISDIR(st.st_mode) ? 0 : uint64_t(st.st_size);
+  data->nFileSizeHigh = DWORD(size >> 32);
+  data->nFileSizeLow = DWORD(size);
+  data->ftCreationTime = ToFileTime(st.st_mtim);
+  data->ftLastAccessTime = ToFileTime(st.st_atim);
+  data->ftLastWriteTime = ToFileTime(st.st_mtim);
+  return TRUE;
 }
 
 DWORD SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWORD method) {

@@ -17,6 +17,33 @@ std::string Translate(const char* windowsPath) {
   return p;
 }
 
+std::string TranslateWide(const WCHAR* windowsPath) {
+  std::string p = windowsPath ? Utf8Of(windowsPath) : "";
+  for (char& c : p)
+    if (c == '\\') c = '/';
+  return p;
+}
+
+std::string Utf8Of(const WCHAR* text) {
+  std::string out;
+  const int n = ::WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  if (n <= 1) return out;
+  out.resize(size_t(n));
+  ::WideCharToMultiByte(CP_UTF8, 0, text, -1, &out[0], n, nullptr, nullptr);
+  out.resize(size_t(n) - 1);
+  return out;
+}
+
+std::wstring WideOfUtf8(const std::string& utf8) {
+  std::wstring out;
+  const int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
+  if (n <= 1) return out;
+  out.resize(size_t(n));
+  ::MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, &out[0], n);
+  out.resize(size_t(n) - 1);
+  return out;
+}
+
 DWORD ErrorFromErrno(int err, const std::string& posixPath) {
   switch (err) {
     case ENOENT: {

@@ -5,12 +5,21 @@
 
 #include <string>
 
+
 namespace posixpath {
 
 // A Windows path as the program builds it, for the POSIX calls: each backslash
 // character becomes a slash (both separate components on Windows); the bytes of
 // double-byte characters stay as they are.
 std::string Translate(const char* windowsPath);
+
+// A wide Windows path for the POSIX calls: its UTF-8 form (Linux file names are UTF-8
+// text), each backslash a slash.
+std::string TranslateWide(const WCHAR* windowsPath);
+
+// Wide text (UTF-32 here) and UTF-8.
+std::string Utf8Of(const WCHAR* text);
+std::wstring WideOfUtf8(const std::string& utf8);
 
 // The Win32 error number for an errno from a call on `posixPath`. ENOENT gives
 // ERROR_PATH_NOT_FOUND when the parent directory is missing too, as on Windows.

@@ -23,43 +23,6 @@ int g_comInitialisations = 0;
 int g_liveObjects = 0;
 std::vector<standin::ShortcutSaved> g_shortcuts;
 
-// Wide strings are UTF-32 here (wchar_t), file names UTF-8.
-std::string Utf8Of(const WCHAR* text) {
-  std::string out;
-  for (const WCHAR* p = text; *p; ++p) {
-    const uint32_t c = uint32_t(*p);
-    if (c < 0x80) {
-      out += char(c);
-    } else if (c < 0x800) {
-      out += char(0xC0 | c >> 6);
-      out += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += char(0xE0 | c >> 12);
-      out += char(0x80 | (c >> 6 & 0x3F));
-      out += char(0x80 | (c & 0x3F));
-    } else {
-      out += char(0xF0 | c >> 18);
-      out += char(0x80 | (c >> 12 & 0x3F));
-      out += char(0x80 | (c >> 6 & 0x3F));
-      out += char(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
-
-std::wstring WideOf(const std::string& utf8) {
-  std::wstring out;
-  for (size_t i = 0; i < utf8.size();) {
-    const unsigned char c = static_cast<unsigned char>(utf8[i]);
-    const int n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-    uint32_t v = n == 1 ? c : n == 2 ? c & 0x1F : n == 3 ? c & 0x0F : c & 0x07;
-    for (int k = 1; k < n && i + size_t(k) < utf8.size(); ++k) v = v << 6 | (utf8[i + size_t(k)] & 0x3F);
-    out += WCHAR(v);
-    i += size_t(n);
-  }
-  return out;
-}
-
 class ShellLink final : public IShellLinkA, public IPersistFile {
  public:
   ShellLink() { ++g_liveObjects; }
@@ -94,7 +57,7 @@ class ShellLink final : public IShellLinkA, public IPersistFile {
     return S_OK;
   }
   HRESULT Save(LPCWSTR fileName, BOOL remember) override {
-    const std::string path = Utf8Of(fileName);
+    const std::string path = posixpath::Utf8Of(fileName);
     FILE* f = std::fopen(posixpath::Translate(path.c_str()).c_str(), "wb");
     if (!f) return E_FAIL;
     std::fprintf(f, "%s\n%s\n", target_.c_str(), description_.c_str());
@@ -125,21 +88,10 @@ HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID 
 }
 
 BOOL SHGetSpecialFolderPathW(HWND, LPWSTR path, int folder, BOOL) {
-  const std::wstring desktop = WideOf(g_desktop);
+  const std::wstring desktop = posixpath::WideOfUtf8(g_desktop);
   if (folder != CSIDL_DESKTOPDIRECTORY || desktop.empty() || desktop.size() >= MAX_PATH) return FALSE;
   std::memcpy(path, desktop.c_str(), (desktop.size() + 1) * sizeof(WCHAR));
   return TRUE;
-}
-
-int MultiByteToWideChar(UINT, DWORD, LPCSTR text, int length, LPWSTR wide, int wideLength) {
-  const int n = length < 0 ? int(std::strlen(text)) + 1 : length;
-  if (wideLength == 0) return n;
-  if (n > wideLength) {
-    SetLastError(122);  // ERROR_INSUFFICIENT_BUFFER
-    return 0;
-  }
-  for (int i = 0; i < n; ++i) wide[i] = WCHAR(static_cast<unsigned char>(text[i]));
-  return n;
 }
 
 namespace standin {

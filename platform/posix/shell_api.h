@@ -5,8 +5,6 @@
 #include "platform/posix/win32_api.h"
 
 typedef uint32_t ULONG;
-typedef const WCHAR* LPCWSTR;
-typedef WCHAR* LPWSTR;
 
 struct GUID {
   uint32_t Data1;
@@ -34,7 +32,6 @@ inline bool operator==(const GUID& a, const GUID& b) {
 
 #define CLSCTX_INPROC_SERVER 0x1
 #define CSIDL_DESKTOPDIRECTORY 0x0010
-#define CP_ACP 0
 
 struct IUnknown {
   virtual HRESULT QueryInterface(REFIID iid, void** object) = 0;
@@ -64,4 +61,3 @@ extern const IID IID_IPersistFile;
 HRESULT CoInitialize(LPVOID reserved);
 HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID iid, LPVOID* object);
 BOOL SHGetSpecialFolderPathW(HWND owner, LPWSTR path, int folder, BOOL create);
-int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPWSTR wide, int wideLength);

@@ -33,6 +33,18 @@ typedef LPCSTR LPCTSTR;
 typedef DWORD* LPDWORD;
 typedef LONG* PLONG;
 typedef char TCHAR;
+typedef const WCHAR* LPCWSTR;
+typedef WCHAR* LPWSTR;
+typedef BOOL* LPBOOL;
+typedef int64_t LONGLONG;
+union LARGE_INTEGER {
+  struct {
+    DWORD LowPart;
+    LONG HighPart;
+  };
+  LONGLONG QuadPart;
+};
+typedef LARGE_INTEGER* PLARGE_INTEGER;
 
 #define DECLARE_HANDLE(name) struct name##__ { int unused; }; typedef struct name##__* name
 DECLARE_HANDLE(HWND);
@@ -89,6 +101,16 @@ struct WIN32_FIND_DATAA {
 };
 typedef WIN32_FIND_DATAA* LPWIN32_FIND_DATAA;
 
+enum GET_FILEEX_INFO_LEVELS { GetFileExInfoStandard };
+struct WIN32_FILE_ATTRIBUTE_DATA {
+  DWORD dwFileAttributes;
+  FILETIME ftCreationTime;
+  FILETIME ftLastAccessTime;
+  FILETIME ftLastWriteTime;
+  DWORD nFileSizeHigh;
+  DWORD nFileSizeLow;
+};
+
 // ---- error numbers -----------------------------------------------------------
 #define ERROR_SUCCESS 0L
 #define ERROR_FILE_NOT_FOUND 2L
@@ -103,12 +125,14 @@ typedef WIN32_FIND_DATAA* LPWIN32_FIND_DATAA;
 #define ERROR_FILE_EXISTS 80L
 #define ERROR_INVALID_PARAMETER 87L
 #define ERROR_DISK_FULL 112L
+#define ERROR_INSUFFICIENT_BUFFER 122L
 #define ERROR_INVALID_NAME 123L
 #define ERROR_NEGATIVE_SEEK 131L
 #define ERROR_DIR_NOT_EMPTY 145L
 #define ERROR_ALREADY_EXISTS 183L
 #define ERROR_FILENAME_EXCED_RANGE 206L
 #define ERROR_FILE_TOO_LARGE 223L
+#define ERROR_NO_UNICODE_TRANSLATION 1113L
 
 // ---- files -------------------------------------------------------------------
 #define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
@@ -139,6 +163,9 @@ typedef WIN32_FIND_DATAA* LPWIN32_FIND_DATAA;
 #define FILE_TYPE_PIPE 3
 
 HANDLE FindFirstFileA(LPCSTR path, LPWIN32_FIND_DATAA data);
+BOOL GetFileAttributesExW(LPCWSTR path, GET_FILEEX_INFO_LEVELS level, LPVOID data);
+HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                   DWORD disposition, DWORD flags, HANDLE templateFile);
 BOOL FindClose(HANDLE find);
 HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                    DWORD disposition, DWORD flags, HANDLE templateFile);
@@ -163,8 +190,19 @@ BOOL FileTimeToSystemTime(const FILETIME* fileTime, SYSTEMTIME* systemTime);
 // ---- process and code page ---------------------------------------------------
 LPSTR GetCommandLineA();
 DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size);
+DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size);
 UINT GetACP();
 BOOL IsDBCSLeadByte(BYTE ch);
+DWORD GetTickCount();
+
+// Text conversions (text.cpp).
+#define CP_ACP 0
+#define CP_UTF8 65001
+#define MB_ERR_INVALID_CHARS 0x00000008
+#define WC_NO_BEST_FIT_CHARS 0x00000400
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPWSTR wide, int wideLength);
+int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int length, LPSTR text, int textLength,
+                        LPCSTR defaultChar, LPBOOL usedDefaultChar);
 
 // ---- windows, dialogs, message boxes -----------------------------------------
 typedef INT_PTR (CALLBACK* DLGPROC)(HWND, UINT, WPARAM, LPARAM);

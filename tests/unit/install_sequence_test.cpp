@@ -215,11 +215,29 @@ TEST_F(InstallSequence, QuilletAndHarnwickShareOnePackFile) {
   EXPECT_EQ(Question("Harnwick"), standin::MessageBoxes().back().text);
 }
 
+TEST_F(InstallSequence, HoweverItWasStartedTheProgramReadsItsOwnFile) {
+  // Arguments behind the path, a name typed without its extension, and the keyword given
+  // as an argument to a file whose own name holds none: the command line picks the
+  // product, the module path leads to the archive.
+  for (const std::string& commandLine : {"\"" + dir.Win("Setup.exe") + "\" GALVERY", std::string("Setup galvery"),
+                                         "\"" + dir.Win("Setup.exe") + "\" extra GALVERY"}) {
+    standin::ResetRecords();
+    WriteSetupFile("Setup.exe");
+    standin::SetCommandLine(commandLine);
+    const std::string inst = dir.Win("Galvery");
+    EXPECT_EQ(IDOK, Install({inst}, IDNO));
+    EXPECT_EQ(Report({inst + "\\Galvery.EXE", inst + "\\Galvery.HLP"}) + "|" + Question("Galvery") + "|",
+              testing_support::MessagesShown())
+        << commandLine;
+  }
+}
+
 TEST_F(InstallSequence, ASetupFileThatCannotBeReadEndsWithoutTheQuestion) {
   WriteSetupFile("SetupGalvery.exe");
-  standin::SetCommandLine(dir.Win("SetupGalvery.exe") + " extra");  // the path no longer names the file
+  standin::SetModuleFileName(dir.Win("moved away.exe"));
   EXPECT_EQ(IDOK, Install({dir.Win("Galvery")}, IDYES));
-  EXPECT_EQ("Can't determine file size for " + dir.Win("SetupGalvery.exe") + " extra. Last error 2|", testing_support::MessagesShown());
+  EXPECT_EQ("Can't determine file size for " + dir.Win("moved away.exe") + ". Last error 2|",
+            testing_support::MessagesShown());
   EXPECT_TRUE(standin::Shortcuts().empty());
 }
 

@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <memory>
+#include <random>
 
 using testing_support::ReadBytes;
 using testing_support::ScratchDir;
@@ -40,6 +41,47 @@ TEST(MarkerScan, NeverReadsPastTheEnd) {
   EXPECT_EQ(std::vector<DWORD>({9, 17}), Scan("x" + M + M));  // second one ends the data
 }
 
+// The streamed count against the whole-buffer one, the input cut into two pieces at
+// every offset, and into pieces of every small size: the count and where the archive
+// starts must not depend on where a read ends.
+void ExpectStreamedAgrees(const std::string& bytes) {
+  const std::vector<DWORD> whole = Scan(bytes);
+  const auto* data = reinterpret_cast<const BYTE*>(bytes.data());
+  const auto check = [&](const CMarkerScan& scan, const std::string& how) {
+    EXPECT_EQ(whole.size(), scan.Count()) << how;
+    if (whole.size() >= 2) {
+      EXPECT_EQ(whole[1], scan.SecondEnd()) << how;
+    }
+    EXPECT_EQ(bytes.size(), scan.Scanned()) << how;
+  };
+  for (size_t cut = 0; cut <= bytes.size(); ++cut) {
+    CMarkerScan scan;
+    scan.Feed(data, cut);
+    scan.Feed(data + cut, bytes.size() - cut);
+    check(scan, "cut at " + std::to_string(cut));
+  }
+  for (size_t piece = 1; piece <= 17; ++piece) {
+    CMarkerScan scan;
+    for (size_t at = 0; at < bytes.size(); at += piece) scan.Feed(data + at, std::min(piece, bytes.size() - at));
+    check(scan, "pieces of " + std::to_string(piece));
+  }
+}
+
+TEST(MarkerScan, StreamedCountAgreesWithTheWholeBufferAtEveryBoundary) {
+  for (const std::string& crafted :
+       {std::string(), M, std::string(7, 'U'), std::string(15, 'U'), std::string(16, 'U'), std::string(17, 'U'),
+        std::string(24, 'U'), "abc" + M + "def" + M + "PK", "x" + M + M, M + "x" + "UUUUUUU", std::string("UUUUxUUUUUUUUxUUU"),
+        "image" + M + M + "zip with " + M, std::string(9, 'U') + "y" + std::string(23, 'U') + "z"})
+    ExpectStreamedAgrees(crafted);
+  // Random bytes from an alphabet rich in 0x55, so that runs of every length occur.
+  std::mt19937 rng(20261209);
+  for (int round = 0; round < 300; ++round) {
+    std::string bytes(rng() % 90, '\0');
+    for (char& c : bytes) c = rng() % 5 ? 'U' : "ab\x00"[rng() % 3];
+    ExpectStreamedAgrees(bytes);
+  }
+}
+
 // SavePayload as the setup dialog runs it.
 class SavePayloadTest : public ::testing::Test {
  protected:
@@ -48,7 +90,7 @@ class SavePayloadTest : public ::testing::Test {
   int Save(const std::string& bytes, const std::string& packFile) {
     std::unique_ptr<BYTE[]> copy(new BYTE[bytes.size() ? bytes.size() : 1]);
     std::memcpy(copy.get(), bytes.data(), bytes.size());
-    return dlg.SavePayload(copy.get(), int(bytes.size()), packFile.c_str());
+    return dlg.SavePayload(copy.get(), bytes.size(), packFile.c_str());
   }
 
   ScratchDir dir;
