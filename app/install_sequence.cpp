@@ -3,6 +3,7 @@
 // unpack it into the directory, report what was unpacked and offer a desktop shortcut.
 #include "agreement/agreement_dlg.h"
 #include "app/desktop_shortcut.h"
+#include "app/install_progress_dlg.h"
 #include "app/product_profiles.h"
 #include "app/setup_dlg.h"
 #include "payload/embedded_payload.h"
@@ -38,6 +39,9 @@ CString ReportOf(const CStringList& unpackedFiles) {
 }  // namespace
 
 void CSetupDlg::OnOK() {
+  // The dialog is disabled while it installs; should a command reach it all the same,
+  // one installation at a time.
+  if (m_bInstalling) return;
   CAgreementDlg agreement(nullptr);
   agreement.m_pLines = &m_agreementLines;
   // Only an acceptance goes on: a dialog that could not even be shown (-1) was not
@@ -60,7 +64,10 @@ void CSetupDlg::OnOK() {
   if (!packFileTemplate) return;  // no profile was chosen: the dialog never ran
   m_strPackFile.Format(packFileTemplate, m_strDirectory.GetString());
 
-  if (InstallFiles() == 1) {
+  m_bInstalling = true;
+  const int installed = InstallFiles();
+  m_bInstalling = false;
+  if (installed == 1) {
     CString question;
     question.Format("Do you want to create a desktop shortcut icon for %s?", m_strProductName.GetString());
     if (AfxMessageBox(question, MB_YESNO) == IDYES && FAILED(CreateDesktopShortcut(m_strDirectory, m_strProductName))) {
@@ -77,14 +84,19 @@ void CSetupDlg::OnOK() {
 int CSetupDlg::InstallFiles() {
   BeginWaitCursor();
   DeleteIfExists(m_strPackFile);
-  const PayloadExtraction payload = ::ExtractEmbeddedPayload(LocateSetupImage(), m_strPackFile);
+  // The dialog stays disabled under the progress window until the report.
+  CInstallProgressDlg progress(this, m_strPackFile, m_strDirectory);
+  progress.Open();
+  const PayloadExtraction payload = ::ExtractEmbeddedPayload(LocateSetupImage(), m_strPackFile, &progress);
   if (!payload.result) {
+    progress.Close();
     EndWaitCursor();
     return 0;
   }
   // A pack file that could neither be deleted nor rewritten is an earlier setup's
   // archive: unpacking it would install the wrong files and call that a success.
   if (!payload.packFileSaved && FileExists(m_strPackFile)) {
+    progress.Close();
     EndWaitCursor();
     CString message;
     message.Format("The file %s is left from an earlier setup and cannot be replaced. "
@@ -96,8 +108,9 @@ int CSetupDlg::InstallFiles() {
 
   crt::chdir(m_strDirectory);
   CStringList unpackedFiles;
-  const int unpacked = UnpackArchive(m_strPackFile, m_strDirectory, unpackedFiles);
+  const int unpacked = UnpackArchive(m_strPackFile, m_strDirectory, unpackedFiles, &progress);
   const CString report = ReportOf(unpackedFiles);
+  progress.Close();
   EndWaitCursor();
   AfxMessageBox(report, MB_OK);
   if (unpacked == 0) return 1;

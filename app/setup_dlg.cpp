@@ -62,6 +62,13 @@ void CSetupDlg::OnPaint() {
   dc.DrawIcon(x, y, m_hIcon);
 }
 
+void CSetupDlg::OnCancel() {
+  // The window system may still deliver a close while the files are written: the
+  // installation runs to its end, and the dialog closes after it.
+  if (m_bInstalling) return;
+  CDialog::OnCancel();
+}
+
 HCURSOR CSetupDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); }
 
 int CSetupDlg::ExtractEmbeddedPayload(const CString& packFile) {

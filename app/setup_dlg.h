@@ -29,6 +29,7 @@ class CSetupDlg : public CDialog {
   void DoDataExchange(CDataExchange* pDX) override;
   BOOL OnInitDialog() override;
   void OnOK() override;
+  void OnCancel() override;
 
   afx_msg void OnPaint();
   afx_msg HCURSOR OnQueryDragIcon();
@@ -40,6 +41,7 @@ class CSetupDlg : public CDialog {
   CStringList m_agreementLines;
   CString m_strDirectory;    // exchanged with the directory box
   HICON m_hIcon;
+  bool m_bInstalling = false;  // InstallFiles is running: no second installation, no cancel
 
   DECLARE_MESSAGE_MAP()
 };

@@ -84,6 +84,7 @@ ArchiveResult ArchiveExtractEntry(ArchiveHandle handle, int32_t index, const cha
     DWORD written = 0;
     // A short write is as much a failure as a failed one.
     if (!::WriteFile(file.Get(), buffer, DWORD(read), &written, nullptr) || written != DWORD(read)) failed = true;
+    if (!failed && reader.observer) reader.observer(reader.observerContext, written);
   }
   if (opened) {
     // Data that ends before its declared size is never checked against its CRC by

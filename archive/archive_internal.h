@@ -93,6 +93,8 @@ struct ArchiveReader {
   // The entry minizip is positioned at, or -1 when that is unknown (after a failed step).
   int32_t currentIndex = -1;
   ArchiveStreamOpener opener{kArchiveReadAheadDefault, nullptr, false};
+  ArchiveWriteObserver observer = nullptr;
+  void* observerContext = nullptr;
 };
 
 struct ArchiveHandleData {

@@ -213,3 +213,33 @@ ArchiveResult ArchiveClose(ArchiveHandle handle) {
   delete handle;
   return ArchiveOk;
 }
+
+ArchiveResult ArchiveGetTotalSize(ArchiveHandle handle, uint64_t* total) {
+  const ArchiveResult checked = CheckHandle(handle);
+  if (checked != ArchiveOk) return checked;
+  if (!total) return ArchiveErrArgument;
+  *total = 0;
+  ArchiveReader& reader = *handle->reader;
+  if (reader.entryCount == 0) return ArchiveOk;
+  // Record by record, as the entries are read: the walk leaves minizip elsewhere, so the
+  // next request starts again from the first entry.
+  reader.currentIndex = -1;
+  int step = unzGoToFirstFile(reader.archive);
+  for (int32_t i = 0; i < reader.entryCount && step == UNZ_OK; ++i) {
+    unz_file_info info{};
+    if (unzGetCurrentFileInfo(reader.archive, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) break;
+    *total += info.uncompressed_size;
+    if (i + 1 == reader.entryCount) break;
+    step = unzGoToNextFile(reader.archive);
+    if (step == UNZ_END_OF_LIST_OF_FILE) step = StepBeyondCount(reader.archive);
+  }
+  return ArchiveOk;
+}
+
+ArchiveResult ArchiveObserveWrites(ArchiveHandle handle, ArchiveWriteObserver observer, void* context) {
+  const ArchiveResult checked = CheckHandle(handle);
+  if (checked != ArchiveOk) return checked;
+  handle->reader->observer = observer;
+  handle->reader->observerContext = context;
+  return ArchiveOk;
+}

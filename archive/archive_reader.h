@@ -81,6 +81,16 @@ ArchiveResult ArchiveExtractEntry(ArchiveHandle handle, int32_t index, const cha
 // Releases the handle and everything behind it.
 ArchiveResult ArchiveClose(ArchiveHandle handle);
 
+// The sum of the uncompressed sizes that the central directory gives its entries, as
+// far as its records can be read: what unpacking every entry writes at most.
+ArchiveResult ArchiveGetTotalSize(ArchiveHandle handle, uint64_t* total);
+
+// Called by ArchiveExtractEntry after each piece of an entry's data is written to its
+// file, with the bytes of that piece: a caller shows progress and keeps its windows
+// answering. Null stops the calls.
+typedef void (*ArchiveWriteObserver)(void* context, uint32_t bytes);
+ArchiveResult ArchiveObserveWrites(ArchiveHandle handle, ArchiveWriteObserver observer, void* context);
+
 struct ArchiveHandleTraits {
   using Handle = ArchiveHandle;
   static Handle Invalid() { return nullptr; }

@@ -219,6 +219,11 @@ class CDialog : public CWnd {
 
   // Runs the dialog modally; the result EndDialog gave, or -1 if it could not be created.
   virtual INT_PTR DoModal();
+  // Creates the dialog modeless, owned by `owner` (or the active modal window), visible
+  // as its template says; false if it could not be created. Until DestroyWindow, message
+  // boxes belong to it.
+  BOOL Create(CWnd* owner = nullptr);
+  BOOL DestroyWindow();
   void EndDialog(int result) { ::EndDialog(m_hWnd, result); }
   // Moves data between the controls and the members (TRUE: controls to members).
   BOOL UpdateData(BOOL saveAndValidate = TRUE);
@@ -261,6 +266,8 @@ class CWinApp : public CCmdTarget {
   virtual int Run() { return ExitInstance(); }
   virtual int DoMessageBox(LPCTSTR prompt, UINT type, UINT helpId);
   virtual void DoWaitCursor(int code);
+  // Whether the wait cursor is on: windows then keep it when the mouse moves over them.
+  bool IsWaitCursorShown() const { return m_nWaitCursorCount > 0; }
 
   HICON LoadIcon(UINT id) const { return ::LoadIconA(m_hInstance, MAKEINTRESOURCEA(id)); }
   // Three-dimensional controls came with the old ctl3d library; every supported system
@@ -292,6 +299,11 @@ HINSTANCE AfxGetInstanceHandle();
 // A message box captioned with the application title; with no icon flag in `type`,
 // the exclamation icon is added.
 int AfxMessageBox(LPCTSTR text, UINT type = MB_OK, UINT helpId = 0);
+// Handles the messages waiting in the thread's queue and returns: a long piece of work
+// on the one thread calls it now and then, so that its windows keep answering. Keys for
+// the modeless dialogs go to them as the dialog manager takes them. A quit message is
+// left for the loop that owns it.
+void AfxPumpWaitingMessages();
 // The framework's entry point: sets the application up and runs InitInstance.
 int AfxWinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int show);
 

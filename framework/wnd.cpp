@@ -163,11 +163,41 @@ BEGIN_MESSAGE_MAP(CDialog, CWnd)
 END_MESSAGE_MAP()
 
 namespace {
-// The modal dialogs that are running, innermost last: message boxes belong to it.
+// The modal dialogs that are running and the modeless ones that are open, innermost
+// last: message boxes belong to it.
 std::vector<CDialog*> g_modalDialogs;
+std::vector<CDialog*> g_modelessDialogs;
+
+void Forget(std::vector<CDialog*>& dialogs, CDialog* dialog) {
+  for (auto it = dialogs.begin(); it != dialogs.end(); ++it)
+    if (*it == dialog) {
+      dialogs.erase(it);
+      return;
+    }
+}
 }  // namespace
 
-HWND AfxActiveModalWindow() { return g_modalDialogs.empty() ? nullptr : g_modalDialogs.back()->m_hWnd; }
+HWND AfxActiveModalWindow() {
+  if (!g_modelessDialogs.empty()) return g_modelessDialogs.back()->m_hWnd;
+  return g_modalDialogs.empty() ? nullptr : g_modalDialogs.back()->m_hWnd;
+}
+
+void AfxPumpWaitingMessages() {
+  MSG msg;
+  while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      ::PostQuitMessage(int(msg.wParam));
+      return;
+    }
+    bool taken = false;
+    // By index: a message may close one of them.
+    for (size_t i = 0; !taken && i < g_modelessDialogs.size(); ++i)
+      taken = g_modelessDialogs[i]->m_hWnd && ::IsDialogMessageA(g_modelessDialogs[i]->m_hWnd, &msg);
+    if (taken) continue;
+    ::TranslateMessage(&msg);
+    ::DispatchMessageA(&msg);
+  }
+}
 
 CDialog::CDialog(UINT templateId, CWnd* parent) : m_nIDHelp(templateId), m_pParentWnd(parent) {}
 
@@ -179,6 +209,23 @@ INT_PTR CDialog::DoModal() {
   g_modalDialogs.pop_back();
   m_hWnd = nullptr;
   return result;
+}
+
+BOOL CDialog::Create(CWnd* owner) {
+  HWND parent = owner ? owner->m_hWnd : AfxActiveModalWindow();
+  const HWND created = ::CreateDialogParamA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(m_nIDHelp), parent,
+                                            &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
+  if (!created) return FALSE;
+  g_modelessDialogs.push_back(this);
+  return TRUE;
+}
+
+BOOL CDialog::DestroyWindow() {
+  Forget(g_modelessDialogs, this);
+  if (!m_hWnd) return FALSE;
+  const BOOL destroyed = ::DestroyWindow(m_hWnd);
+  m_hWnd = nullptr;
+  return destroyed;
 }
 
 BOOL CDialog::UpdateData(BOOL saveAndValidate) {
@@ -222,6 +269,13 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPA
       if (::IsWindow(hwnd) && !::IsWindowVisible(hwnd) && before.left == after.left && before.top == after.top)
         dialog->CenterWindow();
       return result;
+    }
+    // While the program works with the wait cursor on, moving the mouse must not bring
+    // the arrow back.
+    if (message == WM_SETCURSOR && AfxGetApp() && AfxGetApp()->IsWaitCursorShown()) {
+      ::SetCursor(::LoadCursorA(nullptr, IDC_WAIT));
+      ::SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, TRUE);
+      return TRUE;
     }
     LRESULT result = 0;
     if (!dialog->DispatchWindowMessage(message, wParam, lParam, &result)) return FALSE;

@@ -5,11 +5,37 @@
 #include "framework/afxwin.h"
 #include "payload/file_queries.h"
 
+#include <algorithm>
+
+namespace {
+
+// Counts the bytes the archive reader writes for the progress of the whole stage: the
+// entries before the current one count whole, written or not, so that the bar ends full.
+struct StageProgress {
+  CInstallProgress* progress;
+  uint64_t total;
+  uint64_t entriesBefore;  // the sizes of the entries already done
+  uint64_t entryWritten;   // of the current entry
+
+  void EntryBegins(uint64_t before) {
+    entriesBefore = before;
+    entryWritten = 0;
+  }
+  static void Observe(void* context, uint32_t bytes) {
+    auto* self = static_cast<StageProgress*>(context);
+    self->entryWritten += bytes;
+    self->progress->Written(std::min(self->total, self->entriesBefore + self->entryWritten));
+  }
+};
+
+}  // namespace
+
 CString BaseNameOf(const CString& name) {
   return name.Mid(int(BaseNameOffset({name.GetString(), size_t(name.GetLength())}, CCodePage::Active())));
 }
 
-int UnpackArchive(const CString& packFile, const CString& directory, CStringList& unpackedFiles) {
+int UnpackArchive(const CString& packFile, const CString& directory, CStringList& unpackedFiles,
+                  CInstallProgress* progress) {
   CString message;
   if (!FileExists(packFile)) {
     message.Format("ZIP file %s not found", packFile.GetString());
@@ -31,8 +57,16 @@ int UnpackArchive(const CString& packFile, const CString& directory, CStringList
   ArchiveGetEntry(archive, -1, &entry);
   const int count = entry.index;
 
+  StageProgress stage = {progress, 0, 0, 0};
+  if (progress) {
+    ArchiveGetTotalSize(archive, &stage.total);
+    progress->BeginStage(InstallStage::kUnpacking, stage.total);
+    ArchiveObserveWrites(archive, &StageProgress::Observe, &stage);
+  }
+  uint64_t done = 0;  // the sizes of the entries tried so far
   int result = 0;
   for (int i = 0; i < count; ++i) {
+    stage.EntryBegins(done);
     if (ArchiveGetEntry(archive, i, &entry) != ArchiveOk) {
       // A failed request leaves the record holding the previous entry's name: naming
       // that one would blame the wrong file, so the entry is named by its number.
@@ -43,8 +77,13 @@ int UnpackArchive(const CString& packFile, const CString& directory, CStringList
       result = 2;
       continue;
     }
-    if (ArchiveExtractEntry(archive, i, entry.name, 0, ArchiveKindFile, ArchiveModeDirectory, directory) !=
-        ArchiveOk) {
+    done += entry.uncompressedSize;
+    const ArchiveResult extracted =
+        ArchiveExtractEntry(archive, i, entry.name, 0, ArchiveKindFile, ArchiveModeDirectory, directory);
+    // Also after an entry that wrote nothing, or failed: the windows go on answering, and
+    // the bar moves past it.
+    if (progress) progress->Written(std::min(stage.total, done));
+    if (extracted != ArchiveOk) {
       message.Format("Error unzipping %s.", BaseNameOf(entry.name).GetString());
       AfxMessageBox(message, MB_OK);
       result = 3;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "framework/afxstr.h"
+#include "payload/install_progress.h"
 
 // Unpacks every entry of `packFile` into `directory`, each file directly under its base
 // name, reporting each failure in a message box as it happens and going on with the
@@ -9,7 +10,10 @@
 // 0: every entry was unpacked (also when there are none); 1: the pack file is missing or
 // is no archive; 2 or 3: the last failure came from reading an entry's record (2) or
 // from extracting it (3).
-int UnpackArchive(const CString& packFile, const CString& directory, CStringList& unpackedFiles);
+// `progress`, when given, hears of every piece of data written, against the total of the
+// entries' sizes.
+int UnpackArchive(const CString& packFile, const CString& directory, CStringList& unpackedFiles,
+                  CInstallProgress* progress = nullptr);
 
 // The part of a stored entry name behind its folders: what follows the last forward
 // slash if there is one, else what follows the last backslash, else the whole name.

@@ -9,6 +9,7 @@
 #    define NOMINMAX
 #  endif
 #  include <windows.h>
+#  include <commctrl.h>
 #else
 #  include "platform/posix/win32_api.h"
 #endif

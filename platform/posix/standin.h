@@ -42,7 +42,7 @@ void Press(HWND dialog, int controlId);
 // ---- what was shown ----
 struct DialogRun {
   int templateId;
-  bool shown;       // initialisation did not end it: the user saw it
+  bool shown;       // initialisation did not end it: the user saw it (modeless: always)
   bool defaultFocus;  // WM_INITDIALOG returned TRUE: the first tab stop gets the focus
   INT_PTR result;   // what DialogBoxParamA returned
   std::string caption;  // at the time it closed
@@ -67,6 +67,15 @@ constexpr int kEditLeftMargin = 1, kEditRightMargin = 2;
 RECT WindowRect(HWND window);
 void Paint(HWND window);  // delivers WM_PAINT
 bool WaitCursorShown();   // the current cursor is the wait cursor
+bool IsEnabled(HWND window);
+// The live dialog of that template; null when none is open.
+HWND OpenDialog(int templateId);
+struct ProgressBar {
+  int low, high, position;
+};
+ProgressBar ProgressOf(HWND dialog, int controlId);
+// How often the program has looked into its message queue (PeekMessageA).
+unsigned long MessageQueuePeeks();
 // The client size that control `controlId` of dialog `templateId` gets when it comes into
 // being (480 x 123 unless set); kept until ResetRecords.
 void SetControlClientSize(int templateId, int controlId, int width, int height);

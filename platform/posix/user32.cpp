@@ -30,6 +30,9 @@ struct Window {
   POINT position = {0, 0};
   HICON icons[2] = {};
   size_t run = 0;  // index into g_dialogs
+  bool modeless = false;
+  bool disabled = false;
+  int rangeLow = 0, rangeHigh = 100, barPosition = 0;  // a progress bar's
 };
 
 struct PaintDc {
@@ -42,6 +45,7 @@ std::vector<standin::DialogRun> g_dialogs;
 std::vector<standin::MessageBoxShown> g_boxes;
 std::vector<std::string> g_drawing;
 HCURSOR g_cursor = nullptr;
+unsigned long g_peeks = 0;
 std::map<std::pair<int, int>, RECT> g_controlClients;  // (template, control) -> client
 
 constexpr uintptr_t kIconBase = 0x10000;
@@ -76,6 +80,17 @@ LRESULT TextMessage(Window* w, UINT message, WPARAM wParam, LPARAM lParam) {
       return reinterpret_cast<LRESULT>(standin::DialogFont());
     case EM_GETMARGINS:
       return MAKELONG(standin::kEditLeftMargin, standin::kEditRightMargin);
+    case PBM_SETRANGE32:
+      w->rangeLow = int(wParam);
+      w->rangeHigh = int(lParam);
+      return 0;
+    case PBM_SETPOS: {
+      const int previous = w->barPosition;
+      w->barPosition = std::min(std::max(int(wParam), w->rangeLow), w->rangeHigh);
+      return previous;
+    }
+    case PBM_GETPOS:
+      return w->barPosition;
   }
   return 0;
 }
@@ -137,6 +152,64 @@ INT_PTR DialogBoxParamA(HINSTANCE, LPCSTR templateName, HWND parent, DLGPROC pro
   delete w;
   return result;
 }
+
+HWND CreateDialogParamA(HINSTANCE, LPCSTR templateName, HWND parent, DLGPROC proc, LPARAM param) {
+  auto* w = new Window;
+  w->isDialog = true;
+  w->modeless = true;
+  w->id = int(reinterpret_cast<uintptr_t>(templateName));
+  w->parent = Get(parent);
+  w->proc = proc;
+  w->run = g_dialogs.size();
+  g_dialogs.push_back({w->id, true, false, 0, ""});
+  g_live.insert(w);
+  const HWND h = Handle(w);
+  g_dialogs[w->run].defaultFocus = proc(h, WM_INITDIALOG, 0, param) != 0;
+  return Get(h) ? h : nullptr;
+}
+
+BOOL DestroyWindow(HWND window) {
+  Window* w = Get(window);
+  if (!w || !w->isDialog || !w->modeless) return FALSE;
+  w->proc(window, WM_DESTROY, 0, 0);
+  g_dialogs[w->run].caption = w->text;
+  for (auto& c : w->controls) g_live.erase(c.second.get());
+  g_live.erase(w);
+  delete w;
+  return TRUE;
+}
+
+BOOL EnableWindow(HWND window, BOOL enable) {
+  Window* w = Get(window);
+  if (!w) return FALSE;
+  return std::exchange(w->disabled, !enable) ? TRUE : FALSE;
+}
+
+BOOL IsWindowEnabled(HWND window) {
+  Window* w = Get(window);
+  return w && !w->disabled;
+}
+
+BOOL ShowWindow(HWND window, int) { return Get(window) != nullptr; }
+BOOL UpdateWindow(HWND window) { return Get(window) != nullptr; }
+
+LRESULT SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam) {
+  HWND control = GetDlgItem(dialog, id);
+  return control ? SendMessageA(control, message, wParam, lParam) : 0;
+}
+
+BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* controls) {
+  return controls && controls->dwSize == sizeof *controls;
+}
+
+BOOL PeekMessageA(MSG*, HWND, UINT, UINT, UINT) {
+  ++g_peeks;
+  return FALSE;
+}
+BOOL TranslateMessage(const MSG*) { return FALSE; }
+LRESULT DispatchMessageA(const MSG*) { return 0; }
+BOOL IsDialogMessageA(HWND, MSG*) { return FALSE; }
+void PostQuitMessage(int) {}
 
 BOOL EndDialog(HWND dialog, INT_PTR result) {
   Window* w = Get(dialog);
@@ -331,6 +404,7 @@ void ResetRecords() {
   g_boxes.clear();
   g_drawing.clear();
   g_cursor = nullptr;
+  g_peeks = 0;
   g_controlClients.clear();
   ResetGdiRecords();
 }
@@ -361,6 +435,22 @@ RECT WindowRect(HWND window) {
 void Paint(HWND window) { SendMessageA(window, WM_PAINT, 0, 0); }
 
 bool WaitCursorShown() { return g_cursor == LoadCursorA(nullptr, IDC_WAIT); }
+
+bool IsEnabled(HWND window) { return IsWindowEnabled(window) != FALSE; }
+
+HWND OpenDialog(int templateId) {
+  HWND found = nullptr;
+  for (Window* w : g_live)
+    if (w->isDialog && w->id == templateId) found = Handle(w);
+  return found;
+}
+
+ProgressBar ProgressOf(HWND dialog, int controlId) {
+  Window* w = Get(GetDlgItem(dialog, controlId));
+  return w ? ProgressBar{w->rangeLow, w->rangeHigh, w->barPosition} : ProgressBar{0, 0, 0};
+}
+
+unsigned long MessageQueuePeeks() { return g_peeks; }
 
 void SetControlClientSize(int templateId, int controlId, int width, int height) {
   g_controlClients[{templateId, controlId}] = RECT{0, 0, width, height};

@@ -211,6 +211,7 @@ typedef INT_PTR (CALLBACK* DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 #define WM_DESTROY 0x0002
 #define WM_PAINT 0x000F
 #define WM_CLOSE 0x0010
+#define WM_SETCURSOR 0x0020
 #define WM_SETTEXT 0x000C
 #define WM_SETFONT 0x0030
 #define WM_GETFONT 0x0031
@@ -265,6 +266,47 @@ typedef INT_PTR (CALLBACK* DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 #define IDC_WAIT MAKEINTRESOURCEA(32514)
 
 INT_PTR DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND parent, DLGPROC proc, LPARAM param);
+// A modeless dialog: initialised and shown at once, alive until DestroyWindow.
+HWND CreateDialogParamA(HINSTANCE instance, LPCSTR templateName, HWND parent, DLGPROC proc, LPARAM param);
+BOOL DestroyWindow(HWND window);
+BOOL EnableWindow(HWND window, BOOL enable);
+BOOL IsWindowEnabled(HWND window);
+#define SW_SHOW 5
+BOOL ShowWindow(HWND window, int command);
+BOOL UpdateWindow(HWND window);
+LRESULT SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The message queue. Nothing is ever posted to it here: the stand-in delivers every
+// message by calling the window's procedure.
+struct MSG {
+  HWND hwnd;
+  UINT message;
+  WPARAM wParam;
+  LPARAM lParam;
+  DWORD time;
+  POINT pt;
+};
+#define PM_REMOVE 0x0001
+#define WM_QUIT 0x0012
+BOOL PeekMessageA(MSG* msg, HWND window, UINT first, UINT last, UINT remove);
+BOOL TranslateMessage(const MSG* msg);
+LRESULT DispatchMessageA(const MSG* msg);
+BOOL IsDialogMessageA(HWND dialog, MSG* msg);
+void PostQuitMessage(int exitCode);
+
+// The common controls: the progress bar's class is registered on request.
+struct INITCOMMONCONTROLSEX {
+  DWORD dwSize;
+  DWORD dwICC;
+};
+#define ICC_PROGRESS_CLASS 0x00000020
+BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* controls);
+
+// Progress bars (msctls_progress32).
+#define WM_USER 0x0400
+#define PBM_SETPOS (WM_USER + 2)
+#define PBM_SETRANGE32 (WM_USER + 6)
+#define PBM_GETPOS (WM_USER + 8)
 BOOL EndDialog(HWND dialog, INT_PTR result);
 HWND GetDlgItem(HWND dialog, int id);
 int GetDlgCtrlID(HWND control);

@@ -53,6 +53,8 @@ if [ -z "${E2E_MKSETUP+set}" ]; then
   [ -x "$E2E_MKSETUP" ] || E2E_MKSETUP=
 fi
 : "${E2E_TEMPLATE:=$E2E_TOP/build/native/tests/e2e/$E2E_ARCH/wine-template}"
+# Absolute: the copies' folder links are told from the template's by their targets.
+E2E_TEMPLATE=$(realpath -m "$E2E_TEMPLATE")
 : "${E2E_WORK:=${TMPDIR:-/tmp}/e2e-$E2E_ARCH-$(basename "$0" .sh)}"
 # What the ctest output and the messages call this test.
 E2E_NAME="$E2E_ARCH $(basename "$0" .sh)"
@@ -259,13 +261,15 @@ e2e_init() {
   # to fail now and then, and a second one to work: try three times, saying why each
   # failed, before calling it a fault.
   start=$(e2e_now)
-  local attempt status out
+  local attempt status
   for attempt in 1 2 3; do
     wineserver -p30
     status=0
-    out=$(WINEDEBUG=err+all e2e_wine cmd /c rem 2>&1) || status=$?
+    # To a file: Wine's system processes inherit the output and outlive the command, and
+    # a command substitution would wait for them.
+    WINEDEBUG=err+all e2e_wine cmd /c rem > "$E2E_WORK/wine-start.txt" 2>&1 || status=$?
     [ "$status" != 0 ] || break
-    echo "e2e: Wine's start $attempt in $WINEPREFIX failed (exit status $status): $out"
+    echo "e2e: Wine's start $attempt in $WINEPREFIX failed (exit status $status): $(cat "$E2E_WORK/wine-start.txt")"
     [ "$attempt" != 3 ] || e2e_fail "Wine does not start programs in $WINEPREFIX"
     wineserver -k 2>/dev/null || true
     wineserver -w 2>/dev/null || true

@@ -154,6 +154,56 @@ TEST_F(InstallSequence, NoAtTheShortcutQuestionStillClosesAndKeepsThePackFile) {
             ListDir(dir.Posix("Galvery")));
 }
 
+// Looks at the windows whenever a message box is shown.
+class WindowWatcher : public ScriptedUser {
+ public:
+  struct Seen {
+    std::string text;
+    bool setupEnabled, progressOpen, ownedByProgress, waitCursor;
+    standin::ProgressBar bar;
+  };
+  int Answer(const standin::MessageBoxShown& box) override {
+    const HWND progress = standin::OpenDialog(IDD_PROGRESS_DIALOG);
+    seen.push_back({box.text, standin::IsEnabled(standin::OpenDialog(IDD_SETUP_DIALOG)), progress != nullptr,
+                    progress && box.owner == progress, standin::WaitCursorShown(),
+                    progress ? standin::ProgressOf(progress, IDC_PROGRESS_BAR) : standin::ProgressBar{0, 0, 0}});
+    return ScriptedUser::Answer(box);
+  }
+  std::vector<Seen> seen;
+};
+
+TEST_F(InstallSequence, WhileItInstallsTheDialogIsDisabledUnderAProgressWindow) {
+  ZipBuilder zip;
+  zip.AddDeflated("d:/Galvery/first.txt", std::string(5000, 'f'));
+  zip.AddDeflated("d:/Galvery/CON", "a device name: not created");
+  WriteSetupFile("SetupGalvery.exe", zip.Build());
+  WindowWatcher user;
+  const std::string inst = dir.Win("Galvery");
+  user.On(IDD_SETUP_DIALOG, TypeAndSave(inst)).On(IDD_AGREEMENT_DIALOG, Press(IDOK)).Answer(IDNO);
+  EXPECT_EQ(IDOK, RunSetup());
+  ASSERT_EQ(5u, user.seen.size()) << testing_support::MessagesShown();
+  // The failure of the second entry, while it installs: the setup dialog cannot be
+  // pressed, the message belongs to the progress window, whose bar is past the first
+  // entry; the wait cursor stays.
+  for (int i : {0, 1}) {
+    EXPECT_FALSE(user.seen[i].setupEnabled) << user.seen[i].text;
+    EXPECT_TRUE(user.seen[i].ownedByProgress) << user.seen[i].text;
+    EXPECT_TRUE(user.seen[i].waitCursor) << user.seen[i].text;
+  }
+  EXPECT_EQ("Error unzipping CON.", user.seen[1].text);
+  EXPECT_EQ(0, user.seen[1].bar.low);
+  EXPECT_EQ(1000, user.seen[1].bar.high);
+  EXPECT_GT(user.seen[1].bar.position, 900);
+  // The report, the advice and the question come when the window is gone.
+  for (int i : {2, 3, 4}) {
+    EXPECT_TRUE(user.seen[i].setupEnabled) << user.seen[i].text;
+    EXPECT_FALSE(user.seen[i].progressOpen) << user.seen[i].text;
+    EXPECT_FALSE(user.seen[i].waitCursor) << user.seen[i].text;
+  }
+  EXPECT_EQ(Report({inst + "\\first.txt"}), user.seen[2].text);
+  EXPECT_GT(standin::MessageQueuePeeks(), 0u);
+}
+
 TEST_F(InstallSequence, AnExistingDirectoryIsUsedUnchanged) {
   ASSERT_EQ(0, mkdir(dir.Posix("Galvery").c_str(), 0555));
   WriteBytes(dir.Posix("Galvery/notes.txt"), "the user's own");
@@ -338,7 +388,8 @@ TEST_F(InstallSequence, DecliningTheAgreementKeepsTheDialogOpenAndWritesNothingU
   const std::vector<std::pair<int, INT_PTR>> expected = {{IDD_SETUP_DIALOG, IDOK},
                                                          {IDD_AGREEMENT_DIALOG, IDCANCEL},
                                                          {IDD_AGREEMENT_DIALOG, IDCANCEL},
-                                                         {IDD_AGREEMENT_DIALOG, IDOK}};
+                                                         {IDD_AGREEMENT_DIALOG, IDOK},
+                                                         {IDD_PROGRESS_DIALOG, 0}};
   EXPECT_EQ(expected, DialogRuns());
   EXPECT_EQ(kArchive, ReadBytes(dir.Posix("Galvery/Galvery_pack.zip")));
   EXPECT_TRUE(Exists(dir.Posix("Galvery/Galvery.EXE")));

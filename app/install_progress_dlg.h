@@ -1,0 +1,46 @@
+// The small window an installation shows while it copies the archive out and unpacks it:
+// what it does, and a bar that moves with the bytes written. Meanwhile the setup dialog
+// is disabled, so that nothing in it can be pressed twice, and the program answers the
+// window system as it works, so that none of its windows looks hung.
+#pragma once
+
+#include "framework/afxwin.h"
+#include "payload/install_progress.h"
+#include "res/resource.h"
+
+class CInstallProgressDlg : public CDialog, public CInstallProgress {
+ public:
+  enum { IDD = IDD_PROGRESS_DIALOG };
+  // The bar's range: fine enough for any window width.
+  static const int kBarRange = 1000;
+  // The window system is answered at least this often.
+  static const DWORD kAnswerEveryMs = 50;
+
+  CInstallProgressDlg(CWnd* owner, const CString& packFile, const CString& directory);
+  ~CInstallProgressDlg() override;
+
+  // Shows the window over `owner` and disables the owner.
+  void Open();
+  // Enables the owner again and closes the window. Before any report is shown.
+  void Close();
+
+  void BeginStage(InstallStage stage, uint64_t total) override;
+  void Written(uint64_t done) override;
+
+ protected:
+  BOOL OnInitDialog() override;
+  // Enter and Esc do nothing: the installation runs to its end.
+  void OnOK() override {}
+  void OnCancel() override {}
+
+ private:
+  void Answer(bool now);
+
+  CWnd* m_pOwner;
+  CString m_strPackFile;
+  CString m_strDirectory;
+  uint64_t m_total = 0;
+  int m_position = -1;
+  DWORD m_lastAnswer = 0;
+  bool m_bOpen = false;
+};
