@@ -369,16 +369,31 @@ e2e_checkpoint() {
 }
 
 # Waits until the driver holds at checkpoint NAME, runs COMMAND, and lets the driver go on.
+# E2E_CHECKPOINT_WAIT: how many seconds to wait at most (default 30).
 e2e_at_checkpoint() {
-  local file="$E2E_WORK/checkpoint.$1" waited=0
+  local file="$E2E_WORK/checkpoint.$1" waited=0 limit=$((${E2E_CHECKPOINT_WAIT:-30} * 20))
   shift
   until [ -f "$file" ]; do
     kill -0 "$E2E_DRIVER_PID" 2>/dev/null || { e2e_driver_wait; e2e_fail "the driver ended before the checkpoint"; }
-    ((waited++ < 600)) || e2e_fail "the driver did not reach the checkpoint within 30 s"
+    ((waited++ < limit)) || e2e_fail "the driver did not reach the checkpoint within ${E2E_CHECKPOINT_WAIT:-30} s"
     sleep 0.05
   done
   "$@"
   rm -f "$file"
+}
+
+# e2e_peak_memory 'C:\dl\Setup.exe': the peak resident memory, in KiB, of the Linux
+# process that runs that Windows program (Wine gives it the Windows path as its command
+# line), as /proc tells it (VmHWM); fails when no such process runs.
+e2e_peak_memory() {
+  local status cmd
+  for status in /proc/[0-9]*/status; do
+    cmd=$(tr '\0' '\n' < "${status%/status}/cmdline" 2>/dev/null | head -n1) || continue
+    [ "$cmd" = "$1" ] || continue
+    awk '/^VmHWM:/ { print $2 }' "$status"
+    return 0
+  done
+  e2e_fail "no process runs $1"
 }
 
 # Little-endian integers for the archives written byte by byte.

@@ -9,6 +9,9 @@
 //   start APP CMDLINE            CreateProcessA(APP, CMDLINE): the command line is passed exactly
 //                                as given, quotes and all; APP "-" passes NULL instead
 //   start-in DIR APP CMDLINE     the same, with DIR as the working directory
+//   start-wide APP CMDLINE       the same through CreateProcessW, both taken from the driver's
+//                                wide command line: names the ANSI code page cannot spell
+//                                (a folder of a user named in another script)
 //   dialog CAPTION               wait for a visible dialog (#32770) of the process with exactly
 //                                this caption; it becomes the current window
 //   msgbox CAPTION TEXT BUTTONS  wait for a message box with exactly this caption and text, whose
@@ -45,6 +48,11 @@
 //                                at the end of a line are not drawn and do not count
 //   hold PATH SECONDS            open PATH without sharing (as a virus scanner does) and let it
 //                                go SECONDS later, while the steps after this one go on
+//   responsive SECONDS           from now until the process ends, ask every visible window of
+//                                it every 100 ms whether it is hung (IsHungAppWindow) and time
+//                                its answer to WM_NULL; the exit step fails if any window was
+//                                hung or took longer than SECONDS to answer, and prints the
+//                                samples and the longest wait
 //
 // IDs are decimal or 0x-prefixed hex. Texts compare byte for byte; use bash's $'...' for
 // control characters. In the transcript, texts are shown in double quotes with control
@@ -59,6 +67,7 @@
 // killed), 2 for a malformed command line.
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -86,12 +95,13 @@ constexpr StepKind kSteps[] = {
     {"timeout", 1}, {"start", 2}, {"start-in", 3},  {"dialog", 1},     {"msgbox", 3},
     {"text", 2},    {"focus", 1}, {"type", 2},      {"click", 1},      {"no-window", 1},
     {"exit", 1},    {"kill", 0},  {"checkpoint", 1}, {"dump", 0},    {"msgbox-file", 3},
-    {"codepage", 1}, {"rect", 1}, {"lines-fit", 1}, {"hold", 2},
+    {"codepage", 1}, {"rect", 1}, {"lines-fit", 1}, {"hold", 2}, {"start-wide", 2}, {"responsive", 1},
 };
 
 struct Step {
   std::string name;
   std::vector<std::string> args;
+  std::vector<std::wstring> wideArgs;  // the same arguments from the wide command line
 };
 
 std::string Show(const std::string& s) {
@@ -353,6 +363,8 @@ class Driver {
     else if (s == "rect") Rect(Id(a[0]));
     else if (s == "lines-fit") LinesFit(Id(a[0]));
     else if (s == "hold") Hold(a[0], a[1]);
+    else if (s == "start-wide") StartWide(step.wideArgs[0], step.wideArgs[1], a[0], a[1]);
+    else if (s == "responsive") Responsive(a[0]);
   }
 
   // After a failure: show what the program had on screen, then make sure it is gone.
@@ -373,6 +385,7 @@ class Driver {
   }
 
   void Stop() {
+    EndWatch();
     if (Running()) {
       TerminateProcess(process_.hProcess, 1);
       WaitForSingleObject(process_.hProcess, 5000);
@@ -426,6 +439,96 @@ class Driver {
     ResumeThread(process_.hThread);
     Say("start " + app + " " + Show(cmdline) + (dir.empty() ? "" : " in " + dir) + " (pid " +
         std::to_string(process_.dwProcessId) + ")");
+  }
+
+  void StartWide(const std::wstring& app, const std::wstring& cmdline, const std::string& shownApp,
+                 const std::string& shownCmdline) {
+    if (Running()) throw StepFailed("a process is still running; end it with exit or kill first");
+    Stop();
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    std::vector<wchar_t> line(cmdline.begin(), cmdline.end());
+    line.push_back(L'\0');  // CreateProcessW may write into the command line
+    HOOKPROC spyProc = LoadSpy();
+    spy_.Reset();
+    if (!CreateProcessW(app == L"-" ? nullptr : app.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                        nullptr, nullptr, &si, &process_)) {
+      DWORD err = GetLastError();
+      process_ = {};
+      throw StepFailed("CreateProcessW failed with error " + std::to_string(err));
+    }
+    hook_ = SetWindowsHookExA(WH_CALLWNDPROC, spyProc, spyModule_, process_.dwThreadId);
+    if (!hook_) throw StepFailed("cannot hook the spy into the program: error " + std::to_string(GetLastError()));
+    ResumeThread(process_.hThread);
+    Say("start-wide " + shownApp + " " + Show(shownCmdline) + " (pid " + std::to_string(process_.dwProcessId) + ")");
+  }
+
+  // ---- responsive: a thread that asks the program's windows while the steps go on ----
+  struct Watch {
+    DWORD pid = 0;
+    HANDLE stop = nullptr;
+    HANDLE thread = nullptr;
+    DWORD maxGapMs = 0;
+    long samples = 0;
+    long hung = 0;
+    DWORD longest = 0;
+    std::string longestWindow, hungWindow;
+    DWORD started = 0;
+  };
+
+  static DWORD WINAPI WatchWindows(LPVOID p) {
+    auto* w = static_cast<Watch*>(p);
+    while (WaitForSingleObject(w->stop, 100) == WAIT_TIMEOUT) {
+      for (HWND h : TopWindowsOf(w->pid)) {
+        if (!IsWindowVisible(h)) continue;
+        ++w->samples;
+        if (IsHungAppWindow(h)) {
+          ++w->hung;
+          if (w->hungWindow.empty()) w->hungWindow = ClassOf(h) + " " + Show(CaptionOf(h));
+        }
+        const DWORD asked = GetTickCount();
+        DWORD_PTR result;
+        // A window that no longer exists answers nothing and is no hung window.
+        const bool answered = SendMessageTimeoutA(h, WM_NULL, 0, 0, SMTO_BLOCK, 30000, &result) != 0;
+        const DWORD took = GetTickCount() - asked;
+        if ((answered || IsWindow(h)) && took > w->longest) {
+          w->longest = took;
+          w->longestWindow = ClassOf(h) + " " + Show(CaptionOf(h));
+        }
+      }
+    }
+    return 0;
+  }
+
+  void Responsive(const std::string& seconds) {
+    RequireProcess();
+    EndWatch();
+    watch_ = Watch{};
+    ParseSeconds(seconds, &watch_.maxGapMs);
+    watch_.pid = process_.dwProcessId;
+    watch_.started = GetTickCount();
+    watch_.stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    watch_.thread = CreateThread(nullptr, 0, WatchWindows, &watch_, 0, nullptr);
+    if (!watch_.stop || !watch_.thread) throw StepFailed("cannot start the thread that watches the windows");
+    Say("responsive " + seconds + " s");
+  }
+
+  // Ends the watch, if one runs; true when it found the windows answering throughout.
+  bool EndWatch(std::string* summary = nullptr) {
+    if (!watch_.thread) return true;
+    SetEvent(watch_.stop);
+    WaitForSingleObject(watch_.thread, INFINITE);
+    CloseHandle(watch_.thread);
+    CloseHandle(watch_.stop);
+    watch_.thread = watch_.stop = nullptr;
+    const bool ok = watch_.hung == 0 && watch_.longest <= watch_.maxGapMs;
+    if (summary)
+      *summary = "responsive: " + std::to_string(watch_.samples) + " samples in " +
+                 std::to_string((GetTickCount() - watch_.started) / 1000.0).substr(0, 5) + " s, hung " +
+                 std::to_string(watch_.hung) + (watch_.hungWindow.empty() ? "" : " (first " + watch_.hungWindow + ")") +
+                 ", the longest wait for an answer " + std::to_string(watch_.longest) + " ms" +
+                 (watch_.longestWindow.empty() ? "" : " (" + watch_.longestWindow + ")");
+    return ok;
   }
 
   HOOKPROC LoadSpy() {
@@ -640,6 +743,10 @@ class Driver {
       throw StepFailed("the process did not end within " + std::to_string(timeoutMs_) + " ms");
     DWORD code = 0;
     GetExitCodeProcess(process_.hProcess, &code);
+    std::string summary;
+    const bool answered = EndWatch(&summary);
+    if (!summary.empty()) Say(summary);
+    if (!answered) throw StepFailed("a window of the program did not answer in time: " + summary);
     Say("exit " + std::to_string(code));
     if (code != static_cast<DWORD>(want))
       throw StepFailed("exit code " + std::to_string(code) + ", expected " + expected);
@@ -779,11 +886,12 @@ class Driver {
   HWND current_ = nullptr;
   HWND answered_ = nullptr;  // the message box last clicked in
   DWORD timeoutMs_ = 10000;
+  Watch watch_;
 };
 
 // Checks the whole command line before anything runs, so a typo in a late step does not
 // surface only after the program has been started.
-bool ParseSteps(int argc, char** argv, std::vector<Step>* steps) {
+bool ParseSteps(int argc, char** argv, const std::vector<std::wstring>& wide, std::vector<Step>* steps) {
   for (int i = 1; i < argc;) {
     const StepKind* kind = nullptr;
     for (const auto& k : kSteps)
@@ -796,13 +904,19 @@ bool ParseSteps(int argc, char** argv, std::vector<Step>* steps) {
       fprintf(stderr, "e2e_driver: step '%s' needs %d argument(s)\n", kind->name, kind->args);
       return false;
     }
-    Step step{kind->name, std::vector<std::string>(argv + i + 1, argv + i + 1 + kind->args)};
+    Step step{kind->name, std::vector<std::string>(argv + i + 1, argv + i + 1 + kind->args), {}};
+    if (wide.size() == size_t(argc))
+      step.wideArgs.assign(wide.begin() + i + 1, wide.begin() + i + 1 + kind->args);
+    else if (step.name == "start-wide") {
+      fprintf(stderr, "e2e_driver: the wide command line does not split as the ANSI one does\n");
+      return false;
+    }
     const auto& a = step.args;
     long long n;
     DWORD ms;
     std::set<long long> ids;
     bool ok = true;
-    if (step.name == "timeout" || step.name == "no-window") ok = ParseSeconds(a[0], &ms);
+    if (step.name == "timeout" || step.name == "no-window" || step.name == "responsive") ok = ParseSeconds(a[0], &ms);
     else if (step.name == "hold") ok = ParseSeconds(a[1], &ms);
     else if (step.name == "text" || step.name == "focus" || step.name == "type" || step.name == "click" ||
              step.name == "exit" || step.name == "codepage" || step.name == "rect" || step.name == "lines-fit")
@@ -825,8 +939,14 @@ bool ParseSteps(int argc, char** argv, std::vector<Step>* steps) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  std::vector<std::wstring> wide;
+  int wideCount = 0;
+  if (wchar_t** list = CommandLineToArgvW(GetCommandLineW(), &wideCount)) {
+    wide.assign(list, list + wideCount);
+    LocalFree(list);
+  }
   std::vector<Step> steps;
-  if (!ParseSteps(argc, argv, &steps)) return 2;
+  if (!ParseSteps(argc, argv, wide, &steps)) return 2;
 
   Driver driver;
   for (size_t i = 0; i < steps.size(); ++i) {

@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# e2e-timeout: 900
+# A setup file of more than 1.5 GB (three files of 540 MiB of incompressible data, stored),
+# near the largest one mksetup builds. The setup program copies the archive out and
+# unpacks it through buffers of fixed size: its peak memory stays that of a small setup
+# file, plus a few megabytes, where reading the whole file would take 1.6 GB; and its
+# windows answer throughout (a progress window shows the bytes written), where one long
+# stretch of work would leave them "Not Responding". Every file is checked whole.
+source "$(dirname "$0")/../wine_env.sh"
+source "$(dirname "$0")/../install_env.sh"
+command -v zip > /dev/null || e2e_fail "zip is missing (scripts/bootstrap.sh installs it)"
+command -v openssl > /dev/null || e2e_fail "openssl is missing (scripts/bootstrap.sh installs it)"
+e2e_init
+
+parts=(part1.bin part2.bin part3.bin)
+part_size=$((540 * 1024 * 1024))
+# part N: an AES-CTR key stream, incompressible and made again at will, so the files need
+# not be kept on disk for the comparison.
+# head ends the endless stream: the broken pipe is how openssl is meant to stop.
+part() {
+  { openssl enc -aes-128-ctr -K "$(printf '%032x' "$1")" -iv 0 -nosalt -in /dev/zero 2>/dev/null || true; } |
+    head -c "$part_size"
+}
+
+# install SETUP STEPS...: runs the setup file to the report, takes the program's peak
+# memory at the report into $peak, and goes on with STEPS.
+install() {
+  local setup="$1"
+  shift
+  E2E_CHECKPOINT_WAIT=600 e2e_driver_async timeout 600 \
+    start "$setup" "\"$setup\"" \
+    dialog 'Setup Galvery' \
+    click 1 \
+    dialog 'License Agreement' \
+    responsive 2 \
+    click 1 \
+    msgbox SetupGalvery "$report" 1 \
+    checkpoint "$(e2e_checkpoint report)" \
+    click 1 \
+    msgbox SetupGalvery "$E2E_SHORTCUT_QUESTION" 6,7 \
+    click 7 \
+    exit 0
+  E2E_CHECKPOINT_WAIT=600 e2e_at_checkpoint report take_peak "$setup"
+  e2e_driver_wait || e2e_fail "the driver failed (see above)"
+}
+take_peak() { peak=$(e2e_peak_memory "$1"); }
+
+# The same program on a small setup file first: what Wine and a setup with its windows
+# take anyway.
+e2e_setup_file 'C:\dl\SetupGalvery.exe'
+e2e_report report 'c:\Galvery\readme.txt'
+install 'C:\dl\SetupGalvery.exe'
+baseline=$peak
+echo "e2e: a small setup file: peak memory $((baseline / 1024)) MiB"
+rm -rf "$E2E_C/Galvery" "$E2E_C/dl"
+
+w="$E2E_WORK/vendor"
+mkdir -p "$w" "$E2E_C/dl"
+start=$(e2e_now)
+for i in 1 2 3; do part "$i" > "$w/${parts[i - 1]}"; done
+(cd "$w" && zip -q -0 -X huge.zip "${parts[@]}") || e2e_fail "zip failed"
+rm -f "${parts[@]/#/$w/}"
+huge='C:\dl\SetupGalvery.exe'
+e2e_setup_of "$w/huge.zip" "$(e2e_unix_path "$huge")"
+rm -f "$w/huge.zip"
+size=$(stat -c %s "$(e2e_unix_path "$huge")")
+echo "e2e: a setup file of $((size / 1024 / 1024)) MiB made in $(e2e_since "$start")"
+[ "$size" -gt $((1536 * 1024 * 1024)) ] || e2e_fail "the setup file is smaller than 1.5 GiB"
+
+e2e_report report 'c:\Galvery\part1.bin' 'c:\Galvery\part2.bin' 'c:\Galvery\part3.bin'
+start=$(e2e_now)
+install "$huge"
+echo "e2e: installed in $(e2e_since "$start"), peak memory $((peak / 1024)) MiB"
+
+# The copy buffer is a megabyte, the unpacking one 16 KiB with zlib's and minizip's small
+# state; a few megabytes more than the small setup file's peak covers them and what the
+# allocator keeps, and is far from the 1.6 GB of a whole-file read.
+bound=$((baseline + 8 * 1024))
+[ "$peak" -le "$bound" ] ||
+  e2e_fail "the peak memory was $((peak / 1024)) MiB, over the small setup file's $((baseline / 1024)) MiB plus 8 MiB"
+
+e2e_expect_listing 'C:\Galvery' "${parts[@]}" Galvery_pack.zip
+[ "$(stat -c %s "$E2E_C/Galvery/Galvery_pack.zip")" = $((size - $(stat -c %s "$E2E_STUB") - 8)) ] ||
+  e2e_fail "the pack file is not the whole archive"
+for i in 1 2 3; do
+  cmp <(part "$i") "$E2E_C/Galvery/${parts[i - 1]}" || e2e_fail "${parts[i - 1]} is not the packed file"
+done
+echo "e2e: every file is the packed one, byte for byte"
