@@ -204,7 +204,9 @@ class ProgressProbe : public CInstallProgress {
     EXPECT_EQ(0, stat(packFile_.c_str(), &st));
     EXPECT_EQ(uint64_t(st.st_size), done);
     EXPECT_LE(done, total_);
-    if (!reports.empty()) EXPECT_GT(done, reports.back());
+    if (!reports.empty()) {
+      EXPECT_GT(done, reports.back());
+    }
     reports.push_back(done);
   }
   std::vector<InstallStage> stages;
