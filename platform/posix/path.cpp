@@ -1,6 +1,7 @@
 #include "platform/posix/path.h"
 
 #include "platform/code_page.h"
+#include "platform/utf8.h"
 
 #include <cerrno>
 #include <sys/stat.h>
@@ -24,25 +25,9 @@ std::string TranslateWide(const WCHAR* windowsPath) {
   return p;
 }
 
-std::string Utf8Of(const WCHAR* text) {
-  std::string out;
-  const int n = ::WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  if (n <= 1) return out;
-  out.resize(size_t(n));
-  ::WideCharToMultiByte(CP_UTF8, 0, text, -1, &out[0], n, nullptr, nullptr);
-  out.resize(size_t(n) - 1);
-  return out;
-}
+std::string Utf8Of(const WCHAR* text) { return text ? Utf8FromWide(text) : std::string(); }
 
-std::wstring WideOfUtf8(const std::string& utf8) {
-  std::wstring out;
-  const int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
-  if (n <= 1) return out;
-  out.resize(size_t(n));
-  ::MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, &out[0], n);
-  out.resize(size_t(n) - 1);
-  return out;
-}
+std::wstring WideOfUtf8(const std::string& utf8) { return WideFromUtf8(utf8); }
 
 DWORD ErrorFromErrno(int err, const std::string& posixPath) {
   switch (err) {
