@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <utility>
 #include <vector>
 
@@ -109,6 +110,42 @@ char* CString::GetBuffer(int minLength) {
 
 void CString::ReleaseBuffer(int newLength) {
   s_.resize(newLength < 0 ? std::strlen(s_.c_str()) : size_t(newLength));
+}
+
+CStringW::CStringW(const CString& ansi) {
+  if (ansi.IsEmpty()) return;
+  const int n = ::MultiByteToWideChar(CP_ACP, 0, ansi.GetString(), ansi.GetLength(), nullptr, 0);
+  if (n <= 0) return;
+  s_.resize(size_t(n));
+  ::MultiByteToWideChar(CP_ACP, 0, ansi.GetString(), ansi.GetLength(), &s_[0], n);
+}
+
+CString CStringW::ToAnsi(bool* lossless) const {
+  if (lossless) *lossless = true;
+  if (s_.empty()) return CString();
+  BOOL defaulted = FALSE;
+  // No best fit: an 'e' written for an 'ё' would name another file.
+  const int n = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, s_.c_str(), int(s_.size()), nullptr, 0, nullptr,
+                                      &defaulted);
+  if (n <= 0) {
+    if (lossless) *lossless = false;
+    return CString();
+  }
+  CString ansi;
+  ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, s_.c_str(), int(s_.size()), ansi.GetBuffer(n), n, nullptr,
+                        &defaulted);
+  ansi.ReleaseBuffer(n);
+  if (lossless) *lossless = !defaulted;
+  return ansi;
+}
+
+wchar_t* CStringW::GetBuffer(int minLength) {
+  if (minLength > GetLength()) s_.resize(size_t(minLength));
+  return &s_[0];
+}
+
+void CStringW::ReleaseBuffer(int newLength) {
+  s_.resize(newLength < 0 ? std::wcslen(s_.c_str()) : size_t(newLength));
 }
 
 POSITION CStringList::AddTail(const CString& text) {

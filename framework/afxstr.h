@@ -1,4 +1,4 @@
-// The framework's text string and string list.
+// The framework's text strings and string list.
 //
 // CString holds bytes in the system's ANSI code page. Its searches go by character:
 // in a double-byte code page the second byte of a character is never taken for a match,
@@ -9,6 +9,7 @@
 
 #include <cstdarg>
 #include <string>
+#include <utility>
 
 class CString {
  public:
@@ -68,6 +69,49 @@ class CString {
   int CharLength(size_t i) const;
 
   std::string s_;
+};
+
+// Wide text: UTF-16 on Windows (wchar_t is 32 bits in the Linux stand-in). Paths and
+// names that the ANSI code page may not hold (a typed folder in another script, a file
+// named in UTF-8 in the archive) are kept and used in it, through the wide calls.
+class CStringW {
+ public:
+  CStringW() = default;
+  CStringW(const wchar_t* text) : s_(text ? text : L"") {}  // NOLINT: implicit, as the framework's
+  CStringW(std::wstring text) : s_(std::move(text)) {}      // NOLINT
+  // ANSI text read in the active code page, as the system converts it.
+  explicit CStringW(const CString& ansi);
+
+  int GetLength() const { return int(s_.size()); }
+  bool IsEmpty() const { return s_.empty(); }
+  wchar_t GetAt(int index) const { return s_.at(size_t(index)); }
+  operator const wchar_t*() const { return s_.c_str(); }  // NOLINT: as the framework's
+  const wchar_t* GetString() const { return s_.c_str(); }
+  const std::wstring& Str() const { return s_; }
+
+  CStringW& operator+=(const CStringW& other) { s_ += other.s_; return *this; }
+  CStringW& operator+=(const wchar_t* text) { s_ += text ? text : L""; return *this; }
+  CStringW& operator+=(wchar_t ch) { s_ += ch; return *this; }
+  friend CStringW operator+(const CStringW& a, const CStringW& b) { CStringW r(a); r += b; return r; }
+  friend CStringW operator+(const CStringW& a, const wchar_t* b) { CStringW r(a); r += b; return r; }
+  friend CStringW operator+(const wchar_t* a, const CStringW& b) { CStringW r(a); r += b; return r; }
+  friend bool operator==(const CStringW& a, const CStringW& b) { return a.s_ == b.s_; }
+  friend bool operator!=(const CStringW& a, const CStringW& b) { return !(a == b); }
+
+  CStringW Mid(int first) const { return first >= GetLength() ? CStringW() : CStringW(s_.substr(size_t(first))); }
+  // Position of the last character `ch`, or -1.
+  int ReverseFind(wchar_t ch) const { return int(s_.rfind(ch)); }
+
+  // The text as the ANSI code page shows it: '?' for a character the code page lacks,
+  // which sets *lossless to false.
+  CString ToAnsi(bool* lossless = nullptr) const;
+
+  // Direct access for the platform calls that fill a buffer.
+  wchar_t* GetBuffer(int minLength);
+  void ReleaseBuffer(int newLength = -1);
+
+ private:
+  std::wstring s_;
 };
 
 struct __POSITION {};

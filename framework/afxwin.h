@@ -179,6 +179,9 @@ class CWnd : public CCmdTarget {
   CWnd* GetDlgItem(int id);
   void SetDlgItemText(int id, LPCTSTR text) { ::SetDlgItemTextA(m_hWnd, id, text); }
   int GetDlgItemText(int id, CString& text) const;
+  // The control's text as typed, whatever the code page holds.
+  int GetDlgItemText(int id, CStringW& text) const;
+  void SetDlgItemText(int id, const CStringW& text) { ::SetDlgItemTextW(m_hWnd, id, text); }
 
   // Asks the platform's default handling to process the message being handled. A control
   // colour is computed at once, since the handler goes on to adjust it; anything else is
@@ -252,6 +255,7 @@ class CDataExchange {
 
 // Exchanges the text of control `id` with `value`, unchanged in either direction.
 void DDX_Text(CDataExchange* pDX, int id, CString& value);
+void DDX_Text(CDataExchange* pDX, int id, CStringW& value);
 
 class CWinApp : public CCmdTarget {
  public:
@@ -265,6 +269,8 @@ class CWinApp : public CCmdTarget {
   // InitInstance, so there is no message loop of the framework's own to run.
   virtual int Run() { return ExitInstance(); }
   virtual int DoMessageBox(LPCTSTR prompt, UINT type, UINT helpId);
+  // The same for wide text: names the ANSI code page cannot hold are shown as they are.
+  virtual int DoMessageBox(const CStringW& prompt, UINT type, UINT helpId);
   virtual void DoWaitCursor(int code);
   // Whether the wait cursor is on: windows then keep it when the mouse moves over them.
   bool IsWaitCursorShown() const { return m_nWaitCursorCount > 0; }
@@ -289,6 +295,7 @@ class CWinApp : public CCmdTarget {
 
  private:
   CString m_appName;
+  CStringW m_appNameW;
   int m_nWaitCursorCount = 0;
   HCURSOR m_hcurWaitCursorRestore = nullptr;
 };
@@ -299,6 +306,7 @@ HINSTANCE AfxGetInstanceHandle();
 // A message box captioned with the application title; with no icon flag in `type`,
 // the exclamation icon is added.
 int AfxMessageBox(LPCTSTR text, UINT type = MB_OK, UINT helpId = 0);
+int AfxMessageBox(const CStringW& text, UINT type = MB_OK, UINT helpId = 0);
 // Handles the messages waiting in the thread's queue and returns: a long piece of work
 // on the one thread calls it now and then, so that its windows keep answering. Keys for
 // the modeless dialogs go to them as the dialog manager takes them. A quit message is

@@ -23,15 +23,20 @@ CWinApp::~CWinApp() {
 
 void CWinApp::SetCurrentHandles(HINSTANCE instance) {
   m_hInstance = instance;
-  if (m_pszAppName) return;
-  char path[MAX_PATH + 1] = "";
-  ::GetModuleFileNameA(instance, path, sizeof path);
-  CString title(path);
-  const int slash = title.ReverseFind('\\') > title.ReverseFind('/') ? title.ReverseFind('\\') : title.ReverseFind('/');
-  title = title.Mid(slash + 1);
-  const int dot = title.ReverseFind('.');
-  if (dot >= 0) title = title.Left(dot);
-  m_appName = title;
+  if (m_pszAppName) {
+    m_appNameW = CStringW(CString(m_pszAppName));
+    return;
+  }
+  // From the wide module name: the ANSI one may hold '?' where the code page lacks a
+  // character; the ANSI title is that wide one as the code page shows it.
+  WCHAR path[MAX_PATH + 1] = L"";
+  ::GetModuleFileNameW(instance, path, MAX_PATH + 1);
+  std::wstring title(path);
+  title = title.substr(title.find_last_of(L"\\/") == std::wstring::npos ? 0 : title.find_last_of(L"\\/") + 1);
+  const size_t dot = title.rfind(L'.');
+  if (dot != std::wstring::npos) title.resize(dot);
+  m_appNameW = CStringW(title);
+  m_appName = m_appNameW.ToAnsi();
   m_pszAppName = m_appName;
 }
 
@@ -40,6 +45,13 @@ int CWinApp::DoMessageBox(LPCTSTR prompt, UINT type, UINT /*helpId*/) {
   HWND owner = AfxActiveModalWindow();
   if (!owner) type |= MB_TASKMODAL;
   return ::MessageBoxA(owner, prompt, m_pszAppName, type);
+}
+
+int CWinApp::DoMessageBox(const CStringW& prompt, UINT type, UINT /*helpId*/) {
+  if ((type & MB_ICONMASK) == 0) type |= MB_ICONEXCLAMATION;
+  HWND owner = AfxActiveModalWindow();
+  if (!owner) type |= MB_TASKMODAL;
+  return ::MessageBoxW(owner, prompt, m_appNameW, type);
 }
 
 void CWinApp::DoWaitCursor(int code) {
@@ -61,6 +73,11 @@ HINSTANCE AfxGetInstanceHandle() { return g_app ? g_app->m_hInstance : nullptr; 
 int AfxMessageBox(LPCTSTR text, UINT type, UINT helpId) {
   if (g_app) return g_app->DoMessageBox(text, type, helpId);
   return ::MessageBoxA(AfxActiveModalWindow(), text, nullptr, type | MB_ICONEXCLAMATION | MB_TASKMODAL);
+}
+
+int AfxMessageBox(const CStringW& text, UINT type, UINT helpId) {
+  if (g_app) return g_app->DoMessageBox(text, type, helpId);
+  return ::MessageBoxW(AfxActiveModalWindow(), text, nullptr, type | MB_ICONEXCLAMATION | MB_TASKMODAL);
 }
 
 int AfxWinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLine*/, int /*show*/) {

@@ -62,6 +62,13 @@ int CWnd::GetDlgItemText(int id, CString& text) const {
   return got;
 }
 
+int CWnd::GetDlgItemText(int id, CStringW& text) const {
+  const int n = ::GetWindowTextLengthW(::GetDlgItem(m_hWnd, id));
+  const int got = int(::GetDlgItemTextW(m_hWnd, id, text.GetBuffer(n + 1), n + 1));
+  text.ReleaseBuffer(got);
+  return got;
+}
+
 CWnd* CWnd::GetDlgItem(int id) {
   HWND control = ::GetDlgItem(m_hWnd, id);
   if (!control) return nullptr;
@@ -288,6 +295,14 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPA
 }
 
 void DDX_Text(CDataExchange* pDX, int id, CString& value) {
+  if (pDX->m_bSaveAndValidate) {
+    pDX->m_pDlgWnd->GetDlgItemText(id, value);
+  } else {
+    pDX->m_pDlgWnd->SetDlgItemText(id, value);
+  }
+}
+
+void DDX_Text(CDataExchange* pDX, int id, CStringW& value) {
   if (pDX->m_bSaveAndValidate) {
     pDX->m_pDlgWnd->GetDlgItemText(id, value);
   } else {

@@ -20,8 +20,9 @@ void SetAnsiCodePage(UINT codePage);
 struct MessageBoxShown {
   HWND owner;
   std::string caption;
-  std::string text;
+  std::string text;  // as the ANSI code page shows it
   UINT type;
+  std::wstring wideText;  // the text itself, from a wide box or converted from an ANSI one
 };
 
 class User {
@@ -35,8 +36,10 @@ class User {
 };
 void SetUser(User* user);  // nullptr: dialogs are abandoned, message boxes answer IDOK
 
-// Acting as the user on the dialog that waits.
+// Acting as the user on the dialog that waits. Type takes text of the ANSI code page;
+// TypeWide any text, as a user types what the keyboard gives.
 void Type(HWND dialog, int controlId, const std::string& text);
+void TypeWide(HWND dialog, int controlId, const std::wstring& text);
 void Press(HWND dialog, int controlId);
 
 // ---- what was shown ----
@@ -54,7 +57,8 @@ const std::vector<std::string>& Drawing();
 void ResetRecords();
 
 // State of a live window (inside User::Act).
-std::string WindowText(HWND window);
+std::string WindowText(HWND window);  // as the ANSI code page shows it
+std::wstring WindowTextWide(HWND window);
 std::string ControlText(HWND dialog, int controlId);
 HICON Icon(HWND window, int which);  // ICON_BIG or ICON_SMALL
 int IconResourceOf(HICON icon);      // the resource id LoadIconA was given

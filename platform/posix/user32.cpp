@@ -19,7 +19,7 @@ struct Window {
   Window* parent = nullptr;
   bool isDialog = false;
   int id = 0;  // control id; for a dialog, its template id
-  std::string text;
+  std::wstring text;  // as Windows keeps it; the ANSI calls convert in the code page
   DLGPROC proc = nullptr;
   LONG_PTR longs[3] = {};  // DWLP_MSGRESULT, DWLP_DLGPROC, DWLP_USER
   std::map<int, std::unique_ptr<Window>> controls;
@@ -62,20 +62,41 @@ bool ReturnsDirectly(UINT message) {
          (message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC);
 }
 
+std::wstring WideOf(const char* ansi) {
+  std::wstring wide;
+  const int n = ansi && *ansi ? MultiByteToWideChar(CP_ACP, 0, ansi, -1, nullptr, 0) : 0;
+  if (n <= 1) return wide;
+  wide.resize(size_t(n));
+  MultiByteToWideChar(CP_ACP, 0, ansi, -1, &wide[0], n);
+  wide.resize(size_t(n) - 1);
+  return wide;
+}
+
+std::string AnsiOf(const std::wstring& wide) {
+  std::string ansi;
+  const int n = wide.empty() ? 0 : WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  if (n <= 1) return ansi;
+  ansi.resize(size_t(n));
+  WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, &ansi[0], n, nullptr, nullptr);
+  ansi.resize(size_t(n) - 1);
+  return ansi;
+}
+
 LRESULT TextMessage(Window* w, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_SETTEXT:
-      w->text = lParam ? reinterpret_cast<const char*>(lParam) : "";
+      w->text = WideOf(reinterpret_cast<const char*>(lParam));
       return TRUE;
     case WM_GETTEXT: {
       if (wParam == 0) return 0;
-      const size_t n = std::min<size_t>(w->text.size(), wParam - 1);
-      std::memcpy(reinterpret_cast<char*>(lParam), w->text.data(), n);
+      const std::string text = AnsiOf(w->text);
+      const size_t n = std::min<size_t>(text.size(), wParam - 1);
+      std::memcpy(reinterpret_cast<char*>(lParam), text.data(), n);
       reinterpret_cast<char*>(lParam)[n] = '\0';
       return LRESULT(n);
     }
     case WM_GETTEXTLENGTH:
-      return LRESULT(w->text.size());
+      return LRESULT(AnsiOf(w->text).size());
     case WM_GETFONT:
       return reinterpret_cast<LRESULT>(standin::DialogFont());
     case EM_GETMARGINS:
@@ -145,7 +166,7 @@ INT_PTR DialogBoxParamA(HINSTANCE, LPCSTR templateName, HWND parent, DLGPROC pro
   }
   proc(h, WM_DESTROY, 0, 0);
   g_dialogs[w->run].result = w->result;
-  g_dialogs[w->run].caption = w->text;
+  g_dialogs[w->run].caption = AnsiOf(w->text);
   const INT_PTR result = w->result;
   for (auto& c : w->controls) g_live.erase(c.second.get());
   g_live.erase(w);
@@ -172,7 +193,7 @@ BOOL DestroyWindow(HWND window) {
   Window* w = Get(window);
   if (!w || !w->isDialog || !w->modeless) return FALSE;
   w->proc(window, WM_DESTROY, 0, 0);
-  g_dialogs[w->run].caption = w->text;
+  g_dialogs[w->run].caption = AnsiOf(w->text);
   for (auto& c : w->controls) g_live.erase(c.second.get());
   g_live.erase(w);
   delete w;
@@ -242,6 +263,29 @@ int GetDlgCtrlID(HWND control) {
 BOOL SetDlgItemTextA(HWND dialog, int id, LPCSTR text) {
   HWND c = GetDlgItem(dialog, id);
   return c ? BOOL(SendMessageA(c, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text))) : FALSE;
+}
+
+// Controls have no procedure here: their wide text is theirs to give.
+BOOL SetDlgItemTextW(HWND dialog, int id, LPCWSTR text) {
+  Window* c = Get(GetDlgItem(dialog, id));
+  if (!c) return FALSE;
+  c->text = text ? text : L"";
+  return TRUE;
+}
+
+UINT GetDlgItemTextW(HWND dialog, int id, LPWSTR buffer, int size) {
+  Window* c = Get(GetDlgItem(dialog, id));
+  if (size <= 0) return 0;
+  const std::wstring text = c ? c->text : L"";
+  const size_t n = std::min<size_t>(text.size(), size_t(size) - 1);
+  std::memcpy(buffer, text.data(), n * sizeof(WCHAR));
+  buffer[n] = L'\0';
+  return UINT(n);
+}
+
+int GetWindowTextLengthW(HWND window) {
+  Window* w = Get(window);
+  return w ? int(w->text.size()) : 0;
 }
 
 UINT GetDlgItemTextA(HWND dialog, int id, LPSTR buffer, int size) {
@@ -336,7 +380,14 @@ BOOL SystemParametersInfoA(UINT action, UINT, LPVOID value, UINT) {
 }
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
-  g_boxes.push_back({owner, caption ? caption : "Error", text ? text : "", type});
+  g_boxes.push_back({owner, caption ? caption : "Error", text ? text : "", type, WideOf(text)});
+  if (g_user) return g_user->Answer(g_boxes.back());
+  return (type & MB_TYPEMASK) == MB_YESNO ? IDNO : IDOK;
+}
+
+int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
+  const std::wstring wide = text ? text : L"";
+  g_boxes.push_back({owner, caption ? AnsiOf(caption) : "Error", AnsiOf(wide), type, wide});
   if (g_user) return g_user->Answer(g_boxes.back());
   return (type & MB_TYPEMASK) == MB_YESNO ? IDNO : IDOK;
 }
@@ -409,7 +460,13 @@ void ResetRecords() {
   ResetGdiRecords();
 }
 
-std::string WindowText(HWND window) { Window* w = Get(window); return w ? w->text : ""; }
+std::string WindowText(HWND window) { Window* w = Get(window); return w ? AnsiOf(w->text) : ""; }
+
+std::wstring WindowTextWide(HWND window) { Window* w = Get(window); return w ? w->text : L""; }
+
+void TypeWide(HWND dialog, int controlId, const std::wstring& text) {
+  SetDlgItemTextW(dialog, controlId, text.c_str());
+}
 
 std::string ControlText(HWND dialog, int controlId) { return WindowText(GetDlgItem(dialog, controlId)); }
 
