@@ -66,7 +66,7 @@ enum class DirectoryCount {
   kAgrees,      // as many records as the end record (or the ZIP64 end record) counts
   kWrapped,     // more, filling the directory exactly: the 16-bit count wrapped at 65,536
   kDisagrees,   // more than the count, but not so that the count could have wrapped
-  kFewer,       // fewer: the entries beyond them fail one by one
+  kFewer,       // fewer: the first entry beyond them fails, and every one behind it
 };
 struct DirectoryRecords {
   DirectoryCount verdict;

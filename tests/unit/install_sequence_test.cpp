@@ -284,6 +284,20 @@ TEST_F(InstallSequence, AnArchiveWhoseEntriesAllFailStillReportsAdvisesAndAsks) 
             testing_support::MessagesShown());
 }
 
+TEST_F(InstallSequence, ACentralDirectoryShortOfItsCountIsSaidOnceAndTheSequenceGoesOn) {
+  ZipBuilder zip;
+  zip.AddDeflated("d:/Galvery/RELEASE/Galvery.EXE", "MZ the program");
+  zip.AddDeflated("d:/Galvery/HLP/Galvery.HLP", "the help");
+  zip.countOverride = 60000;
+  WriteSetupFile("SetupGalvery.exe", zip.Build());
+  const std::string inst = dir.Win("Galvery"), pack = inst + "\\Galvery_pack.zip";
+  EXPECT_EQ(IDOK, Install({inst}));
+  EXPECT_EQ("Can't access component file #3.|" + Report({inst + "\\Galvery.EXE", inst + "\\Galvery.HLP"}) + "|" +
+                Advice(pack, inst) + "|" + Question("Galvery") + "|",
+            testing_support::MessagesShown());
+  EXPECT_EQ("the help", ReadBytes(dir.Posix("Galvery/Galvery.HLP")));
+}
+
 TEST_F(InstallSequence, AnEmptyArchiveAndADirectoryEntryAreReportedAsTheyAre) {
   WriteSetupFile("SetupGalvery.exe", ZipBuilder().Build());
   EXPECT_EQ(IDOK, Install({dir.Win("Empty")}));
