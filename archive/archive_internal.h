@@ -92,6 +92,9 @@ struct ArchiveReader {
   int32_t entryCount = 0;
   // The entry minizip is positioned at, or -1 when that is unknown (after a failed step).
   int32_t currentIndex = -1;
+  // The number in the name of the next temporary file an entry is written to; moved on
+  // past names found taken, so that leftovers are stepped over once, not for every entry.
+  unsigned temporaryNumber = 0;
   ArchiveStreamOpener opener{kArchiveReadAheadDefault, nullptr, false};
 };
 

@@ -298,6 +298,27 @@ TEST_F(InstallSequence, ACentralDirectoryShortOfItsCountIsSaidOnceAndTheSequence
   EXPECT_EQ("the help", ReadBytes(dir.Posix("Galvery/Galvery.HLP")));
 }
 
+TEST_F(InstallSequence, AnUpdateWhoseHelpFileIsDamagedKeepsTheInstalledOne) {
+  WriteSetupFile("SetupGalvery.exe");
+  const std::string inst = dir.Win("Galvery"), pack = inst + "\\Galvery_pack.zip";
+  EXPECT_EQ(IDOK, Install({inst}));
+
+  // Version 2: a new program, and a help file whose data no longer matches its CRC-32.
+  standin::ResetRecords();
+  ZipBuilder update;
+  update.AddDeflated("d:/Galvery/RELEASE/Galvery.EXE", "MZ version 2");
+  update.AddStored("d:/Galvery/HLP/Galvery.HLP", "the new help").payload[4] ^= 0x20;
+  WriteSetupFile("SetupGalvery.exe", update.Build());
+  EXPECT_EQ(IDOK, Install({inst}));
+  EXPECT_EQ("Error unzipping Galvery.HLP.|" + Report({inst + "\\Galvery.EXE"}) + "|" + Advice(pack, inst) + "|" +
+                Question("Galvery") + "|",
+            testing_support::MessagesShown());
+  EXPECT_EQ("MZ version 2", ReadBytes(dir.Posix("Galvery/Galvery.EXE")));
+  EXPECT_EQ("the help", ReadBytes(dir.Posix("Galvery/Galvery.HLP")));
+  EXPECT_EQ(std::vector<std::string>({"Galvery.EXE", "Galvery.HLP", "Galvery_pack.zip"}),
+            ListDir(dir.Posix("Galvery")));
+}
+
 TEST_F(InstallSequence, AnEmptyArchiveAndADirectoryEntryAreReportedAsTheyAre) {
   WriteSetupFile("SetupGalvery.exe", ZipBuilder().Build());
   EXPECT_EQ(IDOK, Install({dir.Win("Empty")}));
