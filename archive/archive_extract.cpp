@@ -1,5 +1,7 @@
 // Writing one entry out of an open archive: a file in a directory under the entry's
-// base name, or the directory chain of a directory entry.
+// base name, or the directory chain of a directory entry. A file is written to a new
+// file beside its target and replaces the target only once its data has checked out:
+// an entry that fails, at any point, leaves the file it was to replace as it was.
 #include "archive/archive_internal.h"
 #include "archive/entry_names.h"
 #include "framework/afxwin.h"
@@ -11,6 +13,9 @@ namespace {
 const DWORD kCopyBufferSize = 16384;
 // The longest path the ANSI file calls take (MAX_PATH less the terminator).
 const int kMaxPathLength = MAX_PATH - 1;
+// Taken names of temporary files stepped over for one entry before giving up. Leftovers of
+// an interrupted run are a few at most; more is something else, and is reported.
+const unsigned kTemporaryNameTries = 100;
 
 // Shows the creation failure the user must hear about, and gives its result code.
 ArchiveResult CreationFailed(DWORD error, const CString& path) {
@@ -23,6 +28,27 @@ ArchiveResult CreationFailed(DWORD error, const CString& path) {
 // A file time the archive does not give (zero) leaves the file's own time.
 const FILETIME* TimeOrNothing(const FILETIME& t) {
   return t.dwLowDateTime || t.dwHighDateTime ? &t : nullptr;
+}
+
+// A new file in the target's directory to write the entry to, "~<n>.tmp": in the same
+// directory, so that putting it in place is a rename within one volume. CREATE_NEW never
+// opens a file that is there; a taken name moves on to the next number. The name is
+// short, so that it fits MAX_PATH wherever its target does, but for the last few
+// characters. No handle when none could be made, with the reason in GetLastError.
+CHandle CreateTemporaryFile(ArchiveReader& reader, const char* directory, const CCodePage& codePage,
+                            CString& temporary) {
+  for (unsigned tries = 0; tries < kTemporaryNameTries; ++tries, ++reader.temporaryNumber) {
+    CString name;
+    name.Format("~%u.tmp", reader.temporaryNumber);
+    temporary = InstallPathOf(directory, name, codePage);
+    if (temporary.GetLength() > kMaxPathLength) {
+      ::SetLastError(ERROR_FILENAME_EXCED_RANGE);
+      return CHandle();
+    }
+    CHandle file(::CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.IsValid() || ::GetLastError() != ERROR_FILE_EXISTS) return file;
+  }
+  return CHandle();
 }
 
 }  // namespace
@@ -69,8 +95,17 @@ ArchiveResult ArchiveExtractEntry(ArchiveHandle handle, int32_t index, const cha
   if (*fileName && !IsPlainFileName(fileName, codePage)) return CreationFailed(ERROR_INVALID_NAME, path);
   if (path.GetLength() > kMaxPathLength) return CreationFailed(ERROR_FILENAME_EXCED_RANGE, path);
 
-  CHandle file(::CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                             nullptr));
+  // The target opened for writing, not truncated, and let go at once: a file another
+  // program has open (32), a read-only file or a directory of that name (5) is refused
+  // before any data is written, by the error that names its cause. The replace at the end
+  // would fail for each of them too, but only after the whole entry, with access denied.
+  {
+    const CHandle existing(::CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const DWORD error = ::GetLastError();
+    if (!existing.IsValid() && error != ERROR_FILE_NOT_FOUND) return CreationFailed(error, path);
+  }
+  CString temporary;
+  CHandle file = CreateTemporaryFile(reader, directory, codePage, temporary);
   if (!file.IsValid()) return CreationFailed(::GetLastError(), path);
 
   // A failure to open the data shows as a failure of the first read.
@@ -93,8 +128,8 @@ ArchiveResult ArchiveExtractEntry(ArchiveHandle handle, int32_t index, const cha
     if (unzCloseCurrentFile(reader.archive) != UNZ_OK) failed = true;
   }
 
-  // The times say the file is complete: a partial or corrupt one keeps its own.
-  if (!failed && ::GetFileType(file.Get()) == FILE_TYPE_DISK) {
+  // Times only for data that checked out: a failed entry's file is deleted anyway.
+  if (!failed) {
     // Creation, last access, last write. On Linux the stand-in sets the last two only:
     // POSIX has no call that sets a file's creation (birth) time.
     ::SetFileTime(file.Get(), TimeOrNothing(entry.creationTime), TimeOrNothing(entry.accessTime),
@@ -102,5 +137,15 @@ ArchiveResult ArchiveExtractEntry(ArchiveHandle handle, int32_t index, const cha
   }
   // A full disk can show only when the file is closed.
   if (!file.Close()) failed = true;
-  return failed ? ArchiveErrTransfer : ArchiveOk;
+  if (failed) {
+    ::DeleteFileA(temporary);
+    return ArchiveErrTransfer;
+  }
+  // The old file goes only now, in the same step that puts the new one in its place.
+  if (!::MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING)) {
+    const DWORD error = ::GetLastError();
+    ::DeleteFileA(temporary);
+    return CreationFailed(error, path);
+  }
+  return ArchiveOk;
 }

@@ -66,7 +66,7 @@ enum class DirectoryCount {
   kAgrees,      // as many records as the end record (or the ZIP64 end record) counts
   kWrapped,     // more, filling the directory exactly: the 16-bit count wrapped at 65,536
   kDisagrees,   // more than the count, but not so that the count could have wrapped
-  kFewer,       // fewer: the entries beyond them fail one by one
+  kFewer,       // fewer: the first entry beyond them fails, and every one behind it
 };
 struct DirectoryRecords {
   DirectoryCount verdict;
@@ -92,6 +92,9 @@ struct ArchiveReader {
   int32_t entryCount = 0;
   // The entry minizip is positioned at, or -1 when that is unknown (after a failed step).
   int32_t currentIndex = -1;
+  // The number in the name of the next temporary file an entry is written to; moved on
+  // past names found taken, so that leftovers are stepped over once, not for every entry.
+  unsigned temporaryNumber = 0;
   ArchiveStreamOpener opener{kArchiveReadAheadDefault, nullptr, false};
   ArchiveWriteObserver observer = nullptr;
   void* observerContext = nullptr;

@@ -14,7 +14,7 @@
 typedef uint32_t ArchiveResult;
 
 const ArchiveResult ArchiveOk = 0x0;
-// The archive file cannot be opened, or the target file cannot be created.
+// The archive file cannot be opened, or the target file cannot be created or replaced.
 const ArchiveResult ArchiveErrFile = 0x200;
 // Reading or decompressing the entry's data, writing the target, or the check of the
 // data against its CRC-32 and size failed.
@@ -72,9 +72,14 @@ ArchiveResult ArchiveGetEntry(ArchiveHandle handle, int32_t index, ArchiveEntry*
 
 // Writes entry `index` to `directory`, one backslash and the final component of `target`
 // (the text after its last forward slash or backslash), and gives it the entry's times.
+// The data goes to a new file "~<n>.tmp" in `directory` first, which replaces the target
+// only once its data, size and CRC-32 have checked out; on any failure it is deleted, and
+// a file already there under the target's name stays as it was.
 // A directory entry instead creates its directory chain beneath the base directory.
 // `length` is not used; `kind` must be ArchiveKindFile, `mode` ArchiveModeDirectory.
-// Shows "Error %i in creating file %s" when the target cannot be created.
+// Shows "Error %i in creating file %s" when the target cannot be created or replaced
+// (ArchiveErrFile): one that another program has open is refused before any data is
+// written.
 ArchiveResult ArchiveExtractEntry(ArchiveHandle handle, int32_t index, const char* target,
                                   uint32_t length, int32_t kind, char mode, const char* directory);
 

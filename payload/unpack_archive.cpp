@@ -67,7 +67,8 @@ int UnpackArchive(const CString& packFile, const CString& directory, CStringList
   int result = 0;
   for (int i = 0; i < count; ++i) {
     stage.EntryBegins(done);
-    if (ArchiveGetEntry(archive, i, &entry) != ArchiveOk) {
+    const ArchiveResult described = ArchiveGetEntry(archive, i, &entry);
+    if (described != ArchiveOk) {
       // A failed request leaves the record holding the previous entry's name: naming
       // that one would blame the wrong file, so the entry is named by its number.
       CString number;
@@ -75,6 +76,10 @@ int UnpackArchive(const CString& packFile, const CString& directory, CStringList
       message.Format("Can't access component file %s.", number.GetString());
       AfxMessageBox(message, MB_OK);
       result = 2;
+      // The central directory ends here, short of its count. The reader can only step
+      // through it record by record, so every entry behind this one fails the same way:
+      // said once, for the first, instead of once for each.
+      if (described == ArchiveErrCentralDirectory) break;
       continue;
     }
     done += entry.uncompressedSize;

@@ -6,7 +6,9 @@
 
 // Unpacks every entry of `packFile` into `directory`, each file directly under its base
 // name, reporting each failure in a message box as it happens and going on with the
-// next entry. Appends "<directory>\<base name>" for every entry written.
+// next entry; a central directory that ends short of its count is reported once, for
+// its first missing entry, and ends the unpacking there. Appends
+// "<directory>\<base name>" for every entry written.
 // 0: every entry was unpacked (also when there are none); 1: the pack file is missing or
 // is no archive; 2 or 3: the last failure came from reading an entry's record (2) or
 // from extracting it (3).

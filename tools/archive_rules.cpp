@@ -171,7 +171,8 @@ class ArchiveRules {
   // locator signature within reach (which leaves the count to minizip), the setup
   // program's reader walks the directory at open: records that fill it exactly and
   // outnumber the count by a multiple of 65536 are all installed; other records beyond
-  // the count refuse the archive. Fewer records than the count fail one by one.
+  // the count refuse the archive. Fewer records than the count: the first entry missing
+  // is reported, and the unpacking ends there.
   void CheckCentralDirectory() {
     const ZipLayout& z = layout_;
     const size_t records = z.entries.size();
@@ -182,8 +183,8 @@ class ArchiveRules {
     const char* record = z.ReadAsZip64() ? "ZIP64 end record" : "end record";
     std::string effect;
     if (records < count)
-      effect = Format(": the setup program would report the %llu entries missing, one message each (\"Can't access "
-                      "component file #%zu.\" ...)",
+      effect = Format(": the setup program would report the first of the %llu entries missing (\"Can't access "
+                      "component file #%zu.\") and stop there",
                       count - records, records + 1);
     else if (records > count)
       effect = ": the setup program's reader would refuse the archive (\"Error in unZIPping\")";

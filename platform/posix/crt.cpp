@@ -1,34 +1,16 @@
 #include "platform/crt.h"
 #include "platform/posix/path.h"
-#include "platform/posix/standin_files.h"
 
 #include <cerrno>
 #include <cstring>
-#include <set>
 #include <string>
 #include <unistd.h>
-
-namespace {
-// Files another program holds open without sharing: Windows refuses to delete or to
-// rewrite them. Root on Linux can do both, so tests mark such files here.
-std::set<std::string> g_inUse;
-
-bool InUse(const std::string& posixPath) { return g_inUse.count(posixPath) != 0; }
-}  // namespace
-
-namespace standin {
-void MarkInUse(const std::string& windowsPath) { g_inUse.insert(posixpath::Translate(windowsPath.c_str())); }
-void ClearInUse() {
-  g_inUse.clear();
-  ClearHeldFiles();
-}
-}  // namespace standin
 
 namespace crt {
 
 FILE* fopen(const char* path, const char* mode) {
   const std::string p = posixpath::Translate(path);
-  if (InUse(p) && std::strpbrk(mode, "wa+")) {
+  if (IsMarkedInUse(p) && std::strpbrk(mode, "wa+")) {
     errno = EBUSY;
     return nullptr;
   }
@@ -37,7 +19,7 @@ FILE* fopen(const char* path, const char* mode) {
 
 int remove(const char* path) {
   const std::string p = posixpath::Translate(path);
-  if (InUse(p)) {
+  if (IsMarkedInUse(p)) {
     errno = EBUSY;
     return -1;
   }

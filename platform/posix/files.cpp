@@ -4,7 +4,7 @@
 // Win32 error number that Windows would give in GetLastError.
 //
 // Not reproduced: share modes (Linux has no mandatory locking; tests hold a file with
-// standin::HoldWithoutSharing instead), case-insensitive names,
+// standin::HoldWithoutSharing or standin::MarkInUse instead), case-insensitive names,
 // wildcards in FindFirstFileA (the program never passes one), and the creation time,
 // which Linux cannot set.
 #include "platform/calendar.h"
@@ -18,6 +18,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <map>
+#include <set>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,6 +29,9 @@ thread_local DWORD g_lastError = ERROR_SUCCESS;
 
 // Files another program holds open without sharing: how many more opens fail (-1: all).
 std::map<std::string, int> g_held;
+// Files another program has open, sharing reads only: Windows refuses to delete, rename,
+// replace or rewrite them. Root on Linux can do all of that, so tests mark such files.
+std::set<std::string> g_inUse;
 int g_sharingViolations = 0;
 unsigned long g_slept = 0;
 
@@ -38,6 +42,16 @@ bool RefusedAsHeld(const std::string& posixPath) {
   ++g_sharingViolations;
   return true;
 }
+
+// Open in another program now: a held file counts while opens of it are still refused.
+bool OpenElsewhere(const std::string& posixPath) {
+  const auto held = g_held.find(posixPath);
+  return g_inUse.count(posixPath) != 0 || (held != g_held.end() && held->second != 0);
+}
+
+// The read-only attribute is the absence of every write bit. Windows honours it whoever
+// asks, where Linux lets root write anyway.
+bool IsReadOnly(const struct stat& st) { return !S_ISDIR(st.st_mode) && (st.st_mode & 0222) == 0; }
 
 // What a HANDLE points to. The magic tells file handles from find handles and catches
 // a stale or foreign pointer in tests.
@@ -89,10 +103,10 @@ bool TransferAll(DWORD count, DWORD* done, Io io) {
 // EBADF on Linux, where Windows denies access.
 DWORD TransferError() { return errno == EBADF ? ERROR_ACCESS_DENIED : posixpath::ErrorFromErrno(errno, ""); }
 
-DWORD AttributesOf(const std::string& posixPath, const struct stat& st) {
+DWORD AttributesOf(const struct stat& st) {
   if (S_ISDIR(st.st_mode)) return FILE_ATTRIBUTE_DIRECTORY;
   DWORD a = FILE_ATTRIBUTE_ARCHIVE;
-  if (access(posixPath.c_str(), W_OK) != 0 && (st.st_mode & 0222) == 0) a |= FILE_ATTRIBUTE_READONLY;
+  if (IsReadOnly(st)) a |= FILE_ATTRIBUTE_READONLY;
   return a;
 }
 
@@ -102,19 +116,22 @@ DWORD GetLastError() { return g_lastError; }
 void SetLastError(DWORD error) { g_lastError = error; }
 void Sleep(DWORD milliseconds) { g_slept += milliseconds; }
 
+bool IsMarkedInUse(const std::string& posixPath) { return g_inUse.count(posixPath) != 0; }
+
 namespace standin {
+void MarkInUse(const std::string& windowsPath) { g_inUse.insert(posixpath::Translate(windowsPath.c_str())); }
 void HoldWithoutSharing(const std::string& windowsPath, int opens) {
   g_held[posixpath::Translate(windowsPath.c_str())] = opens;
 }
 int SharingViolations() { return g_sharingViolations; }
 unsigned long MillisecondsSlept() { return g_slept; }
-}  // namespace standin
-
-void ClearHeldFiles() {
+void ClearInUse() {
   g_held.clear();
+  g_inUse.clear();
   g_sharingViolations = 0;
   g_slept = 0;
 }
+}  // namespace standin
 
 HANDLE FindFirstFileA(LPCSTR path, LPWIN32_FIND_DATAA data) {
   const std::string p = posixpath::Translate(path);
@@ -129,7 +146,7 @@ HANDLE FindFirstFileA(LPCSTR path, LPWIN32_FIND_DATAA data) {
     return INVALID_HANDLE_VALUE;
   }
   std::memset(data, 0, sizeof *data);
-  data->dwFileAttributes = AttributesOf(p, st);
+  data->dwFileAttributes = AttributesOf(st);
   const uint64_t size = S_ISDIR(st.st_mode) ? 0 : uint64_t(st.st_size);
   data->nFileSizeHigh = DWORD(size >> 32);
   data->nFileSizeLow = DWORD(size);
@@ -174,9 +191,18 @@ HANDLE OpenFile(const std::string& p, DWORD access, DWORD disposition) {
     g_lastError = stat(p.c_str(), &st) == 0 ? ERROR_ACCESS_DENIED : ERROR_INVALID_NAME;
     return INVALID_HANDLE_VALUE;
   }
-  if (RefusedAsHeld(p)) {
+  // A program that has the file open shares reading at most.
+  if (RefusedAsHeld(p) || (writes && g_inUse.count(p))) {
     g_lastError = ERROR_SHARING_VIOLATION;
     return INVALID_HANDLE_VALUE;
+  }
+  // Windows refuses to write to or truncate a read-only file; checked before open truncates.
+  if (writes && disposition != CREATE_NEW) {
+    struct stat st;
+    if (stat(p.c_str(), &st) == 0 && IsReadOnly(st)) {
+      g_lastError = ERROR_ACCESS_DENIED;
+      return INVALID_HANDLE_VALUE;
+    }
   }
   // "Always" dispositions report whether the file was there already. Trying to create it
   // exclusively first tells that without a separate look-up: one call for a new file.
@@ -238,6 +264,36 @@ BOOL GetFileAttributesExW(LPCWSTR path, GET_FILEEX_INFO_LEVELS level, LPVOID out
   data->ftCreationTime = ToFileTime(st.st_mtim);
   data->ftLastAccessTime = ToFileTime(st.st_atim);
   data->ftLastWriteTime = ToFileTime(st.st_mtim);
+  return TRUE;
+}
+
+BOOL DeleteFileA(LPCSTR path) {
+  const std::string p = posixpath::Translate(path);
+  if (p.empty()) return Fail(ERROR_PATH_NOT_FOUND);
+  struct stat st;
+  if (lstat(p.c_str(), &st) != 0) return Fail(posixpath::ErrorFromErrno(errno, p));
+  // No directory goes this way, nor a read-only file, nor one open in another program.
+  if (S_ISDIR(st.st_mode) || IsReadOnly(st)) return Fail(ERROR_ACCESS_DENIED);
+  if (OpenElsewhere(p)) return Fail(ERROR_SHARING_VIOLATION);
+  if (unlink(p.c_str()) != 0) return Fail(posixpath::ErrorFromErrno(errno, p));
+  return TRUE;
+}
+
+BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags) {
+  const std::string from = posixpath::Translate(existing), to = posixpath::Translate(newName);
+  if (from.empty() || to.empty()) return Fail(ERROR_PATH_NOT_FOUND);
+  struct stat st;
+  if (lstat(from.c_str(), &st) != 0) return Fail(posixpath::ErrorFromErrno(errno, from));
+  if (OpenElsewhere(from)) return Fail(ERROR_SHARING_VIOLATION);
+  if (lstat(to.c_str(), &st) == 0) {
+    if (!(flags & MOVEFILE_REPLACE_EXISTING)) return Fail(ERROR_ALREADY_EXISTS);
+    // Replacing deletes the target: Windows refuses a directory, a read-only file and a
+    // file open in another program alike, with access denied (Wine too).
+    if (S_ISDIR(st.st_mode) || IsReadOnly(st) || OpenElsewhere(to)) return Fail(ERROR_ACCESS_DENIED);
+  }
+  // Without MOVEFILE_COPY_ALLOWED a file stays on its volume.
+  if (rename(from.c_str(), to.c_str()) != 0)
+    return Fail(errno == EXDEV ? ERROR_NOT_SAME_DEVICE : posixpath::ErrorFromErrno(errno, to));
   return TRUE;
 }
 

@@ -27,5 +27,6 @@ DWORD ErrorFromErrno(int err, const std::string& posixPath);
 
 }  // namespace posixpath
 
-// Lets the files stand-in forget the files held open by other programs (standin::ClearInUse).
-void ClearHeldFiles();
+// Files another program has open (standin::MarkInUse): the C library stand-in refuses to
+// delete or rewrite them, as the files stand-in does.
+bool IsMarkedInUse(const std::string& posixPath);

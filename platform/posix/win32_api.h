@@ -119,6 +119,7 @@ struct WIN32_FILE_ATTRIBUTE_DATA {
 #define ERROR_ACCESS_DENIED 5L
 #define ERROR_INVALID_HANDLE 6L
 #define ERROR_NOT_ENOUGH_MEMORY 8L
+#define ERROR_NOT_SAME_DEVICE 17L
 #define ERROR_WRITE_PROTECT 19L
 #define ERROR_SHARING_VIOLATION 32L
 #define ERROR_HANDLE_EOF 38L
@@ -162,6 +163,8 @@ struct WIN32_FILE_ATTRIBUTE_DATA {
 #define FILE_TYPE_CHAR 2
 #define FILE_TYPE_PIPE 3
 
+#define MOVEFILE_REPLACE_EXISTING 0x1
+
 HANDLE FindFirstFileA(LPCSTR path, LPWIN32_FIND_DATAA data);
 BOOL GetFileAttributesExW(LPCWSTR path, GET_FILEEX_INFO_LEVELS level, LPVOID data);
 HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
@@ -173,6 +176,8 @@ DWORD SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWORD metho
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD count, LPDWORD read, LPOVERLAPPED overlapped);
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD count, LPDWORD written, LPOVERLAPPED overlapped);
 BOOL CloseHandle(HANDLE handle);
+BOOL DeleteFileA(LPCSTR path);
+BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags);
 DWORD GetFileType(HANDLE file);
 BOOL SetFileTime(HANDLE file, const FILETIME* creation, const FILETIME* access, const FILETIME* write);
 BOOL GetFileTime(HANDLE file, LPFILETIME creation, LPFILETIME access, LPFILETIME write);

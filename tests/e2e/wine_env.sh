@@ -412,7 +412,7 @@ e2e_crc32() {
 # zip tool writes (damaged data, lying headers, odd extra fields):
 #   e2e_zip_begin OUT
 #   e2e_zip_add NAME METHOD STORED SIZE CRC EXTERNAL LOCAL_EXTRA CENTRAL_EXTRA   (per entry)
-#   e2e_zip_end
+#   e2e_zip_end [COUNT]   (COUNT: the entries the end record claims; default those added)
 # STORED is the file of the bytes stored (for method 8 the raw deflate stream,
 # e2e_deflate); SIZE and CRC are what the headers claim, so they can lie; the extras are
 # files of extra-field bytes (empty for none). Every entry is dated 2013-09-15 18:06:30
@@ -444,12 +444,12 @@ e2e_zip_add() {
 }
 
 e2e_zip_end() {
-  local cdsize cdoffset
+  local cdsize cdoffset count=${1:-$E2E_ZIP_COUNT}
   cdsize=$(stat -c %s "$E2E_ZIP.central")
   cdoffset=$(stat -c %s "$E2E_ZIP")
   cat "$E2E_ZIP.central" >> "$E2E_ZIP"
   {
-    e2e_le32 0x06054b50; e2e_le16 0; e2e_le16 0; e2e_le16 "$E2E_ZIP_COUNT"; e2e_le16 "$E2E_ZIP_COUNT"
+    e2e_le32 0x06054b50; e2e_le16 0; e2e_le16 0; e2e_le16 "$count"; e2e_le16 "$count"
     e2e_le32 "$cdsize"; e2e_le32 "$cdoffset"; e2e_le16 0
   } >> "$E2E_ZIP"
   rm -f "$E2E_ZIP.central"

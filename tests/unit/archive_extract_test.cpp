@@ -1,9 +1,12 @@
-// Writing entries out: target paths, directory entries, times, and the entries and
-// names that must fail without leaving anything outside the directories given.
+// Writing entries out: target paths, directory entries, times, files replaced, and the
+// entries and names that must fail without leaving anything outside the directories
+// given, nor a damaged file or a lost one inside them.
+#include "platform/posix/standin_files.h"
 #include "tests/unit/archive_test_support.h"
 
 #include <csignal>
 #include <ctime>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -39,7 +42,10 @@ class ArchiveExtraction : public ArchiveTest {
     // Directory entries are created beneath the current directory at open time.
     ASSERT_EQ(0, chdir(dir.Posix("base").c_str()));
   }
-  void TearDown() override { ASSERT_EQ(0, chdir(saved_)); }
+  void TearDown() override {
+    standin::ClearInUse();
+    ASSERT_EQ(0, chdir(saved_));
+  }
 
   ArchiveResult Extract(int index, const std::string& directory) {
     ArchiveEntry e{};
@@ -53,6 +59,20 @@ class ArchiveExtraction : public ArchiveTest {
     EXPECT_EQ(base, ListDir(dir.Posix("base")));
     EXPECT_EQ(out, ListDir(dir.Posix("out")));
   }
+
+  // A good file of an earlier installation, dated long ago.
+  void WriteOld(const std::string& name) {
+    WriteBytes(dir.Posix("out/" + name), OldContents(name));
+    const struct timespec times[2] = {{kOldTime, 0}, {kOldTime, 0}};
+    ASSERT_EQ(0, utimensat(AT_FDCWD, dir.Posix("out/" + name).c_str(), times, 0));
+  }
+  // Still exactly that file: its bytes and its time.
+  void ExpectOld(const std::string& name) {
+    EXPECT_EQ(OldContents(name), ReadBytes(dir.Posix("out/" + name))) << name;
+    EXPECT_EQ(kOldTime, StatOf(dir.Posix("out/" + name)).st_mtim.tv_sec) << name;
+  }
+  static std::string OldContents(const std::string& name) { return "the good old " + name + Patterned(30000); }
+  static constexpr time_t kOldTime = 1000000000;
 
   char saved_[4096];
 };
@@ -136,7 +156,7 @@ TEST_F(ArchiveExtraction, NamesThatCannotBeStoredAsThatFileShowTheCreationFailur
   ExpectTreeIs({}, {std::string(259 - 1 - dir.Win("out").size(), 'n')});
 }
 
-TEST_F(ArchiveExtraction, CorruptDataFailsAndLeavesThePartialFileWithItsOwnTimes) {
+TEST_F(ArchiveExtraction, CorruptDataFailsAndLeavesWhatWasThereAsItWas) {
   ZipBuilder zip;
   ZipEntry& damaged = zip.AddDeflated("damaged", Patterned(200000));
   damaged.payload.replace(damaged.payload.size() / 2, 64, std::string(64, '\xFF'));
@@ -145,18 +165,20 @@ TEST_F(ArchiveExtraction, CorruptDataFailsAndLeavesThePartialFileWithItsOwnTimes
   ZipEntry& longer = zip.AddDeflated("longer", "short stream");
   longer.uncompressedSize = longer.localUncompressedSize = 1000;  // the stream ends at 12
   ASSERT_TRUE(Open(zip));
+  // An earlier version's good file under one of the names, longer than the new data.
+  WriteOld("crc");
   for (int i = 0; i < 3; ++i) EXPECT_EQ(ArchiveErrTransfer, Extract(i, dir.Win("out"))) << i;
   EXPECT_EQ("", testing_support::MessagesShown());
-  EXPECT_LT(ReadBytes(dir.Posix("out/damaged")).size(), 200000u);
-  EXPECT_EQ("stored data", ReadBytes(dir.Posix("out/crc")));
-  EXPECT_EQ("short stream", ReadBytes(dir.Posix("out/longer")));
-  for (const char* name : {"damaged", "crc", "longer"}) EXPECT_TRUE(HasItsOwnTime(dir.Posix("out/") + name)) << name;
+  // No damaged file under any name, no temporary file left, the old one untouched.
+  ExpectTreeIs({}, {"crc"});
+  ExpectOld("crc");
 }
 
-TEST_F(ArchiveExtraction, FailedWriteIsATransferFailure) {
+TEST_F(ArchiveExtraction, FailedWriteIsATransferFailureThatKeepsTheOldFile) {
   ZipBuilder zip;
   zip.AddStored("big", Patterned(50000));
   ASSERT_TRUE(Open(zip));
+  WriteOld("big");
   rlimit saved;
   getrlimit(RLIMIT_FSIZE, &saved);
   auto* previous = std::signal(SIGXFSZ, SIG_IGN);
@@ -167,7 +189,62 @@ TEST_F(ArchiveExtraction, FailedWriteIsATransferFailure) {
   setrlimit(RLIMIT_FSIZE, &saved);
   std::signal(SIGXFSZ, previous);
   EXPECT_EQ(ArchiveErrTransfer, result);
-  EXPECT_EQ(20000u, ReadBytes(dir.Posix("out/big")).size());
+  EXPECT_EQ("", testing_support::MessagesShown());
+  ExpectTreeIs({}, {"big"});
+  ExpectOld("big");
+}
+
+TEST_F(ArchiveExtraction, AnExistingFileIsReplacedWholeAndTakesTheEntrysTimes) {
+  ZipBuilder zip;
+  zip.AddStored("Galvery.HLP", "new help");
+  zip.AddDeflated("Galvery.EXE", Patterned(40000));
+  ASSERT_TRUE(Open(zip));
+  WriteOld("Galvery.HLP");  // longer than the new data: nothing of it may remain
+  WriteOld("Galvery.EXE");
+  // Leftovers of an interrupted run under the temporary names are stepped over, untouched.
+  WriteBytes(dir.Posix("out/~0.tmp"), "leftover");
+  ASSERT_EQ(0, mkdir(dir.Posix("out/~1.tmp").c_str(), 0700));
+  EXPECT_EQ(ArchiveOk, Extract(0, dir.Win("out")));
+  EXPECT_EQ(ArchiveOk, Extract(1, dir.Win("out")));
+  EXPECT_EQ("", testing_support::MessagesShown());
+  ExpectTreeIs({}, {"Galvery.EXE", "Galvery.HLP", "~0.tmp", "~1.tmp"});
+  for (const char* name : {"Galvery.HLP", "Galvery.EXE"}) {
+    const struct stat st = StatOf(dir.Posix("out/") + name);
+    EXPECT_EQ(kDosStampUnix, st.st_mtim.tv_sec) << name;
+    EXPECT_EQ(kDosStampUnix, st.st_atim.tv_sec) << name;
+  }
+  EXPECT_EQ("new help", ReadBytes(dir.Posix("out/Galvery.HLP")));
+  EXPECT_EQ(Patterned(40000), ReadBytes(dir.Posix("out/Galvery.EXE")));
+  EXPECT_EQ("leftover", ReadBytes(dir.Posix("out/~0.tmp")));
+}
+
+TEST_F(ArchiveExtraction, ATargetThatCannotBeReplacedIsReportedBeforeAnythingIsWritten) {
+  ZipBuilder zip;
+  for (const char* name : {"held", "in-use", "read-only", "folder"}) zip.AddStored(name, "new data");
+  ASSERT_TRUE(Open(zip));
+  const std::string out = dir.Win("out") + "\\";
+  // Held open without sharing by another program, open in one that shares reading only,
+  // read-only, and a directory of the entry's name.
+  WriteOld("held");
+  standin::HoldWithoutSharing(out + "held", -1);
+  WriteOld("in-use");
+  standin::MarkInUse(out + "in-use");
+  WriteOld("read-only");
+  ASSERT_EQ(0, chmod(dir.Posix("out/read-only").c_str(), 0444));
+  ASSERT_EQ(0, mkdir(dir.Posix("out/folder").c_str(), 0700));
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(ArchiveErrFile, Extract(i, dir.Win("out"))) << i;
+  standin::ClearInUse();
+  // 32 comes from the look at the target before the data, never from the replace after it.
+  EXPECT_EQ("Error 32 in creating file " + out + "held|Error 32 in creating file " + out + "in-use|" +
+                "Error 5 in creating file " + out + "read-only|Error 5 in creating file " + out + "folder|",
+            testing_support::MessagesShown());
+  ExpectTreeIs({}, {"folder", "held", "in-use", "read-only"});
+  for (const char* name : {"held", "in-use", "read-only"}) ExpectOld(name);
+  EXPECT_TRUE(ListDir(dir.Posix("out/folder")).empty());
+
+  // Let go: the same entry now replaces the file.
+  EXPECT_EQ(ArchiveOk, Extract(0, dir.Win("out")));
+  EXPECT_EQ("new data", ReadBytes(dir.Posix("out/held")));
 }
 
 TEST_F(ArchiveExtraction, BadIndexesArgumentsAndRecordsCreateNoFile) {

@@ -352,6 +352,41 @@ TEST_F(InstallSequence, AnArchiveWhoseEntriesAllFailStillReportsAdvisesAndAsks) 
             testing_support::MessagesShown());
 }
 
+TEST_F(InstallSequence, ACentralDirectoryShortOfItsCountIsSaidOnceAndTheSequenceGoesOn) {
+  ZipBuilder zip;
+  zip.AddDeflated("d:/Galvery/RELEASE/Galvery.EXE", "MZ the program");
+  zip.AddDeflated("d:/Galvery/HLP/Galvery.HLP", "the help");
+  zip.countOverride = 60000;
+  WriteSetupFile("SetupGalvery.exe", zip.Build());
+  const std::string inst = dir.Win("Galvery"), pack = inst + "\\Galvery_pack.zip";
+  EXPECT_EQ(IDOK, Install({inst}));
+  EXPECT_EQ("Can't access component file #3.|" + Report({inst + "\\Galvery.EXE", inst + "\\Galvery.HLP"}) + "|" +
+                Advice(pack, inst) + "|" + Question("Galvery") + "|",
+            testing_support::MessagesShown());
+  EXPECT_EQ("the help", ReadBytes(dir.Posix("Galvery/Galvery.HLP")));
+}
+
+TEST_F(InstallSequence, AnUpdateWhoseHelpFileIsDamagedKeepsTheInstalledOne) {
+  WriteSetupFile("SetupGalvery.exe");
+  const std::string inst = dir.Win("Galvery"), pack = inst + "\\Galvery_pack.zip";
+  EXPECT_EQ(IDOK, Install({inst}));
+
+  // Version 2: a new program, and a help file whose data no longer matches its CRC-32.
+  standin::ResetRecords();
+  ZipBuilder update;
+  update.AddDeflated("d:/Galvery/RELEASE/Galvery.EXE", "MZ version 2");
+  update.AddStored("d:/Galvery/HLP/Galvery.HLP", "the new help").payload[4] ^= 0x20;
+  WriteSetupFile("SetupGalvery.exe", update.Build());
+  EXPECT_EQ(IDOK, Install({inst}));
+  EXPECT_EQ("Error unzipping Galvery.HLP.|" + Report({inst + "\\Galvery.EXE"}) + "|" + Advice(pack, inst) + "|" +
+                Question("Galvery") + "|",
+            testing_support::MessagesShown());
+  EXPECT_EQ("MZ version 2", ReadBytes(dir.Posix("Galvery/Galvery.EXE")));
+  EXPECT_EQ("the help", ReadBytes(dir.Posix("Galvery/Galvery.HLP")));
+  EXPECT_EQ(std::vector<std::string>({"Galvery.EXE", "Galvery.HLP", "Galvery_pack.zip"}),
+            ListDir(dir.Posix("Galvery")));
+}
+
 TEST_F(InstallSequence, AnEmptyArchiveAndADirectoryEntryAreReportedAsTheyAre) {
   WriteSetupFile("SetupGalvery.exe", ZipBuilder().Build());
   EXPECT_EQ(IDOK, Install({dir.Win("Empty")}));

@@ -12,8 +12,9 @@
 namespace testing_support {
 
 ScratchDir::ScratchDir() {
-  char pattern[] = "/tmp/setup-test.XXXXXX";
-  if (!mkdtemp(pattern)) throw std::runtime_error("mkdtemp failed");
+  const char* base = std::getenv("TMPDIR");
+  std::string pattern = std::string(base && *base ? base : "/tmp") + "/setup-test.XXXXXX";
+  if (!mkdtemp(&pattern[0])) throw std::runtime_error("mkdtemp failed in " + pattern);
   path_ = pattern;
 }
 

@@ -11,7 +11,8 @@
 
 namespace testing_support {
 
-// A fresh directory, removed with everything in it at the end of the test.
+// A fresh directory in $TMPDIR (default /tmp), removed with everything in it at the end
+// of the test.
 class ScratchDir {
  public:
   ScratchDir();

@@ -110,6 +110,54 @@ TEST_F(Unpack, TheLastFailureDecidesTheResultAndOnlyGoodEntriesAreListed) {
   EXPECT_TRUE(Listed().empty());
 }
 
+TEST_F(Unpack, ACentralDirectoryThatEndsShortOfItsCountIsReportedOnce) {
+  ZipBuilder zip;
+  for (const char* name : {"a.txt", "b.txt", "c.txt"}) zip.AddStored(name, name);
+  // Sixty thousand entries claimed over three records: once, one box per missing entry.
+  zip.countOverride = 60000;
+  const std::string inst = dir.Win("inst");
+  EXPECT_EQ(2, Run(zip, inst));
+  EXPECT_EQ("Can't access component file #4.|", testing_support::MessagesShown());
+  EXPECT_EQ(std::vector<std::string>({inst + "\\a.txt", inst + "\\b.txt", inst + "\\c.txt"}), Listed());
+
+  // A bit flipped in the third of five central records: nothing behind it can be reached.
+  standin::ResetRecords();
+  list.RemoveAll();
+  zip.countOverride = -1;
+  for (const char* name : {"d.txt", "e.txt"}) zip.AddStored(name, name);
+  std::string bytes = zip.Build();
+  size_t third = bytes.find("PK\x01\x02");
+  for (int k = 0; k < 2; ++k) third = bytes.find("PK\x01\x02", third + 1);
+  ASSERT_NE(std::string::npos, third);
+  bytes[third + 2] ^= 0x10;
+  WriteBytes(dir.Posix("pack.zip"), bytes);
+  const std::string fresh = dir.Win("fresh");
+  ASSERT_EQ(0, mkdir(dir.Posix("fresh").c_str(), 0777));
+  EXPECT_EQ(2, UnpackArchive(dir.Win("pack.zip").c_str(), fresh.c_str(), list));
+  EXPECT_EQ("Can't access component file #3.|", testing_support::MessagesShown());
+  EXPECT_EQ(std::vector<std::string>({fresh + "\\a.txt", fresh + "\\b.txt"}), Listed());
+  EXPECT_EQ(std::vector<std::string>({"a.txt", "b.txt"}), ListDir(dir.Posix("fresh")));
+}
+
+TEST_F(Unpack, ABadRecordAmongGoodOnesFailsAloneAndTheEntriesBehindItAreUnpacked) {
+  ZipBuilder zip;
+  zip.AddStored("one.txt", "1");
+  zip.AddStored("header.txt", "x").localSignature = 0x04034B51;  // no local header
+  zip.AddStored("two.txt", "2");
+  zip.AddStored("extra.txt", "x").localExtraLength = 0xFFFF;  // more extra field than there is
+  zip.AddStored("three.txt", "3");
+  zip.AddStored(std::string(260, 'n'), "x");  // a name too long for the record
+  zip.AddStored("four.txt", "4");
+  const std::string inst = dir.Win("inst");
+  EXPECT_EQ(2, Run(zip, inst));
+  EXPECT_EQ("Can't access component file #2.|Can't access component file #4.|Can't access component file #6.|",
+            testing_support::MessagesShown());
+  EXPECT_EQ(std::vector<std::string>(
+                {inst + "\\one.txt", inst + "\\two.txt", inst + "\\three.txt", inst + "\\four.txt"}),
+            Listed());
+  EXPECT_EQ(std::vector<std::string>({"four.txt", "one.txt", "three.txt", "two.txt"}), ListDir(dir.Posix("inst")));
+}
+
 TEST_F(Unpack, DoubleByteNamesInstallWholeAndAreListedAsWritten) {
   // Code page 932: ソ 83 5C, 表 95 5C, ポ 83 7C. Their second bytes are a backslash and
   // a bar, which must be neither separators nor reserved characters, in the entry names

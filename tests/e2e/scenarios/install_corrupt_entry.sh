@@ -4,8 +4,11 @@
 # inflater accepts, while the headers claim 30000 bytes. The first entry is unpacked and
 # listed; the second gives "Error unzipping Galvery.HLP."; the report lists the first
 # alone; then the advice to unpack by hand and the shortcut question, answered Yes.
-# Left on disk: Galvery.EXE whole with the archive's write time, Galvery.HLP cut short
-# (a prefix of its content, with the time of its writing), the pack file, the shortcut.
+# Left on disk: Galvery.EXE whole with the archive's write time, the pack file, the
+# shortcut, and no Galvery.HLP at all: neither cut short nor under a temporary name.
+# Then the update: version 1, whole, is installed over it, and the damaged setup file
+# once more: the same messages, and Galvery.HLP is still version 1's, byte for byte and
+# with its time, while Galvery.EXE is the new one.
 source "$(dirname "$0")/../wine_env.sh"
 source "$(dirname "$0")/../install_env.sh"
 e2e_init
@@ -50,19 +53,60 @@ e2e_driver start 'C:\dl\SetupGalvery.exe' '"C:\dl\SetupGalvery.exe"' \
   no-window 3 \
   exit 0
 
-e2e_expect_listing 'C:\Galvery' Galvery.EXE Galvery.HLP Galvery_pack.zip
+e2e_expect_listing 'C:\Galvery' Galvery.EXE Galvery_pack.zip
 g="$E2E_C/Galvery"
 cmp "$w/exe" "$g/Galvery.EXE" >&2 || e2e_fail "C:\\Galvery\\Galvery.EXE is not the first entry's content"
 [ "$(stat -c %.9Y "$g/Galvery.EXE")" = "$stamp.000000000" ] ||
   e2e_fail "C:\\Galvery\\Galvery.EXE was last written at $(stat -c %.9Y "$g/Galvery.EXE"), not at the archive's $stamp"
-echo "e2e: Galvery.EXE is whole, with the archive's write time"
-# What was written before the break stays; nothing past the intact block can be there.
-size=$(stat -c %s "$g/Galvery.HLP")
-((size > 0 && size <= 20000)) || e2e_fail "C:\\Galvery\\Galvery.HLP holds $size bytes, not part of the 20000 intact ones"
-cmp -n "$size" "$w/hlp" "$g/Galvery.HLP" >&2 || e2e_fail "C:\\Galvery\\Galvery.HLP is not the start of the help text"
-[ "$g/Galvery.HLP" -nt "$E2E_WORK/mark" ] || e2e_fail "C:\\Galvery\\Galvery.HLP carries a time from the archive"
-echo "e2e: Galvery.HLP stays cut short: the first $size bytes, dated as written"
+echo "e2e: Galvery.EXE is whole, with the archive's write time; no part of Galvery.HLP is left"
 cmp "$w/archive.zip" "$g/Galvery_pack.zip" >&2 || e2e_fail "the pack file is not the archive inside the setup file"
 echo "e2e: the pack file is the archive"
 [ -f "$(e2e_desktop)/Galvery.lnk" ] || e2e_fail "no Galvery.lnk on the desktop"
 echo "e2e: Galvery.lnk is on the desktop"
+
+# Version 1, whole and older, installed first.
+for i in $(seq 1 3000); do echo "line $i of version 1"; done > "$w/exe1"
+for i in $(seq 1 2500); do printf 'Version 1 help line %d.\r\n' "$i"; done > "$w/hlp1"
+e2e_deflate "$w/exe1" "$w/exe1.deflated"
+e2e_deflate "$w/hlp1" "$w/hlp1.deflated"
+stamp1=1400000001
+e2e_zip_begin "$w/version1.zip"
+e2e_zip_entry d:/Galvery/RELEASE/Galvery.EXE 8 "$w/exe1.deflated" "$(stat -c %s "$w/exe1")" "$(e2e_crc32 "$w/exe1")" 0x81A40020 $stamp1
+e2e_zip_entry d:/Galvery/HLP/Galvery.HLP 8 "$w/hlp1.deflated" "$(stat -c %s "$w/hlp1")" "$(e2e_crc32 "$w/hlp1")" 0x81A40020 $stamp1
+e2e_zip_end
+cp "$E2E_C/dl/SetupGalvery.exe" "$w/SetupGalvery.damaged"
+e2e_setup_of "$w/version1.zip" "$E2E_C/dl/SetupGalvery.exe"
+e2e_report report1 'c:\Galvery\Galvery.EXE' 'c:\Galvery\Galvery.HLP'
+e2e_driver start 'C:\dl\SetupGalvery.exe' '"C:\dl\SetupGalvery.exe"' \
+  dialog 'Setup Galvery' \
+  click 1 \
+  dialog 'License Agreement' \
+  click 1 \
+  msgbox SetupGalvery "$report1" 1 \
+  click 1 \
+  msgbox SetupGalvery "$E2E_SHORTCUT_QUESTION" 6,7 \
+  click 7 \
+  exit 0
+cmp "$w/hlp1" "$g/Galvery.HLP" >&2 || e2e_fail "version 1's Galvery.HLP was not installed"
+
+cp "$w/SetupGalvery.damaged" "$E2E_C/dl/SetupGalvery.exe"
+
+e2e_driver start 'C:\dl\SetupGalvery.exe' '"C:\dl\SetupGalvery.exe"' \
+  dialog 'Setup Galvery' \
+  click 1 \
+  dialog 'License Agreement' \
+  click 1 \
+  msgbox SetupGalvery 'Error unzipping Galvery.HLP.' 1 \
+  click 1 \
+  msgbox SetupGalvery "$report" 1 \
+  click 1 \
+  msgbox SetupGalvery "$E2E_ADVICE" 1 \
+  click 1 \
+  msgbox SetupGalvery "$E2E_SHORTCUT_QUESTION" 6,7 \
+  click 7 \
+  exit 0
+e2e_expect_listing 'C:\Galvery' Galvery.EXE Galvery.HLP Galvery_pack.zip
+cmp "$w/exe" "$g/Galvery.EXE" >&2 || e2e_fail "C:\\Galvery\\Galvery.EXE is not the update's"
+cmp "$w/hlp1" "$g/Galvery.HLP" >&2 || e2e_fail "C:\\Galvery\\Galvery.HLP is no longer version 1's"
+[ "$(stat -c %Y "$g/Galvery.HLP")" = "$stamp1" ] || e2e_fail "C:\\Galvery\\Galvery.HLP lost version 1's time"
+echo "e2e: over version 1, Galvery.HLP stays version 1's, byte for byte and with its time"

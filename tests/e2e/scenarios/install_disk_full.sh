@@ -3,8 +3,11 @@
 # the setup program says "Cannot save setup file", leaves no partial pack file, and ends
 # with the vendor's address. Large enough for the pack file and the small entries but not
 # for big.bin, the small entries are unpacked and listed, big.bin is reported ("Error
-# unzipping big.bin.") and not listed, and the advice follows. (Wine reports a short write
-# as a success with fewer bytes written: the count must be compared.)
+# unzipping big.bin.") and not listed, no part of it is left, and the advice follows.
+# Then the same over a good big.bin already there, installed earlier: the disk fills up
+# in the middle of the new big.bin, the same messages follow, and the old big.bin stays
+# as it was, byte for byte and with its time. (Wine reports a short write as a success
+# with fewer bytes written: the count must be compared.)
 source "$(dirname "$0")/../wine_env.sh"
 source "$(dirname "$0")/../install_env.sh"
 e2e_init
@@ -58,4 +61,24 @@ install msgbox SetupGalvery 'Error unzipping big.bin.' 1 click 1 \
   exit 0
 cmp "$w/payload.zip" "$small/Galvery_pack.zip" || e2e_fail "the pack file is not the archive"
 cmp "$w/first.txt" "$small/first.txt" && cmp "$w/last.txt" "$small/last.txt" || e2e_fail "a small entry is not the packed file"
+e2e_expect_listing 'C:\small' Galvery_pack.zip first.txt last.txt
 echo "e2e: an entry that does not fit is reported and not listed; the others are unpacked"
+
+# 200 KiB hold the pack file (37 pages of 4 KiB), first.txt, last.txt and the old big.bin
+# (3 pages): the new big.bin gets the 8 pages left, a part of its 150,000 bytes.
+head -c 10000 /dev/urandom > "$w/big.old"
+cp "$w/big.old" "$small/big.bin"
+touch -d @1400000000 "$small/big.bin"
+# The pack file is rewritten the same size, and first.txt and last.txt each need one page
+# for a moment: what is free now is what the new big.bin can get before the disk is full.
+free=$(df --output=avail -B1 "$small" | tail -n1)
+((free > 16384 && free < 150000)) || e2e_fail "C:\small has $free bytes free: the new big.bin would not fill it in its middle"
+install msgbox SetupGalvery 'Error unzipping big.bin.' 1 click 1 \
+  msgbox SetupGalvery "$report" 1 click 1 \
+  msgbox SetupGalvery "$advice" 1 click 1 \
+  msgbox SetupGalvery "$E2E_SHORTCUT_QUESTION" 6,7 click 7 \
+  exit 0
+e2e_expect_listing 'C:\small' Galvery_pack.zip big.bin first.txt last.txt
+cmp "$w/big.old" "$small/big.bin" || e2e_fail "the old big.bin was changed"
+[ "$(stat -c %Y "$small/big.bin")" = 1400000000 ] || e2e_fail "the old big.bin lost its time"
+echo "e2e: the old big.bin stays as it was when the disk fills up under the new one"
