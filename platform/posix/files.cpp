@@ -257,7 +257,7 @@ BOOL GetFileAttributesExW(LPCWSTR path, GET_FILEEX_INFO_LEVELS level, LPVOID out
   if (stat(p.c_str(), &st) != 0) return Fail(posixpath::ErrorFromErrno(errno, p));
   if (p.back() == '/' && !S_ISDIR(st.st_mode)) return Fail(ERROR_INVALID_NAME);
   auto* data = static_cast<WIN32_FILE_ATTRIBUTE_DATA*>(out);
-  data->dwFileAttributes = AttributesOf(p, st);
+  data->dwFileAttributes = AttributesOf(st);
   const uint64_t size = S_ISDIR(st.st_mode) ? 0 : uint64_t(st.st_size);
   data->nFileSizeHigh = DWORD(size >> 32);
   data->nFileSizeLow = DWORD(size);
