@@ -15,6 +15,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <cwchar>
 #include <ctime>
 #include <fcntl.h>
 #include <map>
@@ -133,8 +134,8 @@ void ClearInUse() {
 }
 }  // namespace standin
 
-HANDLE FindFirstFileA(LPCSTR path, LPWIN32_FIND_DATAA data) {
-  const std::string p = posixpath::Translate(path);
+HANDLE FindFirstFileW(LPCWSTR path, LPWIN32_FIND_DATAW data) {
+  const std::string p = posixpath::TranslateWide(path);
   // Windows looks a name up as given: "dir\" names nothing.
   if (p.empty() || p.back() == '/') {
     g_lastError = p.empty() ? ERROR_PATH_NOT_FOUND : ERROR_FILE_NOT_FOUND;
@@ -153,9 +154,24 @@ HANDLE FindFirstFileA(LPCSTR path, LPWIN32_FIND_DATAA data) {
   data->ftCreationTime = ToFileTime(st.st_mtim);
   data->ftLastAccessTime = ToFileTime(st.st_atim);
   data->ftLastWriteTime = ToFileTime(st.st_mtim);
-  const std::string base = p.substr(p.find_last_of('/') + 1);
-  std::strncpy(data->cFileName, base.c_str(), MAX_PATH - 1);
+  const std::wstring base = posixpath::WideOfUtf8(p.substr(p.find_last_of('/') + 1));
+  std::wcsncpy(data->cFileName, base.c_str(), MAX_PATH - 1);
   return new PosixHandle{PosixHandle::kFind, -1};
+}
+
+HANDLE FindFirstFileA(LPCSTR path, LPWIN32_FIND_DATAA data) {
+  WIN32_FIND_DATAW wide;
+  const HANDLE find = FindFirstFileW(posixpath::WideOfAnsi(path).c_str(), &wide);
+  if (find == INVALID_HANDLE_VALUE) return find;
+  std::memset(data, 0, sizeof *data);
+  data->dwFileAttributes = wide.dwFileAttributes;
+  data->ftCreationTime = wide.ftCreationTime;
+  data->ftLastAccessTime = wide.ftLastAccessTime;
+  data->ftLastWriteTime = wide.ftLastWriteTime;
+  data->nFileSizeHigh = wide.nFileSizeHigh;
+  data->nFileSizeLow = wide.nFileSizeLow;
+  std::strncpy(data->cFileName, posixpath::AnsiOfWide(wide.cFileName).c_str(), MAX_PATH - 1);
+  return find;
 }
 
 BOOL FindClose(HANDLE find) {
@@ -267,8 +283,8 @@ BOOL GetFileAttributesExW(LPCWSTR path, GET_FILEEX_INFO_LEVELS level, LPVOID out
   return TRUE;
 }
 
-BOOL DeleteFileA(LPCSTR path) {
-  const std::string p = posixpath::Translate(path);
+BOOL DeleteFileW(LPCWSTR path) {
+  const std::string p = posixpath::TranslateWide(path);
   if (p.empty()) return Fail(ERROR_PATH_NOT_FOUND);
   struct stat st;
   if (lstat(p.c_str(), &st) != 0) return Fail(posixpath::ErrorFromErrno(errno, p));
@@ -279,8 +295,8 @@ BOOL DeleteFileA(LPCSTR path) {
   return TRUE;
 }
 
-BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags) {
-  const std::string from = posixpath::Translate(existing), to = posixpath::Translate(newName);
+BOOL MoveFileExW(LPCWSTR existing, LPCWSTR newName, DWORD flags) {
+  const std::string from = posixpath::TranslateWide(existing), to = posixpath::TranslateWide(newName);
   if (from.empty() || to.empty()) return Fail(ERROR_PATH_NOT_FOUND);
   struct stat st;
   if (lstat(from.c_str(), &st) != 0) return Fail(posixpath::ErrorFromErrno(errno, from));
@@ -295,6 +311,12 @@ BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags) {
   if (rename(from.c_str(), to.c_str()) != 0)
     return Fail(errno == EXDEV ? ERROR_NOT_SAME_DEVICE : posixpath::ErrorFromErrno(errno, to));
   return TRUE;
+}
+
+BOOL DeleteFileA(LPCSTR path) { return DeleteFileW(posixpath::WideOfAnsi(path).c_str()); }
+
+BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags) {
+  return MoveFileExW(posixpath::WideOfAnsi(existing).c_str(), posixpath::WideOfAnsi(newName).c_str(), flags);
 }
 
 DWORD SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWORD method) {
@@ -378,72 +400,108 @@ BOOL GetFileTime(HANDLE file, LPFILETIME creation, LPFILETIME access, LPFILETIME
   return TRUE;
 }
 
-BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES) {
-  std::string p = posixpath::Translate(path);
+BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES) {
+  std::string p = posixpath::TranslateWide(path);
   if (p.empty()) return Fail(ERROR_PATH_NOT_FOUND);
   if (mkdir(p.c_str(), 0777) == 0) return TRUE;
   return Fail(errno == EEXIST ? ERROR_ALREADY_EXISTS : posixpath::ErrorFromErrno(errno, p));
 }
 
-DWORD GetCurrentDirectoryA(DWORD size, LPSTR buffer) {
+BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security) {
+  return CreateDirectoryW(posixpath::WideOfAnsi(path).c_str(), security);
+}
+
+namespace {
+
+// As the calls that fill a buffer of `size` characters do: the length without the
+// terminator when it fits, else the size needed with it.
+template <typename Char>
+DWORD Deliver(const std::basic_string<Char>& text, DWORD size, Char* buffer) {
+  const DWORD length = DWORD(text.size());
+  if (!buffer || size <= length) return length + 1;
+  std::memcpy(buffer, text.c_str(), (length + 1) * sizeof(Char));
+  return length;
+}
+
+bool CurrentDirectory(std::wstring* wide) {
   char cwd[4096];
-  if (!getcwd(cwd, sizeof cwd)) { g_lastError = posixpath::ErrorFromErrno(errno, ""); return 0; }
-  const DWORD len = DWORD(std::strlen(cwd));
-  if (buffer == nullptr || size <= len) return len + 1;  // the size needed, terminator included
-  std::memcpy(buffer, cwd, len + 1);
-  return len;
+  if (!getcwd(cwd, sizeof cwd)) {
+    g_lastError = posixpath::ErrorFromErrno(errno, "");
+    return false;
+  }
+  *wide = posixpath::WideOfUtf8(cwd);
+  return true;
+}
+
+}  // namespace
+
+DWORD GetCurrentDirectoryW(DWORD size, LPWSTR buffer) {
+  std::wstring cwd;
+  return CurrentDirectory(&cwd) ? Deliver(cwd, size, buffer) : 0;
+}
+
+DWORD GetCurrentDirectoryA(DWORD size, LPSTR buffer) {
+  std::wstring cwd;
+  return CurrentDirectory(&cwd) ? Deliver(posixpath::AnsiOfWide(cwd.c_str()), size, buffer) : 0;
 }
 
 // A relative name is joined to the current directory with a backslash, its "." and ".."
 // components resolved, a trailing separator kept; an absolute one (a leading separator or
 // a drive) is taken as it is. Windows would also tidy absolute names, which the program
 // never relies on.
-DWORD GetFullPathNameA(LPCSTR name, DWORD size, LPSTR buffer, LPSTR* filePart) {
+DWORD GetFullPathNameW(LPCWSTR name, DWORD size, LPWSTR buffer, LPWSTR* filePart) {
   if (filePart) *filePart = nullptr;
-  const std::string n = name ? name : "";
+  const std::wstring n = name ? name : L"";
   if (n.empty()) {
     g_lastError = ERROR_INVALID_NAME;
     return 0;
   }
-  const auto isSeparator = [](char c) { return c == '\\' || c == '/'; };
-  std::string full;
-  if (isSeparator(n[0]) || (n.size() >= 2 && n[1] == ':')) {
+  const auto isSeparator = [](wchar_t c) { return c == L'\\' || c == L'/'; };
+  std::wstring full;
+  if (isSeparator(n[0]) || (n.size() >= 2 && n[1] == L':')) {
     full = n;
   } else {
-    char cwd[4096];
-    if (!getcwd(cwd, sizeof cwd)) {
-      g_lastError = posixpath::ErrorFromErrno(errno, "");
-      return 0;
-    }
-    full = cwd;
-    const CCodePage codePage = CCodePage::Active();
+    if (!CurrentDirectory(&full)) return 0;
     size_t start = 0;
-    for (size_t i = 0;; i += i < n.size() ? codePage.CharLength(n.data(), i, n.size()) : 1) {
+    for (size_t i = 0;; ++i) {
       if (i < n.size() && !isSeparator(n[i])) continue;
-      const std::string component = n.substr(start, i - start);
-      if (component == "..") {
-        const size_t last = full.find_last_of("\\/");
-        if (last != std::string::npos && last > 0) full.erase(last);
-      } else if (!component.empty() && component != ".") {
-        full += "\\" + component;
+      const std::wstring component = n.substr(start, i - start);
+      if (component == L"..") {
+        const size_t last = full.find_last_of(L"\\/");
+        if (last != std::wstring::npos && last > 0) full.erase(last);
+      } else if (!component.empty() && component != L".") {
+        full += L"\\" + component;
       }
       if (i >= n.size()) break;
       start = i + 1;
     }
-    if (isSeparator(n.back())) full += "\\";
+    if (isSeparator(n.back())) full += L"\\";
   }
-  const DWORD length = DWORD(full.size());
-  if (!buffer || size <= length) return length + 1;  // the size needed, terminator included
-  std::memcpy(buffer, full.c_str(), length + 1);
-  return length;
+  return Deliver(full, size, buffer);
 }
 
-BOOL SetCurrentDirectoryA(LPCSTR path) {
-  const std::string p = posixpath::Translate(path);
+DWORD GetFullPathNameA(LPCSTR name, DWORD size, LPSTR buffer, LPSTR* filePart) {
+  if (filePart) *filePart = nullptr;
+  const std::wstring wide = posixpath::WideOfAnsi(name);
+  if (wide.empty()) {
+    g_lastError = ERROR_INVALID_NAME;
+    return 0;
+  }
+  const DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  std::wstring full(needed, L'\0');
+  if (needed == 0 || GetFullPathNameW(wide.c_str(), needed, &full[0], nullptr) == 0) return 0;
+  full.resize(needed - 1);
+  return Deliver(posixpath::AnsiOfWide(full.c_str()), size, buffer);
+}
+
+BOOL SetCurrentDirectoryW(LPCWSTR path) {
+  const std::string p = posixpath::TranslateWide(path);
   if (p.empty()) return Fail(ERROR_PATH_NOT_FOUND);
   if (chdir(p.c_str()) != 0) return Fail(posixpath::ErrorFromErrno(errno, p));
   return TRUE;
 }
+
+BOOL SetCurrentDirectoryA(LPCSTR path) { return SetCurrentDirectoryW(posixpath::WideOfAnsi(path).c_str()); }
 
 BOOL SystemTimeToFileTime(const SYSTEMTIME* st, LPFILETIME ft) {
   if (st->wYear < 1601 || st->wYear > 30827 || st->wMonth < 1 || st->wMonth > 12 || st->wDay < 1 ||

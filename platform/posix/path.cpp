@@ -1,6 +1,5 @@
 #include "platform/posix/path.h"
 
-#include "platform/code_page.h"
 #include "platform/utf8.h"
 
 #include <cerrno>
@@ -8,14 +7,26 @@
 
 namespace posixpath {
 
-std::string Translate(const char* windowsPath) {
-  std::string p = windowsPath ? windowsPath : "";
-  // By character in the ANSI code page: the second byte of a double-byte character may
-  // be 0x5C (Shift-JIS ソ is 83 5C) and is no separator. A slash is never a second byte.
-  const CCodePage codePage = CCodePage::Active();
-  for (size_t i = 0; i < p.size(); i += codePage.CharLength(p.data(), i, p.size()))
-    if (p[i] == '\\') p[i] = '/';
-  return p;
+std::string Translate(const char* windowsPath) { return TranslateWide(WideOfAnsi(windowsPath).c_str()); }
+
+std::wstring WideOfAnsi(const char* ansi) {
+  std::wstring wide;
+  const int n = ansi && *ansi ? ::MultiByteToWideChar(CP_ACP, 0, ansi, -1, nullptr, 0) : 0;
+  if (n <= 1) return wide;
+  wide.resize(size_t(n));
+  ::MultiByteToWideChar(CP_ACP, 0, ansi, -1, &wide[0], n);
+  wide.resize(size_t(n) - 1);
+  return wide;
+}
+
+std::string AnsiOfWide(const WCHAR* wide) {
+  std::string ansi;
+  const int n = wide && *wide ? ::WideCharToMultiByte(CP_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr) : 0;
+  if (n <= 1) return ansi;
+  ansi.resize(size_t(n));
+  ::WideCharToMultiByte(CP_ACP, 0, wide, -1, &ansi[0], n, nullptr, nullptr);
+  ansi.resize(size_t(n) - 1);
+  return ansi;
 }
 
 std::string TranslateWide(const WCHAR* windowsPath) {

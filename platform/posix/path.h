@@ -8,10 +8,14 @@
 
 namespace posixpath {
 
-// A Windows path as the program builds it, for the POSIX calls: each backslash
-// character becomes a slash (both separate components on Windows); the bytes of
-// double-byte characters stay as they are.
+// A Windows path as the program builds it, for the POSIX calls: read in the ANSI code
+// page as Windows reads it (so that the ANSI and the wide calls name the same file), then
+// as TranslateWide.
 std::string Translate(const char* windowsPath);
+
+// ANSI text in the active code page as wide text, and back ('?' for what it lacks).
+std::wstring WideOfAnsi(const char* ansi);
+std::string AnsiOfWide(const WCHAR* wide);
 
 // A wide Windows path for the POSIX calls: its UTF-8 form (Linux file names are UTF-8
 // text), each backslash a slash.

@@ -58,7 +58,7 @@ class ShellLink final : public IShellLinkA, public IPersistFile {
   }
   HRESULT Save(LPCWSTR fileName, BOOL remember) override {
     const std::string path = posixpath::Utf8Of(fileName);
-    FILE* f = std::fopen(posixpath::Translate(path.c_str()).c_str(), "wb");
+    FILE* f = std::fopen(posixpath::TranslateWide(fileName).c_str(), "wb");
     if (!f) return E_FAIL;
     std::fprintf(f, "%s\n%s\n", target_.c_str(), description_.c_str());
     std::fclose(f);

@@ -100,6 +100,19 @@ struct WIN32_FIND_DATAA {
   CHAR cAlternateFileName[14];
 };
 typedef WIN32_FIND_DATAA* LPWIN32_FIND_DATAA;
+struct WIN32_FIND_DATAW {
+  DWORD dwFileAttributes;
+  FILETIME ftCreationTime;
+  FILETIME ftLastAccessTime;
+  FILETIME ftLastWriteTime;
+  DWORD nFileSizeHigh;
+  DWORD nFileSizeLow;
+  DWORD dwReserved0;
+  DWORD dwReserved1;
+  WCHAR cFileName[MAX_PATH];
+  WCHAR cAlternateFileName[14];
+};
+typedef WIN32_FIND_DATAW* LPWIN32_FIND_DATAW;
 
 enum GET_FILEEX_INFO_LEVELS { GetFileExInfoStandard };
 struct WIN32_FILE_ATTRIBUTE_DATA {
@@ -166,6 +179,7 @@ struct WIN32_FILE_ATTRIBUTE_DATA {
 #define MOVEFILE_REPLACE_EXISTING 0x1
 
 HANDLE FindFirstFileA(LPCSTR path, LPWIN32_FIND_DATAA data);
+HANDLE FindFirstFileW(LPCWSTR path, LPWIN32_FIND_DATAW data);
 BOOL GetFileAttributesExW(LPCWSTR path, GET_FILEEX_INFO_LEVELS level, LPVOID data);
 HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                    DWORD disposition, DWORD flags, HANDLE templateFile);
@@ -177,14 +191,20 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD count, LPDWORD read, LPOVERLAPPE
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD count, LPDWORD written, LPOVERLAPPED overlapped);
 BOOL CloseHandle(HANDLE handle);
 BOOL DeleteFileA(LPCSTR path);
+BOOL DeleteFileW(LPCWSTR path);
 BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags);
+BOOL MoveFileExW(LPCWSTR existing, LPCWSTR newName, DWORD flags);
 DWORD GetFileType(HANDLE file);
 BOOL SetFileTime(HANDLE file, const FILETIME* creation, const FILETIME* access, const FILETIME* write);
 BOOL GetFileTime(HANDLE file, LPFILETIME creation, LPFILETIME access, LPFILETIME write);
 BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security);
+BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES security);
 DWORD GetCurrentDirectoryA(DWORD size, LPSTR buffer);
+DWORD GetCurrentDirectoryW(DWORD size, LPWSTR buffer);
 DWORD GetFullPathNameA(LPCSTR name, DWORD size, LPSTR buffer, LPSTR* filePart);
+DWORD GetFullPathNameW(LPCWSTR name, DWORD size, LPWSTR buffer, LPWSTR* filePart);
 BOOL SetCurrentDirectoryA(LPCSTR path);
+BOOL SetCurrentDirectoryW(LPCWSTR path);
 DWORD GetLastError();
 void SetLastError(DWORD error);
 void Sleep(DWORD milliseconds);
