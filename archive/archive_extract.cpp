@@ -2,26 +2,29 @@
 // base name, or the directory chain of a directory entry. A file is written to a new
 // file beside its target and replaces the target only once its data has checked out:
 // an entry that fails, at any point, leaves the file it was to replace as it was.
+//
+// Paths are wide text and go to the wide calls: an entry named in UTF-8, or a directory
+// typed in another script, gets its true name whatever the ANSI code page holds.
 #include "archive/archive_internal.h"
 #include "archive/entry_names.h"
 #include "framework/afxwin.h"
 
 #include <cstring>
+#include <string>
 
 namespace {
 
 const DWORD kCopyBufferSize = 16384;
-// The longest path the ANSI file calls take (MAX_PATH less the terminator).
+// The longest path the file calls take without the long-path prefix (MAX_PATH less the
+// terminator).
 const int kMaxPathLength = MAX_PATH - 1;
 // Taken names of temporary files stepped over for one entry before giving up. Leftovers of
 // an interrupted run are a few at most; more is something else, and is reported.
 const unsigned kTemporaryNameTries = 100;
 
 // Shows the creation failure the user must hear about, and gives its result code.
-ArchiveResult CreationFailed(DWORD error, const CString& path) {
-  CString message;
-  message.Format("Error %i in creating file %s", int(error), path.GetString());
-  AfxMessageBox(message, MB_OK);
+ArchiveResult CreationFailed(DWORD error, const CStringW& path) {
+  AfxMessageBox(CStringW(L"Error ") + std::to_wstring(int(error)).c_str() + L" in creating file " + path, MB_OK);
   return ArchiveErrFile;
 }
 
@@ -30,22 +33,23 @@ const FILETIME* TimeOrNothing(const FILETIME& t) {
   return t.dwLowDateTime || t.dwHighDateTime ? &t : nullptr;
 }
 
+// `directory`, one backslash, and `name`: the directory is taken as given, a trailing
+// backslash and all.
+CStringW JoinPath(const WCHAR* directory, const WCHAR* name) { return CStringW(directory) + L"\\" + name; }
+
 // A new file in the target's directory to write the entry to, "~<n>.tmp": in the same
 // directory, so that putting it in place is a rename within one volume. CREATE_NEW never
 // opens a file that is there; a taken name moves on to the next number. The name is
 // short, so that it fits MAX_PATH wherever its target does, but for the last few
 // characters. No handle when none could be made, with the reason in GetLastError.
-CHandle CreateTemporaryFile(ArchiveReader& reader, const char* directory, const CCodePage& codePage,
-                            CString& temporary) {
+CHandle CreateTemporaryFile(ArchiveReader& reader, const WCHAR* directory, CStringW& temporary) {
   for (unsigned tries = 0; tries < kTemporaryNameTries; ++tries, ++reader.temporaryNumber) {
-    CString name;
-    name.Format("~%u.tmp", reader.temporaryNumber);
-    temporary = InstallPathOf(directory, name, codePage);
+    temporary = JoinPath(directory, (L"~" + std::to_wstring(reader.temporaryNumber) + L".tmp").c_str());
     if (temporary.GetLength() > kMaxPathLength) {
       ::SetLastError(ERROR_FILENAME_EXCED_RANGE);
       return CHandle();
     }
-    CHandle file(::CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    CHandle file(::CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file.IsValid() || ::GetLastError() != ERROR_FILE_EXISTS) return file;
   }
   return CHandle();
@@ -53,23 +57,27 @@ CHandle CreateTemporaryFile(ArchiveReader& reader, const char* directory, const 
 
 }  // namespace
 
-bool EnsureDirectoryChain(const char* base, const char* path) {
+bool EnsureDirectoryChain(const WCHAR* base, const WCHAR* path) {
   if (!base || !path) return false;
-  const CCodePage codePage = CCodePage::Active();
-  if (!IsContainedDirectoryPath(path, codePage)) return false;
+  const std::wstring p(path);
+  if (!IsContainedDirectoryPath(p)) return false;
   // Outermost first: base + "a", base + "a/b", then the whole path. A separator at the
   // very start would give nothing to create; it was refused above anyway.
-  const CString root(base);
-  const size_t length = std::strlen(path);
-  for (size_t i = 0; i < length; i += codePage.CharLength(path, i, length))
-    if (i > 0 && (path[i] == '/' || path[i] == '\\')) ::CreateDirectoryA(root + CString(path, int(i)), nullptr);
-  if (length > 0) ::CreateDirectoryA(root + path, nullptr);
+  const CStringW root(base);
+  for (size_t i = 1; i < p.size(); ++i)
+    if (p[i] == L'/' || p[i] == L'\\') ::CreateDirectoryW(root + p.substr(0, i).c_str(), nullptr);
+  if (!p.empty()) ::CreateDirectoryW(root + path, nullptr);
   return true;
 }
 
-ArchiveResult ArchiveExtractEntry(ArchiveHandle handle, int32_t index, const char* target,
-                                  uint32_t /*length: not used for a file*/, int32_t kind, char mode,
-                                  const char* directory) {
+bool EnsureDirectoryChain(const char* base, const char* path) {
+  if (!base || !path) return false;
+  return EnsureDirectoryChain(CStringW(CString(base)), CStringW(CString(path)));
+}
+
+ArchiveResult ArchiveExtractEntryW(ArchiveHandle handle, int32_t index, const WCHAR* target,
+                                   uint32_t /*length: not used for a file*/, int32_t kind, char mode,
+                                   const WCHAR* directory) {
   if (!handle) return ArchiveErrArgument;
   if (handle->kind != kArchiveHandleKind) return ArchiveErrHandleKind;
   ArchiveReader& reader = *handle->reader;
@@ -85,14 +93,14 @@ ArchiveResult ArchiveExtractEntry(ArchiveHandle handle, int32_t index, const cha
   if (described != ArchiveOk) return described;
 
   if (entry.attributes & FILE_ATTRIBUTE_DIRECTORY)
-    return EnsureDirectoryChain(reader.baseDirectory, entry.name) ? ArchiveOk : ArchiveErrUnsafePath;
+    return EnsureDirectoryChain(reader.baseDirectory, entry.wideName) ? ArchiveOk : ArchiveErrUnsafePath;
 
-  const CCodePage codePage = CCodePage::Active();
-  const char* fileName = target + FinalComponentOffset(target, codePage);
-  const CString path = InstallPathOf(directory, target, codePage);
+  const std::wstring name(target);
+  const std::wstring fileName = name.substr(FinalComponentOffset(name));
+  const CStringW path = JoinPath(directory, fileName.c_str());
   // Refused here rather than left to the file system: Linux would create "CON" or
   // "a:b" as plain files, and Windows would open a device or an alternate stream.
-  if (*fileName && !IsPlainFileName(fileName, codePage)) return CreationFailed(ERROR_INVALID_NAME, path);
+  if (!fileName.empty() && !IsPlainFileName(fileName)) return CreationFailed(ERROR_INVALID_NAME, path);
   if (path.GetLength() > kMaxPathLength) return CreationFailed(ERROR_FILENAME_EXCED_RANGE, path);
 
   // The target opened for writing, not truncated, and let go at once: a file another
@@ -100,12 +108,12 @@ ArchiveResult ArchiveExtractEntry(ArchiveHandle handle, int32_t index, const cha
   // before any data is written, by the error that names its cause. The replace at the end
   // would fail for each of them too, but only after the whole entry, with access denied.
   {
-    const CHandle existing(::CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const CHandle existing(::CreateFileW(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     const DWORD error = ::GetLastError();
     if (!existing.IsValid() && error != ERROR_FILE_NOT_FOUND) return CreationFailed(error, path);
   }
-  CString temporary;
-  CHandle file = CreateTemporaryFile(reader, directory, codePage, temporary);
+  CStringW temporary;
+  CHandle file = CreateTemporaryFile(reader, directory, temporary);
   if (!file.IsValid()) return CreationFailed(::GetLastError(), path);
 
   // A failure to open the data shows as a failure of the first read.
@@ -138,14 +146,31 @@ ArchiveResult ArchiveExtractEntry(ArchiveHandle handle, int32_t index, const cha
   // A full disk can show only when the file is closed.
   if (!file.Close()) failed = true;
   if (failed) {
-    ::DeleteFileA(temporary);
+    ::DeleteFileW(temporary);
     return ArchiveErrTransfer;
   }
   // The old file goes only now, in the same step that puts the new one in its place.
-  if (!::MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING)) {
+  if (!::MoveFileExW(temporary, path, MOVEFILE_REPLACE_EXISTING)) {
     const DWORD error = ::GetLastError();
-    ::DeleteFileA(temporary);
+    ::DeleteFileW(temporary);
     return CreationFailed(error, path);
   }
   return ArchiveOk;
+}
+
+ArchiveResult ArchiveExtractEntry(ArchiveHandle handle, int32_t index, const char* target, uint32_t length,
+                                  int32_t kind, char mode, const char* directory) {
+  if (!handle) return ArchiveErrArgument;
+  if (handle->kind != kArchiveHandleKind) return ArchiveErrHandleKind;
+  if (!target || !directory) return ArchiveErrArgument;
+  ArchiveReader& reader = *handle->reader;
+  // The entry's own stored name reads as its record says, UTF-8 or not; any other
+  // target is ANSI text, read in the code page as Windows reads it.
+  CStringW wideTarget{CString(target)};
+  if (index >= 0 && index < reader.entryCount) {
+    ArchiveEntry entry;
+    if (PositionAndDescribe(reader, index, entry) == ArchiveOk && std::strcmp(entry.name, target) == 0)
+      wideTarget = CStringW(entry.wideName);
+  }
+  return ArchiveExtractEntryW(handle, index, wideTarget, length, kind, mode, CStringW(CString(directory)));
 }

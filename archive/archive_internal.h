@@ -49,6 +49,8 @@ struct ArchiveStreamOpener {
   DWORD readAhead;
   ArchiveStream* opened;
   bool openedDiskFile;  // what the last open found, still known once that stream is closed
+  // The file, named in wide text; minizip's own name argument is not used then.
+  const WCHAR* widePath = nullptr;
 };
 
 // The file functions, over the platform's file calls, with `opener` as opaque pointer.
@@ -87,7 +89,7 @@ struct ArchiveReader {
   unzFile archive = nullptr;  // null for an empty archive, which minizip does not open
   ArchiveEntry cachedEntry{};
   int32_t cachedIndex = -1;
-  CString baseDirectory;  // the current directory at open time plus a backslash
+  CStringW baseDirectory;  // the current directory at open time plus a backslash
 
   int32_t entryCount = 0;
   // The entry minizip is positioned at, or -1 when that is unknown (after a failed step).
@@ -106,7 +108,7 @@ struct ArchiveHandleData {
 };
 
 // ArchiveOpen with a chosen read-ahead (0: every read goes to the platform).
-ArchiveHandle OpenArchiveFile(const char* path, DWORD readAhead);
+ArchiveHandle OpenArchiveFile(const WCHAR* path, DWORD readAhead);
 
 // Moves the archive to entry `index` and gives its record, built or from the cache.
 // Leaves no entry data open.

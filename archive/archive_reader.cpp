@@ -1,7 +1,11 @@
 // Opening and closing archives, stepping through the central directory, and the
 // per-handle record cache.
 #include "archive/archive_internal.h"
+#include "archive/entry_names.h"
+#include "archive/name_encoding.h"
+#include "platform/utf8.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <memory>
@@ -51,14 +55,41 @@ ArchiveResult MoveToEntry(ArchiveReader& reader, int32_t index) {
   return ArchiveOk;
 }
 
+// How the stored name reads (name_encoding.h) as wide text; false when it cannot be
+// given a name (ArchiveErrNameEncoding) or its wide form does not fit the record.
+ArchiveResult NameOf(const char* stored, size_t length, uLong flags, const std::vector<unsigned char>& extra,
+                     ArchiveEntry& entry) {
+  const DecodedName decoded = DecodeEntryName(std::string_view(stored, length), uint16_t(flags), extra.data(),
+                                              extra.size());
+  if (!decoded.valid) return ArchiveErrNameEncoding;
+  std::wstring wide;
+  if (decoded.encoding == NameEncoding::kCodePage) {
+    const int n = length ? ::MultiByteToWideChar(CP_ACP, 0, stored, int(length), nullptr, 0) : 0;
+    wide.resize(size_t(n > 0 ? n : 0));
+    if (n > 0) ::MultiByteToWideChar(CP_ACP, 0, stored, int(length), &wide[0], n);
+    entry.nameEncoding = ArchiveNameCodePage;
+  } else {
+    wide = WideFromUtf8(decoded.utf8);
+    entry.nameEncoding = decoded.encoding == NameEncoding::kUtf8Flag ? ArchiveNameUtf8 : ArchiveNameUnicodePath;
+  }
+  if (wide.size() >= size_t(kArchiveNameSize)) return ArchiveErrNameLength;
+  std::copy(wide.begin(), wide.end(), entry.wideName);
+  entry.wideName[wide.size()] = L'\0';
+  return ArchiveOk;
+}
+
 // Reads the current entry's records into `entry`; minizip is positioned at `index`.
 ArchiveResult BuildRecord(ArchiveReader& reader, int32_t index, ArchiveEntry& entry) {
   unz_file_info info{};
   // One byte more than the record holds, so that a name that does not fit shows.
   char name[kArchiveNameSize + 1];
-  if (unzGetCurrentFileInfo(reader.archive, &info, name, sizeof name, nullptr, 0, nullptr, 0) != UNZ_OK)
+  // The central record's extra field, where a Unicode Path field is read from.
+  std::vector<unsigned char> centralExtra(0xFFFF);
+  if (unzGetCurrentFileInfo(reader.archive, &info, name, sizeof name, centralExtra.data(), uLong(centralExtra.size()),
+                            nullptr, 0) != UNZ_OK)
     return ArchiveErrCentralDirectory;
   if (info.size_filename >= uLong(kArchiveNameSize)) return ArchiveErrNameLength;
+  centralExtra.resize(std::min<size_t>(info.size_file_extra, centralExtra.size()));
   // minizip would read any other method as stored bytes.
   if (info.compression_method != 0 && info.compression_method != Z_DEFLATED) return ArchiveErrLocalHeader;
 
@@ -86,7 +117,11 @@ ArchiveResult BuildRecord(ArchiveReader& reader, int32_t index, ArchiveEntry& en
   built.index = index;
   std::memcpy(built.name, name, info.size_filename);
   built.name[info.size_filename] = '\0';
+  result = NameOf(name, info.size_filename, info.flag, centralExtra, built);
+  if (result != ArchiveOk) return result;
   built.attributes = AttributesFromExternal(uint32_t(info.external_fa));
+  // A name that ends in a separator names a folder, whatever the attributes say.
+  if (EndsInSeparator(built.wideName)) built.attributes |= FILE_ATTRIBUTE_DIRECTORY;
   const FILETIME dos = FileTimeFromDos(WORD(info.dosDate >> 16), WORD(info.dosDate & 0xFFFF));
   built.accessTime = built.creationTime = built.writeTime = dos;
   // Only the local header's timestamp counts; the central directory's is not consulted.
@@ -139,27 +174,30 @@ ArchiveResult PositionAndDescribe(ArchiveReader& reader, int32_t index, ArchiveE
   return ArchiveOk;
 }
 
-ArchiveHandle OpenArchiveFile(const char* path, DWORD readAhead) {
+ArchiveHandle OpenArchiveFile(const WCHAR* path, DWORD readAhead) {
   if (!path) return nullptr;
   std::unique_ptr<ArchiveReader> reader(new (std::nothrow) ArchiveReader);
   if (!reader) return nullptr;
   reader->opener.readAhead = readAhead;
+  reader->opener.widePath = path;
 
   // Directory entries are created beneath the directory that is current now. Its length
   // is asked first: a buffer of fixed size could be too small.
-  const DWORD needed = ::GetCurrentDirectoryA(0, nullptr);
+  const DWORD needed = ::GetCurrentDirectoryW(0, nullptr);
   if (needed > 0) {
-    char* buffer = reader->baseDirectory.GetBuffer(int(needed));
-    const DWORD length = ::GetCurrentDirectoryA(needed, buffer);
+    WCHAR* buffer = reader->baseDirectory.GetBuffer(int(needed));
+    const DWORD length = ::GetCurrentDirectoryW(needed, buffer);
     reader->baseDirectory.ReleaseBuffer(length < needed ? int(length) : 0);
   }
   if (reader->baseDirectory.IsEmpty()) return nullptr;
-  reader->baseDirectory += '\\';
+  reader->baseDirectory += L'\\';
 
   zlib_filefunc_def functions;
   FillArchiveStreamFunctions(&functions, &reader->opener);
+  // The stream opens the wide path; minizip is given a name only because it asks for one.
+  const char* const unused = "";
   // minizip closes the stream itself when it finds no acceptable archive in it.
-  reader->archive = unzOpen2(path, &functions);
+  reader->archive = unzOpen2(unused, &functions);
   if (reader->archive) {
     unz_global_info global{};
     if (unzGetGlobalInfo(reader->archive, &global) != UNZ_OK) return nullptr;
@@ -169,20 +207,28 @@ ArchiveHandle OpenArchiveFile(const char* path, DWORD readAhead) {
     const DirectoryRecords directory = CountDirectoryRecords(*reader->opener.opened, uint32_t(global.number_entry));
     if (directory.verdict == DirectoryCount::kDisagrees) return nullptr;
     if (directory.verdict == DirectoryCount::kWrapped) reader->entryCount = directory.records;
-  } else if (!IsEmptyArchive(path, functions)) {
+  } else if (!IsEmptyArchive(unused, functions)) {
     return nullptr;
   }
   // An empty archive has no minizip handle: with no entries no index reaches it.
 
+  // The path is the caller's: the handle keeps no pointer to it.
+  reader->opener.widePath = nullptr;
   auto* handle = new (std::nothrow) ArchiveHandleData{kArchiveHandleKind, reader.get()};
   if (handle) reader.release();
   return handle;
 }
 
-ArchiveHandle ArchiveOpen(const char* source, uint32_t /*length: not used for a file*/, int32_t kind) {
+ArchiveHandle ArchiveOpenW(const WCHAR* source, uint32_t /*length: not used for a file*/, int32_t kind) {
   // Other kinds of source (memory, for one) are not supported.
   if (kind != ArchiveKindFile) return nullptr;
   return OpenArchiveFile(source, kArchiveReadAheadDefault);
+}
+
+ArchiveHandle ArchiveOpen(const char* source, uint32_t length, int32_t kind) {
+  if (!source) return nullptr;
+  // As Windows reads an ANSI name: in the code page.
+  return ArchiveOpenW(CStringW(CString(source)), length, kind);
 }
 
 ArchiveResult ArchiveGetEntry(ArchiveHandle handle, int32_t index, ArchiveEntry* entry) {

@@ -31,6 +31,9 @@ const ArchiveResult ArchiveErrExtraField = 0x800;
 const ArchiveResult ArchiveErrNameLength = 0x900;
 // A directory entry whose directories would lie outside the base directory.
 const ArchiveResult ArchiveErrUnsafePath = 0xA00;
+// The name is meant as UTF-8 (general-purpose bit 11, or a Unicode Path extra field) and
+// is not valid UTF-8: the entry has no name it could be written under.
+const ArchiveResult ArchiveErrNameEncoding = 0xB00;
 // No handle, an index out of range, or an argument the reader does not support.
 const ArchiveResult ArchiveErrArgument = 0x10000;
 // The handle's kind tag is not that of a handle made by ArchiveOpen.
@@ -44,6 +47,11 @@ const char ArchiveModeDirectory = 'D';
 // Every entry's name fits this buffer with its terminating NUL.
 const int kArchiveNameSize = 260;
 
+// How the stored name was read (name_encoding.h).
+const uint32_t ArchiveNameCodePage = 0;     // bytes of the ANSI code page
+const uint32_t ArchiveNameUtf8 = 1;         // UTF-8, general-purpose bit 11
+const uint32_t ArchiveNameUnicodePath = 2;  // UTF-8, from a Unicode Path extra field
+
 // One entry's record, laid out field by field as callers allocate it.
 struct ArchiveEntry {
   int32_t index;                // the entry's index; for request -1, the entry count
@@ -54,6 +62,10 @@ struct ArchiveEntry {
   FILETIME writeTime;
   uint32_t compressedSize;      // from the central directory
   uint32_t uncompressedSize;
+  // The name as it reads: the stored bytes in the ANSI code page, or decoded from UTF-8.
+  // The file is written under it, through the wide calls.
+  WCHAR wideName[kArchiveNameSize];
+  uint32_t nameEncoding;        // ArchiveName*
 };
 
 struct ArchiveHandleData;
@@ -64,6 +76,8 @@ typedef ArchiveHandleData* ArchiveHandle;
 // moment becomes the base under which directory entries are created. Returns no handle
 // (nullptr) when the file cannot be opened, is not a disk file, or holds no archive.
 ArchiveHandle ArchiveOpen(const char* source, uint32_t length, int32_t kind);
+// The same for a file named in wide text (a folder the ANSI code page cannot hold).
+ArchiveHandle ArchiveOpenW(const WCHAR* source, uint32_t length, int32_t kind);
 
 // Fills `*entry` with the record of entry `index` (0 to count-1), or with the entry
 // count in `index` for the request -1. Asking again for the same index is served from
@@ -80,8 +94,13 @@ ArchiveResult ArchiveGetEntry(ArchiveHandle handle, int32_t index, ArchiveEntry*
 // Shows "Error %i in creating file %s" when the target cannot be created or replaced
 // (ArchiveErrFile): one that another program has open is refused before any data is
 // written.
+// When `target` is the entry's own stored `name`, the file gets the name as it reads
+// (`wideName`): an entry named in UTF-8 is never written under its bytes read as ANSI.
 ArchiveResult ArchiveExtractEntry(ArchiveHandle handle, int32_t index, const char* target,
                                   uint32_t length, int32_t kind, char mode, const char* directory);
+// The same with the name and the directory in wide text.
+ArchiveResult ArchiveExtractEntryW(ArchiveHandle handle, int32_t index, const WCHAR* target,
+                                   uint32_t length, int32_t kind, char mode, const WCHAR* directory);
 
 // Releases the handle and everything behind it.
 ArchiveResult ArchiveClose(ArchiveHandle handle);
@@ -111,3 +130,4 @@ using COpenArchive = COwnedHandle<ArchiveHandleTraits>;
 // when `path` would leave `base`: a ".." component, a colon (drive letter or stream),
 // or a leading separator (absolute or UNC path).
 bool EnsureDirectoryChain(const char* base, const char* path);
+bool EnsureDirectoryChain(const WCHAR* base, const WCHAR* path);

@@ -48,8 +48,11 @@ bool MoveTo(ArchiveStream& s, uint64_t target) {
 
 voidpf ZCALLBACK StreamOpen(voidpf opaque, const char* filename, int /*mode: always read*/) {
   auto* opener = static_cast<ArchiveStreamOpener*>(opaque);
-  CHandle file(::CreateFileA(filename, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL, nullptr));
+  CHandle file(opener && opener->widePath
+                   ? ::CreateFileW(opener->widePath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr)
+                   : ::CreateFileA(filename, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.IsValid()) return nullptr;
   auto* s = new (std::nothrow) ArchiveStream{};
   if (!s) return nullptr;

@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
   for (DWORD readAhead : {0u, kArchiveReadAheadDefault}) {
     for (bool extract : {false, true}) {
       const auto start = std::chrono::steady_clock::now();
-      ArchiveHandle h = OpenArchiveFile(dir.Win("a.zip").c_str(), readAhead);
+      ArchiveHandle h = OpenArchiveFile(CStringW(CString(dir.Win("a.zip").c_str())), readAhead);
       if (!h) return 1;
       ArchiveEntry e{};
       for (int i = 0; i < entries; ++i) {
@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
   for (const char* pass : {"into a new folder", "over its files"}) {
     if (pass[0] == 'i') mkdir(dir.Posix("fresh").c_str(), 0700);
     const auto start = std::chrono::steady_clock::now();
-    ArchiveHandle h = OpenArchiveFile(dir.Win("a.zip").c_str(), kArchiveReadAheadDefault);
+    ArchiveHandle h = OpenArchiveFile(CStringW(CString(dir.Win("a.zip").c_str())), kArchiveReadAheadDefault);
     if (!h) return 1;
     ArchiveEntry e{};
     for (int i = 0; i < entries; ++i)

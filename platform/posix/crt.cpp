@@ -6,10 +6,11 @@
 #include <string>
 #include <unistd.h>
 
-namespace crt {
+namespace {
 
-FILE* fopen(const char* path, const char* mode) {
-  const std::string p = posixpath::Translate(path);
+// On paths already translated for POSIX. A file another program has open cannot be
+// rewritten or deleted, as on Windows; root on Linux could do both.
+FILE* Open(const std::string& p, const char* mode) {
   if (IsMarkedInUse(p) && std::strpbrk(mode, "wa+")) {
     errno = EBUSY;
     return nullptr;
@@ -17,8 +18,7 @@ FILE* fopen(const char* path, const char* mode) {
   return ::fopen(p.c_str(), mode);
 }
 
-int remove(const char* path) {
-  const std::string p = posixpath::Translate(path);
+int Remove(const std::string& p) {
   if (IsMarkedInUse(p)) {
     errno = EBUSY;
     return -1;
@@ -26,6 +26,16 @@ int remove(const char* path) {
   return ::remove(p.c_str());
 }
 
+}  // namespace
+
+namespace crt {
+
+FILE* fopen(const char* path, const char* mode) { return Open(posixpath::Translate(path), mode); }
+int remove(const char* path) { return Remove(posixpath::Translate(path)); }
 int chdir(const char* path) { return ::chdir(posixpath::Translate(path).c_str()); }
+
+FILE* wfopen(const wchar_t* path, const char* mode) { return Open(posixpath::TranslateWide(path), mode); }
+int wremove(const wchar_t* path) { return Remove(posixpath::TranslateWide(path)); }
+int wchdir(const wchar_t* path) { return ::chdir(posixpath::TranslateWide(path).c_str()); }
 
 }  // namespace crt

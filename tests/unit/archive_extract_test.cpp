@@ -140,20 +140,22 @@ TEST_F(ArchiveExtraction, DirectoryEntriesThatWouldEscapeTheBaseCreateNothing) {
 
 TEST_F(ArchiveExtraction, NamesThatCannotBeStoredAsThatFileShowTheCreationFailure) {
   ZipBuilder zip;
-  zip.AddStored("docs/", "");  // ends in a separator, but no directory attribute
   zip.AddStored("dev/CON", "x");
   zip.AddStored("a:b", "x");
   zip.AddStored(std::string(250, 'n'), "x");
   zip.AddStored(std::string(259 - 1 - dir.Win("out").size(), 'n'), "longest");
+  // Ends in a separator without the directory attribute: a folder all the same, as every
+  // reader takes it, made beneath the base directory.
+  zip.AddStored("docs/", "");
   ASSERT_TRUE(Open(zip));
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(ArchiveErrFile, Extract(i, dir.Win("out"))) << i;
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(ArchiveErrFile, Extract(i, dir.Win("out"))) << i;
   const std::string out = dir.Win("out") + "\\";
-  EXPECT_EQ("Error 5 in creating file " + out + "|Error 123 in creating file " + out + "CON|" +
-                "Error 123 in creating file " + out + "a:b|Error 206 in creating file " + out +
-                std::string(250, 'n') + "|",
+  EXPECT_EQ("Error 123 in creating file " + out + "CON|" + "Error 123 in creating file " + out +
+                "a:b|Error 206 in creating file " + out + std::string(250, 'n') + "|",
             testing_support::MessagesShown());
+  EXPECT_EQ(ArchiveOk, Extract(3, dir.Win("out")));
   EXPECT_EQ(ArchiveOk, Extract(4, dir.Win("out")));
-  ExpectTreeIs({}, {std::string(259 - 1 - dir.Win("out").size(), 'n')});
+  ExpectTreeIs({"docs"}, {std::string(259 - 1 - dir.Win("out").size(), 'n')});
 }
 
 TEST_F(ArchiveExtraction, CorruptDataFailsAndLeavesWhatWasThereAsItWas) {

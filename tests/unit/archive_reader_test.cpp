@@ -343,7 +343,7 @@ TEST_F(ArchiveRecords, ACountBelowTheRecordsThereIsRefused) {
   for (size_t at : {record + 24, record + 32}) bytes.replace(at, 8, std::string("\x01\0\0\0\0\0\0\0", 8));
   WriteBytes(dir.Posix("a.zip"), bytes);
   ArchiveClose(handle);
-  handle = OpenArchiveFile(dir.Win("a.zip").c_str(), kArchiveReadAheadDefault);
+  handle = OpenArchiveFile(CStringW(CString(dir.Win("a.zip").c_str())), kArchiveReadAheadDefault);
   EXPECT_EQ(nullptr, handle);
 }
 

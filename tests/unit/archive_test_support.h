@@ -26,7 +26,7 @@ class ArchiveTest : public ::testing::Test {
   ArchiveHandle Open(const ZipBuilder& zip, DWORD readAhead = kArchiveReadAheadDefault) {
     WriteBytes(dir.Posix("a.zip"), zip.Build());
     if (handle) ArchiveClose(handle);
-    handle = OpenArchiveFile(dir.Win("a.zip").c_str(), readAhead);
+    handle = OpenArchiveFile(CStringW(CString(dir.Win("a.zip").c_str())), readAhead);
     return handle;
   }
   ArchiveStream& Stream() { return *handle->reader->opener.opened; }

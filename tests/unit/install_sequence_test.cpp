@@ -341,14 +341,14 @@ TEST_F(InstallSequence, APayloadThatIsNoArchiveGetsTheAdviceAndTheQuestion) {
 
 TEST_F(InstallSequence, AnArchiveWhoseEntriesAllFailStillReportsAdvisesAndAsks) {
   ZipBuilder zip;
-  zip.AddStored("RELEASE/", "");  // ends in a separator without being a directory entry
-  zip.AddStored("HLP\\", "");
+  zip.AddStored("RELEASE/CON", "");  // device names: no such files can be made
+  zip.AddStored("HLP\\aux.txt", "");
   WriteSetupFile("SetupGalvery.exe", zip.Build());
   const std::string inst = dir.Win("Galvery"), pack = inst + "\\Galvery_pack.zip";
   EXPECT_EQ(IDOK, Install({inst}));
-  const std::string creation = "Error 5 in creating file " + inst + "\\|";
-  EXPECT_EQ(creation + "Error unzipping .|" + creation + "Error unzipping .|" + Report({}) + "|" +
-                Advice(pack, inst) + "|" + Question("Galvery") + "|",
+  const std::string creation = "Error 123 in creating file " + inst + "\\";
+  EXPECT_EQ(creation + "CON|Error unzipping CON.|" + creation + "aux.txt|Error unzipping aux.txt.|" + Report({}) +
+                "|" + Advice(pack, inst) + "|" + Question("Galvery") + "|",
             testing_support::MessagesShown());
 }
 
