@@ -15,28 +15,27 @@ bool DesktopDirectory(std::wstring* desktop) {
 
 }  // namespace
 
-HRESULT CreateDesktopShortcut(CString directory, CString productName) {
+HRESULT CreateDesktopShortcut(CStringW directory, CString productName) {
   std::wstring desktop;
   if (!DesktopDirectory(&desktop)) return E_FAIL;
 
-  CString target;
-  target.Format("%s\\%s.exe", directory.GetString(), productName.GetString());
-  WCHAR product[MAX_PATH];
-  if (::MultiByteToWideChar(CP_ACP, 0, productName, -1, product, MAX_PATH) == 0) return E_FAIL;
-  const std::wstring shortcut = desktop + L"\\" + product + L".lnk";
+  const CStringW product(productName);
+  const CStringW target = directory + L"\\" + product + L".exe";
+  const std::wstring shortcut = desktop + L"\\" + product.Str() + L".lnk";
   // Windows takes paths of MAX_PATH characters, the terminator included.
   if (shortcut.size() >= MAX_PATH) return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
 
   // Once is enough for the process; the result does not matter, a second call is fine.
   ::CoInitialize(nullptr);
-  IShellLinkA* link = nullptr;
-  HRESULT hr = ::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+  // The wide interface: the target may lie in a folder the ANSI code page cannot spell.
+  IShellLinkW* link = nullptr;
+  HRESULT hr = ::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                   reinterpret_cast<void**>(&link));
   if (FAILED(hr)) return hr;
 
   // A shortcut without its target would be worse than none.
   hr = link->SetPath(target);
-  link->SetDescription(productName);
+  link->SetDescription(product);
 
   IPersistFile* file = nullptr;
   const HRESULT queried = link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));

@@ -9,4 +9,5 @@
 // desktop folder, the shell link object or its persist interface could not be had, the
 // shortcut's path does not fit the platform's path limit, or setting the target or
 // saving failed.
-HRESULT CreateDesktopShortcut(CString directory, CString productName);
+// The directory is wide text: a folder typed in a script the ANSI code page lacks.
+HRESULT CreateDesktopShortcut(CStringW directory, CString productName);

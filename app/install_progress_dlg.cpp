@@ -1,6 +1,6 @@
 #include "app/install_progress_dlg.h"
 
-CInstallProgressDlg::CInstallProgressDlg(CWnd* owner, const CString& packFile, const CString& directory)
+CInstallProgressDlg::CInstallProgressDlg(CWnd* owner, const CStringW& packFile, const CStringW& directory)
     : CDialog(IDD, owner), m_pOwner(owner), m_strPackFile(packFile), m_strDirectory(directory) {}
 
 CInstallProgressDlg::~CInstallProgressDlg() { Close(); }
@@ -36,11 +36,8 @@ BOOL CInstallProgressDlg::OnInitDialog() {
 void CInstallProgressDlg::BeginStage(InstallStage stage, uint64_t total) {
   m_total = total;
   m_position = -1;
-  CString text;
-  if (stage == InstallStage::kCopying)
-    text.Format("Copying the archive to %s", m_strPackFile.GetString());
-  else
-    text.Format("Unpacking the files into %s", m_strDirectory.GetString());
+  const CStringW text = stage == InstallStage::kCopying ? L"Copying the archive to " + m_strPackFile
+                                                       : L"Unpacking the files into " + m_strDirectory;
   if (m_bOpen) SetDlgItemText(IDC_PROGRESS_TEXT, text);
   Written(0);
   Answer(true);

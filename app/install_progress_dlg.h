@@ -16,7 +16,7 @@ class CInstallProgressDlg : public CDialog, public CInstallProgress {
   // The window system is answered at least this often.
   static const DWORD kAnswerEveryMs = 50;
 
-  CInstallProgressDlg(CWnd* owner, const CString& packFile, const CString& directory);
+  CInstallProgressDlg(CWnd* owner, const CStringW& packFile, const CStringW& directory);
   ~CInstallProgressDlg() override;
 
   // Shows the window over `owner` and disables the owner.
@@ -37,8 +37,8 @@ class CInstallProgressDlg : public CDialog, public CInstallProgress {
   void Answer(bool now);
 
   CWnd* m_pOwner;
-  CString m_strPackFile;
-  CString m_strDirectory;
+  CStringW m_strPackFile;
+  CStringW m_strDirectory;
   uint64_t m_total = 0;
   int m_position = -1;
   DWORD m_lastAnswer = 0;

@@ -11,6 +11,8 @@
 #include "payload/unpack_archive.h"
 #include "platform/crt.h"
 
+#include <vector>
+
 namespace {
 
 const char kVendorContact[] = "Problem in setup program. Please contact the vendor at support@tlvn-software.example";
@@ -19,21 +21,31 @@ const char kVendorContact[] = "Problem in setup program. Please contact the vend
 // says how many more there are.
 const int kReportLimit = 30000;
 
-CString ReportOf(const CStringList& unpackedFiles) {
-  CString report = "Unpacked files:\n";
-  int listed = 0;
-  for (POSITION pos = unpackedFiles.GetHeadPosition(); pos; ++listed) {
-    const CString& path = unpackedFiles.GetNext(pos);
+// The report names every file by its true name, in a wide message box: a name the ANSI
+// code page cannot hold is the name the user will find in the folder.
+CStringW ReportOf(const std::vector<CStringW>& unpackedFiles) {
+  CStringW report = L"Unpacked files:\n";
+  size_t listed = 0;
+  for (; listed < unpackedFiles.size(); ++listed) {
+    const CStringW& path = unpackedFiles[listed];
     if (report.GetLength() + path.GetLength() + 1 > kReportLimit) break;
     report += path;
-    report += "\n";
+    report += L"\n";
   }
-  if (listed < unpackedFiles.GetCount()) {
+  if (listed < unpackedFiles.size()) {
     CString more;
-    more.Format("and %d more files\n", unpackedFiles.GetCount() - listed);
-    report += more;
+    more.Format("and %d more files\n", int(unpackedFiles.size() - listed));
+    report += CStringW(more);
   }
   return report;
+}
+
+// The profile's template ("%s\Galvery_pack.zip") with the directory put in, in wide text.
+CStringW PackFilePath(const char* packFileTemplate, const CStringW& directory) {
+  const CString tmpl(packFileTemplate);
+  const int at = tmpl.Find("%s");
+  if (at < 0) return CStringW(tmpl);
+  return CStringW(tmpl.Left(at)) + directory + CStringW(tmpl.Mid(at + 2));
 }
 
 }  // namespace
@@ -54,15 +66,13 @@ void CSetupDlg::OnOK() {
   // message, the report and the shortcut name the directory the user will look in.
   // Otherwise the directory is used as typed, a trailing backslash and all.
   m_strDirectory = FullPathOf(m_strDirectory);
-  if (!DirectoryExists(m_strDirectory) && !::CreateDirectoryA(m_strDirectory, nullptr)) {
-    CString message;
-    message.Format("Can't create directory %s", m_strDirectory.GetString());
-    AfxMessageBox(message, MB_OK);
+  if (!DirectoryExists(m_strDirectory) && !::CreateDirectoryW(m_strDirectory, nullptr)) {
+    AfxMessageBox(L"Can't create directory " + m_strDirectory, MB_OK);
     return;  // the dialog stays open for another try
   }
   const char* packFileTemplate = PackFileTemplateFor(m_chPackSelector);
   if (!packFileTemplate) return;  // no profile was chosen: the dialog never ran
-  m_strPackFile.Format(packFileTemplate, m_strDirectory.GetString());
+  m_strPackFile = PackFilePath(packFileTemplate, m_strDirectory);
 
   m_bInstalling = true;
   const int installed = InstallFiles();
@@ -98,30 +108,28 @@ int CSetupDlg::InstallFiles() {
   if (!payload.packFileSaved && FileExists(m_strPackFile)) {
     progress.Close();
     EndWaitCursor();
-    CString message;
-    message.Format("The file %s is left from an earlier setup and cannot be replaced. "
-                   "Please close the program that uses it, delete it and run setup again.",
-                   m_strPackFile.GetString());
-    AfxMessageBox(message, MB_OK);
+    AfxMessageBox(L"The file " + m_strPackFile +
+                      L" is left from an earlier setup and cannot be replaced. "
+                      L"Please close the program that uses it, delete it and run setup again.",
+                  MB_OK);
     return 0;
   }
 
-  crt::chdir(m_strDirectory);
-  CStringList unpackedFiles;
+  crt::wchdir(m_strDirectory);
+  std::vector<CStringW> unpackedFiles;
   const int unpacked = UnpackArchive(m_strPackFile, m_strDirectory, unpackedFiles, &progress);
-  const CString report = ReportOf(unpackedFiles);
+  const CStringW report = ReportOf(unpackedFiles);
   progress.Close();
   EndWaitCursor();
   AfxMessageBox(report, MB_OK);
   if (unpacked == 0) return 1;
 
   if (FileExists(m_strPackFile)) {
-    CString advice;
-    advice.Format("Problem in automatic unpacking. Please use 'My Computer' to locate file %s in the\n"
-                  "%s folder and use an unZIP program to unpack it. This produces the program file\n"
-                  "and its associated files.",
-                  m_strPackFile.GetString(), m_strDirectory.GetString());
-    AfxMessageBox(advice, MB_OK);
+    AfxMessageBox(L"Problem in automatic unpacking. Please use 'My Computer' to locate file " + m_strPackFile +
+                      L" in the\n" + m_strDirectory +
+                      L" folder and use an unZIP program to unpack it. This produces the program file\n"
+                      L"and its associated files.",
+                  MB_OK);
     return 1;
   }
   AfxMessageBox(kVendorContact, MB_OK);

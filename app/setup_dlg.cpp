@@ -29,7 +29,7 @@ BOOL CSetupDlg::OnInitDialog() {
   upper.MakeUpper();
 
   if (const ProductProfile* profile = FindProductProfile(upper)) {
-    m_strDirectory = profile->defaultDirectory;
+    m_strDirectory = CStringW(CString(profile->defaultDirectory));
     m_strProductName = profile->productName;
     m_chPackSelector = profile->packSelector;
     SetWindowText(profile->windowTitle);
@@ -72,9 +72,9 @@ void CSetupDlg::OnCancel() {
 HCURSOR CSetupDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); }
 
 int CSetupDlg::ExtractEmbeddedPayload(const CString& packFile) {
-  return ::ExtractEmbeddedPayload(LocateSetupImage(), packFile).result;
+  return ::ExtractEmbeddedPayload(LocateSetupImage(), CStringW(packFile)).result;
 }
 
 int CSetupDlg::SavePayload(const BYTE* data, size_t size, const CString& packFile) {
-  return ::SavePayload(data, size, packFile);
+  return ::SavePayload(data, size, CStringW(packFile));
 }

@@ -37,9 +37,11 @@ class CSetupDlg : public CDialog {
   CString m_strSetupFile;    // the command line without its double quotes: picks the product
   char m_chPackSelector = 0;  // set when a profile is chosen
   CString m_strProductName;
-  CString m_strPackFile;
+  CStringW m_strPackFile;    // wide, as the directory it lies in
   CStringList m_agreementLines;
-  CString m_strDirectory;    // exchanged with the directory box
+  // Exchanged with the directory box as typed, in whatever script: the wide calls create
+  // it and write into it.
+  CStringW m_strDirectory;
   HICON m_hIcon;
   bool m_bInstalling = false;  // InstallFiles is running: no second installation, no cancel
 

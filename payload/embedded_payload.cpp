@@ -85,11 +85,11 @@ enum class CopyEnd { kSaved, kNoPayload, kCannotSave, kReadFailed };
 // again unless it was written whole and closed.
 class CPackFile {
  public:
-  explicit CPackFile(const CString& path) : m_path(path) {}
+  explicit CPackFile(const CStringW& path) : m_path(path) {}
   ~CPackFile() {
     if (!m_kept && m_created) {
       m_file.Close();
-      crt::remove(m_path);
+      crt::wremove(m_path);
     }
   }
   CPackFile(const CPackFile&) = delete;
@@ -97,7 +97,7 @@ class CPackFile {
 
   bool Created() const { return m_created || m_failed; }
   void Create() {
-    m_file = CCrtFile(crt::fopen(m_path, "w+b"));
+    m_file = CCrtFile(crt::wfopen(m_path, "w+b"));
     m_created = m_file.IsValid();
     m_failed = !m_created;
     // Pieces of a megabyte need no second buffer, and a byte counted as written has
@@ -117,7 +117,7 @@ class CPackFile {
   }
 
  private:
-  CString m_path;
+  CStringW m_path;
   CCrtFile m_file;
   bool m_created = false, m_failed = false, m_kept = false;
 };
@@ -134,7 +134,7 @@ CBuffer AllocateBuffer() {
   return buffer;
 }
 
-CopyEnd CopyPayload(CByteSource& source, uint64_t size, const CString& packFile, BYTE* buffer,
+CopyEnd CopyPayload(CByteSource& source, uint64_t size, const CStringW& packFile, BYTE* buffer,
                     CInstallProgress* progress) {
   CMarkerScan scan;
   CPackFile pack(packFile);
@@ -173,7 +173,7 @@ CopyEnd CopyPayload(CByteSource& source, uint64_t size, const CString& packFile,
 
 }  // namespace
 
-PayloadExtraction ExtractEmbeddedPayload(const SetupImage& image, const CString& packFile,
+PayloadExtraction ExtractEmbeddedPayload(const SetupImage& image, const CStringW& packFile,
                                          CInstallProgress* progress) {
   PayloadExtraction outcome = {0, false};
   // Looked up by name, not matched as a pattern; 64 bits of size.
@@ -204,7 +204,7 @@ PayloadExtraction ExtractEmbeddedPayload(const SetupImage& image, const CString&
   return outcome;
 }
 
-int SavePayload(const BYTE* data, size_t size, const CString& packFile) {
+int SavePayload(const BYTE* data, size_t size, const CStringW& packFile) {
   const CBuffer buffer = AllocateBuffer();
   if (!buffer) return 0;
   CMemorySource source(data, size);

@@ -24,10 +24,10 @@ const DWORD kPayloadBufferSize = 1 << 20;
 
 // Reads `image` and writes the archive behind its second marker to `packFile`, telling
 // `progress` (when given) of the bytes written.
-PayloadExtraction ExtractEmbeddedPayload(const SetupImage& image, const CString& packFile,
+PayloadExtraction ExtractEmbeddedPayload(const SetupImage& image, const CStringW& packFile,
                                          CInstallProgress* progress = nullptr);
 
 // Scans `data` for the marker and writes what follows its second occurrence to
 // `packFile`. 1 when the pack file was written whole; 0 after a message otherwise, and
 // then no partial pack file is left.
-int SavePayload(const BYTE* data, size_t size, const CString& packFile);
+int SavePayload(const BYTE* data, size_t size, const CStringW& packFile);

@@ -4,38 +4,54 @@
 #include "platform/crt.h"
 #include "platform/handles.h"
 
+#include <cwchar>
+
 namespace {
 
-// Looks one path up by name; false when nothing of that name exists, with the reason in
-// GetLastError. The search is closed before this returns.
-bool LookUp(const CString& path, WIN32_FIND_DATAA& data) {
-  const CFindHandle find(::FindFirstFileA(path, &data));
+// Looks one path up by name; false when nothing of that name exists. The search is
+// closed before this returns. FindFirstFile would take '?' and '*' for wildcards and find
+// some other file ("c:\Down*" finds "c:\Downloads"): such a path is no name.
+bool LookUp(const CStringW& path, WIN32_FIND_DATAW& data) {
+  if (std::wcspbrk(path, L"?*")) {
+    ::SetLastError(ERROR_INVALID_NAME);
+    return false;
+  }
+  const CFindHandle find(::FindFirstFileW(path, &data));
   return find.IsValid();
 }
 
 }  // namespace
 
-int FileExists(const CString& path) {
-  WIN32_FIND_DATAA data;
+int FileExists(const CStringW& path) {
+  WIN32_FIND_DATAW data;
   return LookUp(path, data) ? 1 : 0;
 }
 
-int DirectoryExists(const CString& path) {
-  WIN32_FIND_DATAA data;
+int DirectoryExists(const CStringW& path) {
+  WIN32_FIND_DATAW data;
   return LookUp(path, data) && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 1 : 0;
 }
 
-void DeleteIfExists(const CString& path) {
-  if (FileExists(path)) crt::remove(path);
+void DeleteIfExists(const CStringW& path) {
+  if (FileExists(path)) crt::wremove(path);
 }
 
-CString FullPathOf(const CString& path) {
+CStringW FullPathOf(const CStringW& path) {
   // The length is asked first: a typed path may be longer than a fixed buffer.
-  const DWORD needed = ::GetFullPathNameA(path, 0, nullptr, nullptr);
+  const DWORD needed = ::GetFullPathNameW(path, 0, nullptr, nullptr);
   if (needed == 0) return path;
-  CString full;
-  const DWORD length = ::GetFullPathNameA(path, needed, full.GetBuffer(int(needed)), nullptr);
+  CStringW full;
+  const DWORD length = ::GetFullPathNameW(path, needed, full.GetBuffer(int(needed)), nullptr);
   if (length == 0 || length >= needed) return path;
   full.ReleaseBuffer(int(length));
   return full;
+}
+
+int FileExists(const CString& path) { return FileExists(CStringW(path)); }
+int DirectoryExists(const CString& path) { return DirectoryExists(CStringW(path)); }
+void DeleteIfExists(const CString& path) { DeleteIfExists(CStringW(path)); }
+CString FullPathOf(const CString& path) {
+  bool lossless = true;
+  const CString full = FullPathOf(CStringW(path)).ToAnsi(&lossless);
+  return lossless ? full : path;
 }

@@ -34,21 +34,29 @@ CString BaseNameOf(const CString& name) {
   return name.Mid(int(BaseNameOffset({name.GetString(), size_t(name.GetLength())}, CCodePage::Active())));
 }
 
+CStringW BaseNameOf(const CStringW& name) { return name.Mid(int(BaseNameOffset(name.Str()))); }
+
 int UnpackArchive(const CString& packFile, const CString& directory, CStringList& unpackedFiles,
+                  CInstallProgress* progress) {
+  std::vector<CStringW> unpacked;
+  const int result = UnpackArchive(CStringW(packFile), CStringW(directory), unpacked, progress);
+  for (const CStringW& path : unpacked) unpackedFiles.AddTail(path.ToAnsi());
+  return result;
+}
+
+int UnpackArchive(const CStringW& packFile, const CStringW& directory, std::vector<CStringW>& unpackedFiles,
                   CInstallProgress* progress) {
   CString message;
   if (!FileExists(packFile)) {
-    message.Format("ZIP file %s not found", packFile.GetString());
-    AfxMessageBox(message, MB_OK);
+    AfxMessageBox(L"ZIP file " + packFile + L" not found", MB_OK);
     return 1;
   }
   // Directory entries are created beneath the current directory at open time.
-  ::SetCurrentDirectoryA(directory);
+  ::SetCurrentDirectoryW(directory);
 
-  const COpenArchive opened(ArchiveOpen(packFile, 0, ArchiveKindFile));
+  const COpenArchive opened(ArchiveOpenW(packFile, 0, ArchiveKindFile));
   if (!opened.IsValid()) {
-    message.Format("Error in unZIPping %s", packFile.GetString());
-    AfxMessageBox(message, MB_OK);
+    AfxMessageBox(L"Error in unZIPping " + packFile, MB_OK);
     return 1;
   }
 
@@ -84,19 +92,16 @@ int UnpackArchive(const CString& packFile, const CString& directory, CStringList
     }
     done += entry.uncompressedSize;
     const ArchiveResult extracted =
-        ArchiveExtractEntry(archive, i, entry.name, 0, ArchiveKindFile, ArchiveModeDirectory, directory);
+        ArchiveExtractEntryW(archive, i, entry.wideName, 0, ArchiveKindFile, ArchiveModeDirectory, directory);
     // Also after an entry that wrote nothing, or failed: the windows go on answering, and
     // the bar moves past it.
     if (progress) progress->Written(std::min(stage.total, done));
     if (extracted != ArchiveOk) {
-      message.Format("Error unzipping %s.", BaseNameOf(entry.name).GetString());
-      AfxMessageBox(message, MB_OK);
+      AfxMessageBox(L"Error unzipping " + BaseNameOf(CStringW(entry.wideName)) + L".", MB_OK);
       result = 3;
       continue;
     }
-    CString path;
-    path.Format("%s\\%s", directory.GetString(), BaseNameOf(entry.name).GetString());
-    unpackedFiles.AddTail(path);
+    unpackedFiles.push_back(directory + L"\\" + BaseNameOf(CStringW(entry.wideName)));
   }
   return result;
 }

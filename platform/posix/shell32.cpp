@@ -10,7 +10,7 @@
 #include <string>
 
 const CLSID CLSID_ShellLink = {0x00021401, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-const IID IID_IShellLinkA = {0x000214EE, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+const IID IID_IShellLinkW = {0x000214F9, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 const IID IID_IPersistFile = {0x0000010B, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 static const IID kIID_IUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
@@ -23,13 +23,13 @@ int g_comInitialisations = 0;
 int g_liveObjects = 0;
 std::vector<standin::ShortcutSaved> g_shortcuts;
 
-class ShellLink final : public IShellLinkA, public IPersistFile {
+class ShellLink final : public IShellLinkW, public IPersistFile {
  public:
   ShellLink() { ++g_liveObjects; }
 
   HRESULT QueryInterface(REFIID iid, void** object) override {
-    if (iid == IID_IShellLinkA || iid == kIID_IUnknown) {
-      *object = static_cast<IShellLinkA*>(this);
+    if (iid == IID_IShellLinkW || iid == kIID_IUnknown) {
+      *object = static_cast<IShellLinkW*>(this);
     } else if (iid == IID_IPersistFile && g_persistFileAvailable) {
       *object = static_cast<IPersistFile*>(this);
     } else {
@@ -48,12 +48,12 @@ class ShellLink final : public IShellLinkA, public IPersistFile {
     }
     return left;
   }
-  HRESULT SetPath(LPCSTR file) override {
-    target_ = file ? file : "";
+  HRESULT SetPath(LPCWSTR file) override {
+    target_ = posixpath::Utf8Of(file);
     return S_OK;
   }
-  HRESULT SetDescription(LPCSTR name) override {
-    description_ = name ? name : "";
+  HRESULT SetDescription(LPCWSTR name) override {
+    description_ = posixpath::Utf8Of(name);
     return S_OK;
   }
   HRESULT Save(LPCWSTR fileName, BOOL remember) override {
@@ -83,7 +83,7 @@ HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID 
     return REGDB_E_CLASSNOTREG;
   ShellLink* link = new ShellLink;
   const HRESULT hr = link->QueryInterface(iid, object);
-  static_cast<IShellLinkA*>(link)->Release();
+  static_cast<IShellLinkW*>(link)->Release();
   return hr;
 }
 

@@ -41,11 +41,11 @@ struct IUnknown {
   ~IUnknown() = default;
 };
 
-struct IShellLinkA : IUnknown {
-  virtual HRESULT SetPath(LPCSTR file) = 0;
-  virtual HRESULT SetDescription(LPCSTR name) = 0;
+struct IShellLinkW : IUnknown {
+  virtual HRESULT SetPath(LPCWSTR file) = 0;
+  virtual HRESULT SetDescription(LPCWSTR name) = 0;
  protected:
-  ~IShellLinkA() = default;
+  ~IShellLinkW() = default;
 };
 
 struct IPersistFile : IUnknown {
@@ -55,7 +55,7 @@ struct IPersistFile : IUnknown {
 };
 
 extern const CLSID CLSID_ShellLink;
-extern const IID IID_IShellLinkA;
+extern const IID IID_IShellLinkW;
 extern const IID IID_IPersistFile;
 
 HRESULT CoInitialize(LPVOID reserved);

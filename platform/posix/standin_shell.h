@@ -18,8 +18,8 @@ void SetShellLinkAvailable(bool shellLink, bool persistFile = true);
 
 struct ShortcutSaved {
   std::string path;  // as passed to IPersistFile::Save, in UTF-8
-  std::string target;
-  std::string description;
+  std::string target;       // UTF-8 too
+  std::string description;  // UTF-8 too
   bool remember;
 };
 const std::vector<ShortcutSaved>& Shortcuts();

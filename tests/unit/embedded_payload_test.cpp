@@ -222,7 +222,7 @@ TEST_F(ExtractPayload, ProgressReachesTheTotalExactlyWithTheLastByteWritten) {
   const std::string archive = std::string("PK\x03\x04", 4) + std::string(3 * kPayloadBufferSize + 12345, 'q');
   MakeSetupFile(archive);
   ProgressProbe progress(dir.Posix("pack.zip"));
-  const PayloadExtraction outcome = ExtractEmbeddedPayload(LocateSetupImage(), dir.Win("pack.zip").c_str(), &progress);
+  const PayloadExtraction outcome = ExtractEmbeddedPayload(LocateSetupImage(), testing_support::W(dir.Win("pack.zip")), &progress);
   EXPECT_EQ(1, outcome.result);
   EXPECT_TRUE(outcome.packFileSaved);
   EXPECT_EQ(std::vector<InstallStage>{InstallStage::kCopying}, progress.stages);
@@ -239,7 +239,7 @@ TEST_F(ExtractPayload, NoPackFileIsLeftByALateThirdMarkerOrAFullDisk) {
   archive.replace(archive.size() - 100, 8, kMarker);
   MakeSetupFile(archive);
   ProgressProbe progress(dir.Posix("pack.zip"));
-  const PayloadExtraction third = ExtractEmbeddedPayload(LocateSetupImage(), dir.Win("pack.zip").c_str(), &progress);
+  const PayloadExtraction third = ExtractEmbeddedPayload(LocateSetupImage(), testing_support::W(dir.Win("pack.zip")), &progress);
   EXPECT_EQ(1, third.result);
   EXPECT_FALSE(third.packFileSaved);
   EXPECT_EQ("No embedded setup data found.|", testing_support::MessagesShown());
@@ -252,7 +252,7 @@ TEST_F(ExtractPayload, NoPackFileIsLeftByALateThirdMarkerOrAFullDisk) {
   PayloadExtraction full;
   {
     FileSizeLimit limit(kPayloadBufferSize + 4096);
-    full = ExtractEmbeddedPayload(LocateSetupImage(), dir.Win("pack.zip").c_str());
+    full = ExtractEmbeddedPayload(LocateSetupImage(), testing_support::W(dir.Win("pack.zip")));
   }
   EXPECT_EQ(1, full.result);
   EXPECT_FALSE(full.packFileSaved);

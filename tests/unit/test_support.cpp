@@ -1,5 +1,7 @@
 #include "tests/unit/test_support.h"
 
+#include "platform/utf8.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -60,6 +62,15 @@ std::string MessagesShown() {
   for (const auto& box : standin::MessageBoxes()) all += box.text + "|";
   return all;
 }
+
+std::string MessagesShownUtf8() {
+  std::string all;
+  for (const auto& box : standin::MessageBoxes()) all += Utf8FromWide(box.wideText) + "|";
+  return all;
+}
+
+CStringW W(const std::string& utf8) { return CStringW(WideFromUtf8(utf8)); }
+std::string Utf8(const CStringW& wide) { return Utf8FromWide(wide.Str()); }
 
 ScriptedUser& ScriptedUser::On(int templateId, Step step) {
   steps_.emplace_back(templateId, std::move(step));

@@ -2,6 +2,7 @@
 // the dialogs and message boxes of the program through the window-system stand-in.
 #pragma once
 
+#include "framework/afxstr.h"
 #include "platform/posix/standin.h"
 
 #include <deque>
@@ -36,6 +37,12 @@ std::vector<std::string> ListDir(const std::string& posixPath);
 
 // The texts of the message boxes shown so far, each followed by "|".
 std::string MessagesShown();
+// The same, as they read (wide boxes with names the ANSI code page lacks), in UTF-8.
+std::string MessagesShownUtf8();
+
+// Wide text from UTF-8 (the tests' own strings), and back.
+CStringW W(const std::string& utf8);
+std::string Utf8(const CStringW& wide);
 
 // Plays the user: each step acts on the dialog that waits, which must be the template
 // the step names. Message boxes of type MB_OK are answered OK; others take the next
