@@ -3,6 +3,8 @@
 // by FindFirstFileA, directories cannot be opened as files, and failures leave the
 // Win32 error number that Windows would give in GetLastError.
 //
+// Names with characters Windows does not allow are refused as it refuses them.
+//
 // Not reproduced: share modes (Linux has no mandatory locking; tests hold a file with
 // standin::HoldWithoutSharing or standin::MarkInUse instead), case-insensitive names,
 // wildcards in FindFirstFileA (the program never passes one), and the creation time,
@@ -104,6 +106,14 @@ bool TransferAll(DWORD count, DWORD* done, Io io) {
 // EBADF on Linux, where Windows denies access.
 DWORD TransferError() { return errno == EBADF ? ERROR_ACCESS_DENIED : posixpath::ErrorFromErrno(errno, ""); }
 
+// Windows names no file with a control character or one of < > " | ? * (Linux would):
+// such a path is refused as an invalid name.
+bool IsValidWindowsPath(const std::string& posixPath) {
+  for (const char c : posixPath)
+    if ((unsigned char)c < 0x20 || std::strchr("<>\"|?*", c)) return false;
+  return true;
+}
+
 DWORD AttributesOf(const struct stat& st) {
   if (S_ISDIR(st.st_mode)) return FILE_ATTRIBUTE_DIRECTORY;
   DWORD a = FILE_ATTRIBUTE_ARCHIVE;
@@ -188,6 +198,10 @@ namespace {
 HANDLE OpenFile(const std::string& p, DWORD access, DWORD disposition) {
   if (p.empty()) {
     g_lastError = ERROR_PATH_NOT_FOUND;
+    return INVALID_HANDLE_VALUE;
+  }
+  if (!IsValidWindowsPath(p)) {
+    g_lastError = ERROR_INVALID_NAME;
     return INVALID_HANDLE_VALUE;
   }
   int flags = O_CLOEXEC;
@@ -298,6 +312,7 @@ BOOL DeleteFileW(LPCWSTR path) {
 BOOL MoveFileExW(LPCWSTR existing, LPCWSTR newName, DWORD flags) {
   const std::string from = posixpath::TranslateWide(existing), to = posixpath::TranslateWide(newName);
   if (from.empty() || to.empty()) return Fail(ERROR_PATH_NOT_FOUND);
+  if (!IsValidWindowsPath(to)) return Fail(ERROR_INVALID_NAME);
   struct stat st;
   if (lstat(from.c_str(), &st) != 0) return Fail(posixpath::ErrorFromErrno(errno, from));
   if (OpenElsewhere(from)) return Fail(ERROR_SHARING_VIOLATION);
@@ -403,6 +418,7 @@ BOOL GetFileTime(HANDLE file, LPFILETIME creation, LPFILETIME access, LPFILETIME
 BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES) {
   std::string p = posixpath::TranslateWide(path);
   if (p.empty()) return Fail(ERROR_PATH_NOT_FOUND);
+  if (!IsValidWindowsPath(p)) return Fail(ERROR_INVALID_NAME);
   if (mkdir(p.c_str(), 0777) == 0) return TRUE;
   return Fail(errno == EEXIST ? ERROR_ALREADY_EXISTS : posixpath::ErrorFromErrno(errno, p));
 }

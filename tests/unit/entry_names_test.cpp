@@ -55,7 +55,15 @@ TEST(EntryNames, PlainFileNames) {
       {"CONOUT$.txt", NameFault::kDeviceName}, {"clock$", NameFault::kDeviceName},
       {"com\xB9", NameFault::kDeviceName},  {"LPT\xB3.log", NameFault::kDeviceName},
   };
-  for (const Case& c : cases) EXPECT_EQ(c.fault, CheckPlainFileName(c.name, kWestern).fault) << c.name;
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.fault, CheckPlainFileName(c.name, kWestern).fault) << c.name;
+    // Decoded from UTF-8, the same name is judged the same, character by character.
+    EXPECT_EQ(c.fault, CheckPlainFileName(CStringW(CString(c.name)).Str()).fault) << c.name;
+  }
+  for (const wchar_t* name : {L"Ελλάδα.txt", L"表.txt", L"ソフト", L"Größe", L"\U0001F600.png"})
+    EXPECT_EQ(NameFault::kNone, CheckPlainFileName(std::wstring_view(name)).fault);
+  EXPECT_EQ(NameFault::kDeviceName, CheckPlainFileName(std::wstring_view(L"Com\u00B2.ΤΧΤ")).fault);
+  EXPECT_EQ(NameFault::kTrailingDotOrSpace, CheckPlainFileName(std::wstring_view(L"Ελλάδα.")).fault);
   // A NUL is a control character too, wherever it stands.
   EXPECT_EQ(NameFault::kControlCharacter, CheckPlainFileName(std::string_view("a\0b", 3), kWestern).fault);
   const NameCheck device = CheckPlainFileName("Nul .txt", kWestern);
@@ -106,11 +114,21 @@ TEST(EntryNames, DoubleByteCharactersGoWhole) {
 }
 
 TEST(EntryNames, ContainedDirectoryPaths) {
-  for (const char* inside : {"docs", "docs/", "a/b/c", "a\\b", "a/.b", "a/...x", "a/.", ""})
+  for (const char* inside : {"docs", "docs/", "a/b/c", "a\\b", "a/.b", "a/...x", "a/.", ""}) {
     EXPECT_TRUE(IsContainedDirectoryPath(inside, kWestern)) << inside;
+    EXPECT_TRUE(IsContainedDirectoryPath(CStringW(CString(inside)).Str())) << inside;
+  }
   for (const char* outside : {"../x", "a/../b", "a\\..", "a/. ./b", "a/ .. /b", "/abs", "\\\\server\\share", "c:x",
-                              "a/b:stream", "..."})
+                              "a/b:stream", "..."}) {
     EXPECT_FALSE(IsContainedDirectoryPath(outside, kWestern)) << outside;
+    EXPECT_FALSE(IsContainedDirectoryPath(CStringW(CString(outside)).Str())) << outside;
+  }
+  EXPECT_TRUE(IsContainedDirectoryPath(std::wstring_view(L"Ελλάδα/表")));
+  // A name ending in a separator is a folder's, whatever the entry's attributes say.
+  EXPECT_TRUE(EndsInSeparator(std::wstring_view(L"META-INF/")));
+  EXPECT_TRUE(EndsInSeparator("docs\\", kWestern));
+  EXPECT_FALSE(EndsInSeparator(std::string(kSoftware) + "\x94\x5C", kJapanese));  // 能 ends in 0x5C, a letter
+  EXPECT_FALSE(EndsInSeparator(std::wstring_view(L"")));
 }
 
 }  // namespace

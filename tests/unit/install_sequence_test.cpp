@@ -204,6 +204,38 @@ TEST_F(InstallSequence, WhileItInstallsTheDialogIsDisabledUnderAProgressWindow) 
   EXPECT_GT(standin::MessageQueuePeeks(), 0u);
 }
 
+TEST_F(InstallSequence, ADirectoryTypedBeyondTheCodePageIsThatDirectory) {
+  // A Russian user on a Western system types a folder in Cyrillic: it is created under
+  // that name, and the pack file, the files and the shortcut's target are there.
+  WriteSetupFile("SetupGalvery.exe");
+  const std::string inst = dir.Win("Программы");
+  ScriptedUser user;
+  user.On(IDD_SETUP_DIALOG,
+          [&](HWND d) {
+            standin::TypeWide(d, IDC_DIRECTORY, W(inst).Str());
+            standin::Press(d, IDOK);
+          })
+      .On(IDD_AGREEMENT_DIALOG, Press(IDOK))
+      .Answer(IDYES);
+  EXPECT_EQ(IDOK, RunSetup());
+  EXPECT_EQ(Report({inst + "\\Galvery.EXE", inst + "\\Galvery.HLP"}) + "|" + Question("Galvery") + "|",
+            MessagesShownUtf8());
+  EXPECT_EQ("MZ the program", ReadBytes(dir.Posix("Программы/Galvery.EXE")));
+  EXPECT_EQ(kArchive, ReadBytes(dir.Posix("Программы/Galvery_pack.zip")));
+  ASSERT_EQ(1u, standin::Shortcuts().size());
+  EXPECT_EQ(inst + "\\Galvery.exe", standin::Shortcuts()[0].target);
+}
+
+TEST_F(InstallSequence, APatternIsNoDirectoryThatExists) {
+  // "Down*" would find Downloads as a pattern; as a name it is one no folder can have.
+  WriteSetupFile("SetupGalvery.exe");
+  ASSERT_EQ(0, mkdir(dir.Posix("Downloads").c_str(), 0777));
+  EXPECT_EQ(IDCANCEL, Install({dir.Win("Down*")}));
+  EXPECT_EQ("Can't create directory " + dir.Win("Down*") + "|", testing_support::MessagesShown());
+  EXPECT_EQ(std::vector<std::string>({"Desktop", "Downloads", "SetupGalvery.exe"}), ListDir(dir.path()));
+  EXPECT_TRUE(ListDir(dir.Posix("Downloads")).empty());
+}
+
 TEST_F(InstallSequence, AnExistingDirectoryIsUsedUnchanged) {
   ASSERT_EQ(0, mkdir(dir.Posix("Galvery").c_str(), 0555));
   WriteBytes(dir.Posix("Galvery/notes.txt"), "the user's own");

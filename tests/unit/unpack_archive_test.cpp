@@ -182,6 +182,59 @@ TEST_F(Unpack, DoubleByteNamesInstallWholeAndAreListedAsWritten) {
   EXPECT_EQ(2u, ListDir(dir.Posix("ソフト")).size());
 }
 
+// Names as today's writers store them: UTF-8 with bit 11 (Python, .NET, 7-Zip for names
+// beyond its OEM code page), an old writer's bytes with a Unicode Path field beside them
+// (7-Zip since 21.02), folders ending in a slash without the folder attribute (jar). Each
+// file gets its true name, whether the code page holds it or not, and so does the list.
+TEST_F(Unpack, NamesAreReadAsTheyAreMeantAndWrittenUnderThem) {
+  ZipBuilder zip;
+  zip.AddStored("d:/Galvery/HLP/Größe.txt", "size").flags = 0x0800;
+  zip.AddStored("Menü.hlp", "menu").flags = 0x0800;
+  zip.AddStored("Ελλάδα.txt", "greece").flags = 0x0800;  // beyond code page 1252
+  ZipEntry& field = zip.AddStored("\x9A" "nicode.txt", "field");
+  const uint32_t crc = Crc32(field.name);
+  std::string data = "\x01";
+  for (int i = 0; i < 4; ++i) data += char(crc >> (8 * i) & 0xFF);
+  field.centralExtra = ExtraBlock("up", data + "Ünicode.txt");
+  zip.AddStored("\xC0\xAF.txt", "bad").flags = 0x0800;  // meant as UTF-8, and no UTF-8
+  zip.AddStored("META-INF/", "");
+  std::vector<CStringW> unpacked;
+  WriteBytes(dir.Posix("pack.zip"), zip.Build());
+  const CStringW inst = W(dir.Win("inst"));
+  EXPECT_EQ(2, UnpackArchive(W(dir.Win("pack.zip")), inst, unpacked));
+  EXPECT_EQ("Can't access component file #5.|", MessagesShownUtf8());
+  std::vector<std::string> listed;
+  for (const CStringW& path : unpacked) listed.push_back(Utf8(path));
+  const std::string i = dir.Win("inst") + "\\";
+  EXPECT_EQ(std::vector<std::string>({i + "Größe.txt", i + "Menü.hlp", i + "Ελλάδα.txt", i + "Ünicode.txt", i}), listed);
+  EXPECT_EQ(std::vector<std::string>({"Größe.txt", "META-INF", "Menü.hlp", "Ünicode.txt", "Ελλάδα.txt"}),
+            ListDir(dir.Posix("inst")));
+  EXPECT_EQ("greece", ReadBytes(dir.Posix("inst/Ελλάδα.txt")));
+
+  // The ANSI list shows what the code page holds, '?' for the rest; the files are the same.
+  standin::ResetRecords();
+  EXPECT_EQ(2, Run(zip, dir.Win("inst")));
+  EXPECT_EQ(i + "Gr\xF6\xDF" "e.txt", Listed()[0]);
+  EXPECT_EQ(i + "??????.txt", Listed()[2]);
+}
+
+TEST_F(Unpack, AFlaggedNameIsTheSameFileOnEveryCodePage) {
+  ZipBuilder zip;
+  zip.AddStored("表.txt", "table").flags = 0x0800;
+  zip.AddStored("レポート.txt", "report").flags = 0x0800;
+  for (UINT codePage : {932u, 1252u}) {
+    standin::SetAnsiCodePage(codePage);
+    std::vector<CStringW> unpacked;
+    WriteBytes(dir.Posix("pack.zip"), zip.Build());
+    const int result = UnpackArchive(W(dir.Win("pack.zip")), W(dir.Win("inst")), unpacked);
+    standin::SetAnsiCodePage(1252);
+    EXPECT_EQ(0, result) << codePage;
+    EXPECT_EQ("table", ReadBytes(dir.Posix("inst/表.txt"))) << codePage;
+    EXPECT_EQ("report", ReadBytes(dir.Posix("inst/レポート.txt"))) << codePage;
+    EXPECT_EQ(2u, ListDir(dir.Posix("inst")).size()) << codePage;
+  }
+}
+
 TEST(BaseName, TheForwardSlashDecidesWheneverThereIsOne) {
   EXPECT_EQ(CString("c.txt"), BaseNameOf("a\\b/c.txt"));
   EXPECT_EQ(CString("b\\c.txt"), BaseNameOf("a/b\\c.txt"));
