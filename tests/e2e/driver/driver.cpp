@@ -18,12 +18,16 @@
 //                                visible buttons are exactly BUTTONS (ids, comma separated:
 //                                1 OK, 2 Cancel, 6 Yes, 7 No); it becomes the current window.
 //                                A box a click has just answered is never taken for the next.
+//                                The text is compared as wide text, from the driver's wide
+//                                command line: names outside the ANSI code page count too.
 //   msgbox-file CAPTION PATH BUTTONS
-//                                the same, with the text read from the file PATH (for texts
-//                                too long for a command line; shown shortened in the transcript)
+//                                the same, with the text read from the file PATH, in UTF-8
+//                                (for texts too long for a command line; shown shortened in
+//                                the transcript)
 //   text ID EXPECTED             expect the text of control ID of the current window
 //   focus ID                     expect control ID of the current window to have the keyboard focus
-//   type ID TEXT                 replace the text of control ID, as if typed (WM_SETTEXT)
+//   type ID TEXT                 replace the text of control ID, as if typed (WM_SETTEXT, wide,
+//                                from the wide command line)
 //   click ID                     press button ID of the current window
 //   no-window SECONDS            expect no window of the process to show, not even for a
 //                                moment, from the last click or type until SECONDS after this
@@ -183,6 +187,34 @@ bool ControlText(HWND hwnd, DWORD timeoutMs, std::string* text) {
     return false;
   text->assign(buf.data(), std::min<size_t>(got, len));
   return true;
+}
+
+bool ControlTextWide(HWND hwnd, DWORD timeoutMs, std::wstring* text) {
+  DWORD_PTR len = 0;
+  if (!SendMessageTimeoutW(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &len)) return false;
+  std::vector<wchar_t> buf(len + 1);
+  DWORD_PTR got = 0;
+  if (!SendMessageTimeoutW(hwnd, WM_GETTEXT, buf.size(), reinterpret_cast<LPARAM>(buf.data()), SMTO_ABORTIFHUNG,
+                           timeoutMs, &got))
+    return false;
+  text->assign(buf.data(), std::min<size_t>(got, len));
+  return true;
+}
+
+std::string Utf8OfWide(const std::wstring& wide) {
+  if (wide.empty()) return std::string();
+  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
+  std::string out(size_t(n > 0 ? n : 0), '\0');
+  if (n > 0) WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), &out[0], n, nullptr, nullptr);
+  return out;
+}
+
+std::wstring WideOfUtf8(const std::string& utf8) {
+  if (utf8.empty()) return std::wstring();
+  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
+  std::wstring out(size_t(n > 0 ? n : 0), L'\0');
+  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), &out[0], n);
+  return out;
 }
 
 struct WindowSearch {
@@ -348,17 +380,20 @@ class Driver {
     else if (s == "start") Start("", a[0], a[1]);
     else if (s == "start-in") Start(a[0], a[1], a[2]);
     else if (s == "dialog") WaitDialog(a[0]);
-    else if (s == "msgbox") WaitMessageBox(a[0], a[1], a[2]);
+    else if (s == "msgbox") WaitMessageBox(a[0], a[1], a[2], WideArg(step, 1));
     else if (s == "text") ExpectText(Id(a[0]), a[1]);
     else if (s == "focus") ExpectFocus(Id(a[0]));
-    else if (s == "type") Type(Id(a[0]), a[1]);
+    else if (s == "type") Type(Id(a[0]), a[1], WideArg(step, 1));
     else if (s == "click") Click(Id(a[0]));
     else if (s == "no-window") NoNewWindow(a[0]);
     else if (s == "checkpoint") Checkpoint(a[0]);
     else if (s == "exit") ExpectExit(a[0]);
     else if (s == "kill") Kill();
     else if (s == "dump") Dump();
-    else if (s == "msgbox-file") WaitMessageBox(a[0], ReadText(a[1]), a[2]);
+    else if (s == "msgbox-file") {
+      const std::string text = ReadText(a[1]);
+      WaitMessageBox(a[0], text, a[2], WideOfUtf8(text));
+    }
     else if (s == "codepage") ExpectCodePage(a[0]);
     else if (s == "rect") Rect(Id(a[0]));
     else if (s == "lines-fit") LinesFit(Id(a[0]));
@@ -401,6 +436,16 @@ class Driver {
   }
 
  private:
+  // The step's argument as the wide command line gives it; the ANSI one read in the code
+  // page when the two did not split alike.
+  static std::wstring WideArg(const Step& step, size_t i) {
+    if (i < step.wideArgs.size()) return step.wideArgs[i];
+    std::wstring wide(step.args[i].size() + 1, L'\0');
+    const int n = MultiByteToWideChar(CP_ACP, 0, step.args[i].c_str(), -1, &wide[0], int(wide.size()));
+    wide.resize(n > 0 ? size_t(n - 1) : 0);
+    return wide;
+  }
+
   static long long Id(const std::string& s) {
     long long id = 0;
     ParseNumber(s, &id);  // validated before the run
@@ -600,25 +645,29 @@ class Driver {
 
   // A message box is a #32770 too; what marks it is its text static, id 0xFFFF. (The
   // IDC_STATIC labels of a DIALOGEX template have the id 0xFFFFFFFF, so do not match.)
-  void WaitMessageBox(const std::string& caption, const std::string& text, const std::string& buttons) {
+  void WaitMessageBox(const std::string& caption, const std::string& text, const std::string& buttons,
+                      const std::wstring& wideText) {
     std::set<long long> want;
     ParseIdList(buttons, &want);
     // The box a click has just answered may still be up: it is not the next one.
     current_ = WaitFor("a message box " + Show(caption), [&](HWND w) {
       return w != answered_ && IsDialog(w) && CaptionOf(w) == caption && GetDlgItem(w, 0xFFFF);
     });
-    std::string shown;
-    if (!ControlText(GetDlgItem(current_, 0xFFFF), timeoutMs_, &shown))
+    std::wstring wideShown;
+    if (!ControlTextWide(GetDlgItem(current_, 0xFFFF), timeoutMs_, &wideShown))
       throw StepFailed("the message box did not answer WM_GETTEXT");
+    const std::string shown = Utf8OfWide(wideShown), expected = Utf8OfWide(wideText);
     std::string names;
     std::set<long long> have = VisibleButtons(current_, &names);
     Say("msgbox " + Show(caption) + " " + Brief(shown) + " buttons" + names);
-    if (shown != text) {
+    if (wideShown != wideText) {
       size_t at = 0;
-      while (at < shown.size() && at < text.size() && shown[at] == text[at]) ++at;
-      throw StepFailed("message box text is " + Brief(shown) + ", expected " + Brief(text) + "; they differ from byte " +
-                       std::to_string(at) + ": " + Show(shown.substr(at, 200)) + " against " + Show(text.substr(at, 200)));
+      while (at < shown.size() && at < expected.size() && shown[at] == expected[at]) ++at;
+      throw StepFailed("message box text is " + Brief(shown) + ", expected " + Brief(expected) +
+                       " (UTF-8); they differ from byte " + std::to_string(at) + ": " + Show(shown.substr(at, 200)) +
+                       " against " + Show(expected.substr(at, 200)));
     }
+    (void)text;
     if (have != want) throw StepFailed("message box buttons are" + names + ", expected " + buttons);
   }
 
@@ -654,14 +703,14 @@ class Driver {
 
   // WM_SETTEXT carries a pointer, so it cannot be posted across processes; it is sent with
   // a timeout, since the control notifies its dialog (EN_CHANGE) before returning.
-  void Type(long long id, const std::string& text) {
+  void Type(long long id, const std::string& text, const std::wstring& wide) {
     HWND c = Control(id);
     if (!IsWindowVisible(c) || !IsWindowEnabled(c))
       throw StepFailed("control " + std::to_string(id) + " is hidden or disabled");
     spy_.Mark();
     DWORD_PTR result;
-    if (!SendMessageTimeoutA(c, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
-                             SMTO_ABORTIFHUNG, timeoutMs_, &result))
+    if (!SendMessageTimeoutW(c, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()), SMTO_ABORTIFHUNG, timeoutMs_,
+                             &result))
       throw StepFailed("control " + std::to_string(id) + " did not answer WM_SETTEXT");
     Say("type " + std::to_string(id) + " " + Show(text));
   }
