@@ -126,7 +126,8 @@ std::wstring UpperCased(std::wstring_view name) {
 
 size_t Utf16Length(std::wstring_view text) {
   size_t units = 0;
-  for (wchar_t c : text) units += uint32_t(c) > 0xFFFF ? 2 : 1;
+  // Where wchar_t has 32 bits, a character beyond 16 bits is a pair of units to Windows.
+  for (wchar_t c : text) units += (uint32_t(c) >> 16) != 0 ? 2 : 1;
   return units;
 }
 
