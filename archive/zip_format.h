@@ -17,7 +17,11 @@ constexpr size_t kLocalHeaderSize = 30;
 constexpr size_t kCentralHeaderSize = 46;
 constexpr size_t kEndRecordSize = 22;
 constexpr size_t kZip64LocatorSize = 20;
-constexpr size_t kZip64EndRecordSize = 56;  // the part minizip reads
+constexpr size_t kZip64EndRecordSize = 56;  // the part minizip reads, all a writer needs
+constexpr uint16_t kZip64Version = 45;      // 4.5, the version that brought ZIP64
+constexpr uint16_t kDataDescriptorFlag = 0x0008;  // the sizes and CRC-32 follow the data
+constexpr uint16_t kZip64ExtraId = 0x0001;        // ZIP64 extended information
+constexpr uint16_t kTimestampExtraId = 0x5455;    // "UT", the extended timestamp
 // minizip looks this far back from the end of the file for the end record, and for the
 // ZIP64 end record's locator.
 constexpr size_t kEndSearchReach = 0xFFFF;

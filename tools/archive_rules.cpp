@@ -1,7 +1,9 @@
 #include "tools/archive_rules.h"
 
 #include "archive/entry_names.h"
+#include "platform/utf8.h"
 #include "tools/entry_data.h"
+#include "tools/name_text.h"
 #include "tools/text_format.h"
 
 #include <algorithm>
@@ -70,7 +72,10 @@ class ArchiveRules {
  private:
   void Defect(int entry, std::string message) { out_.findings.push_back({true, entry, std::move(message)}); }
   void Warn(int entry, std::string message) { out_.findings.push_back({false, entry, std::move(message)}); }
-  std::string Label(int entry) const { return "entry " + Quoted(out_.entries[size_t(entry)].name); }
+  std::string Label(int entry) const {
+    const EntryInfo& e = out_.entries[size_t(entry)];
+    return "entry " + QuotedName(e.name, e.flags);
+  }
 
   void ExplainMissingEndRecord() {
     const size_t last = layout_.lastEndSignature;
@@ -91,7 +96,7 @@ class ArchiveRules {
     const ZipLayout& z = layout_;
     if (z.commentCut)
       Defect(-1, Format("the archive comment claims %u bytes, only %zu follow", unsigned(z.commentLength),
-                        n_ - z.endRecord - 22));
+                        n_ - z.endRecord - zipformat::kEndRecordSize));
     const char* record = z.ReadAsZip64() ? "ZIP64 end record" : "end record";
     if (z.ReadAsZip64()) {
       const Zip64EndRecord& r = z.zip64;
@@ -312,7 +317,7 @@ class ArchiveRules {
       Defect(i, Format("%s: its local header's name is %zu bytes long, its central record's %zu", label.c_str(),
                        e.localNameLength, e.name.size()));
     else if (e.localName != e.name)
-      Defect(i, label + ": its local header names it " + Quoted(e.localName));
+      Defect(i, label + ": its local header names it " + QuotedName(e.localName, e.flags));
     if (!e.localExtraReadable)
       Defect(i, label + ": a block of its local extra field claims more bytes than the field holds; the setup "
                         "program's reader refuses such an entry");
@@ -341,16 +346,30 @@ class ArchiveRules {
                        kMaxNameLength));
     if (e.name.find('\0') != std::string::npos)
       Defect(i, label + " has a NUL byte in its name; the setup program would cut the name there");
-    if (IsDirectoryEntry(e.external)) {
-      Defect(i, label + " is a directory entry: the setup program installs files only, all into one folder "
-                        "(leave directories out of the archive, as zip -D does)");
+    if (!e.nameValid) {
+      Defect(i, Format("%s has a name that %s marks as UTF-8, and it is not valid UTF-8: the setup program would not "
+                       "install it (\"Can't access component file #%d.\")",
+                       label.c_str(),
+                       e.nameEncoding == NameEncoding::kUtf8Flag ? "general-purpose bit 11"
+                                                                  : "a Unicode Path extra field (0x7075)",
+                       i + 1));
+      return;
+    }
+    if (IsDirectoryEntry(e.external) || e.endsInSeparator) {
+      Defect(i, label + " is a directory entry" + (e.endsInSeparator ? " (its name ends in a separator)" : "") +
+                    ": the setup program installs files only, all into one folder (leave directories out of the "
+                    "archive, as zip -D does)");
       return;
     }
     if (e.baseName.empty()) {
-      Defect(i, label + " installs as nothing: its name ends in a separator");
+      Defect(i, label + " installs as nothing: its name is empty");
       return;
     }
-    const std::string reason = UnsafeNameReason(e.baseName, options_.codePage);
+    const CCodePage codePage = CCodePage::Numbered(options_.codePage);
+    const std::string reason =
+        e.nameEncoding == NameEncoding::kCodePage
+            ? UnsafeNameReason(e.name.substr(FinalComponentOffset(e.name, codePage)), options_.codePage)
+            : UnsafeNameReason(e.wideBaseName);
     if (!reason.empty()) Defect(i, label + " would install as " + Quoted(e.baseName) + ": " + reason);
   }
 
@@ -372,16 +391,16 @@ class ArchiveRules {
     }
   }
 
+  // Windows compares file names without regard to case (name_text.h says how far).
   void CheckDuplicates() {
-    // Windows file names ignore case: a.txt and A.TXT are one file.
-    std::map<std::string, int> seen;
+    std::map<std::wstring, int> seen;
     for (size_t i = 0; i < out_.entries.size(); ++i) {
       const EntryInfo& e = out_.entries[i];
-      if (e.baseName.empty() || IsDirectoryEntry(e.external)) continue;
-      std::string folded = e.baseName;
-      for (char& c : folded)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-      const auto found = seen.emplace(folded, int(i));
+      if (e.baseName.empty() || !e.nameValid || e.endsInSeparator || IsDirectoryEntry(e.external)) continue;
+      // Bytes that make no character of the code page are compared as they are.
+      const std::wstring key = e.baseNameExact ? UpperCased(e.wideBaseName)
+                                               : L'\uFFFF' + UpperCased(std::wstring(e.name.begin(), e.name.end()));
+      const auto found = seen.emplace(key, int(i));
       if (found.second) continue;
       const std::string message = Label(found.first->second) + " and " + Label(int(i)) + " both install as " +
                                   Quoted(e.baseName) + ": the later one replaces the earlier";
@@ -390,14 +409,14 @@ class ArchiveRules {
     }
   }
 
-  // Bytes of 0x80 and more are different characters in different code pages: such a
-  // name installs under a name that depends on where the user's Windows is set up.
+  // Bytes of 0x80 and more are different characters in different code pages: a name of
+  // the code page that holds them installs under a name that depends on where the
+  // user's Windows is set up. A name read as UTF-8 does not.
   void CheckCodePageDependentNames() {
     size_t found = 0;
     for (size_t i = 0; i < out_.entries.size(); ++i) {
       const EntryInfo& e = out_.entries[i];
-      if (std::none_of(e.name.begin(), e.name.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
-        continue;
+      if (e.nameEncoding != NameEncoding::kCodePage || IsAscii(e.name)) continue;
       if (++found > kNamesReported) continue;
       Warn(int(i), Format("%s has bytes of 0x80 or more in its name, which Windows reads by the user's code page: "
                           "%s it installs as %s%s",
@@ -444,6 +463,26 @@ class ArchiveRules {
 
 }  // namespace
 
+void ReadEntryName(EntryInfo& e, unsigned codePage) {
+  const DecodedName decoded = DecodeEntryName(e.name, e.flags, reinterpret_cast<const uint8_t*>(e.centralExtra.data()),
+                                              e.centralExtra.size());
+  e.nameEncoding = decoded.encoding;
+  e.nameValid = decoded.valid;
+  e.baseNameExact = true;
+  if (!decoded.valid) return;
+  if (decoded.encoding == NameEncoding::kCodePage) {
+    const CCodePage page = CCodePage::Numbered(codePage);
+    e.endsInSeparator = EndsInSeparator(e.name, page);
+    e.wideBaseName = WideFromCodePage(std::string_view(e.name).substr(FinalComponentOffset(e.name, page)), codePage,
+                                      &e.baseNameExact);
+  } else {
+    const std::wstring wide = WideFromUtf8(decoded.utf8);
+    e.endsInSeparator = EndsInSeparator(wide);
+    e.wideBaseName = wide.substr(FinalComponentOffset(wide));
+  }
+  e.baseName = Utf8FromWide(e.wideBaseName);
+}
+
 bool ArchiveCheck::HasDefects() const {
   return std::any_of(findings.begin(), findings.end(), [](const Finding& f) { return f.defect; });
 }
@@ -452,7 +491,7 @@ ArchiveCheck CheckArchive(const uint8_t* data, size_t size, const CheckOptions& 
   const ZipLayout layout = ReadZipLayout(data, size, options.signatureAt);
   ArchiveCheck out;
   out.entries = layout.entries;
-  for (EntryInfo& e : out.entries) e.baseName = InstallName(e.name, options.codePage);
+  for (EntryInfo& e : out.entries) ReadEntryName(e, options.codePage);
   out.endRecord = layout.endRecord;
   out.zip64EndRecord = layout.zip64.at;
   out.archiveEnd = layout.archiveEnd;
@@ -465,8 +504,9 @@ std::string InstallName(const std::string& storedName, unsigned codePage) {
   return storedName.substr(FinalComponentOffset(storedName, CCodePage::Numbered(codePage)));
 }
 
-std::string UnsafeNameReason(const std::string& name, unsigned codePage) {
-  const NameCheck check = CheckPlainFileName(name, CCodePage::Numbered(codePage));
+namespace {
+
+std::string ReasonOf(const NameCheck& check, unsigned codePage) {
   switch (check.fault) {
     case NameFault::kNone: return std::string();
     case NameFault::kEmpty: return "it is empty";
@@ -484,5 +524,13 @@ std::string UnsafeNameReason(const std::string& name, unsigned codePage) {
   }
   return "Windows cannot store it as a file";
 }
+
+}  // namespace
+
+std::string UnsafeNameReason(const std::string& name, unsigned codePage) {
+  return ReasonOf(CheckPlainFileName(name, CCodePage::Numbered(codePage)), codePage);
+}
+
+std::string UnsafeNameReason(std::wstring_view name) { return ReasonOf(CheckPlainFileName(name), 0); }
 
 }  // namespace mksetup

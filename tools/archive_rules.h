@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace mksetup {
@@ -47,11 +48,18 @@ struct CheckOptions {
 // signed setup file the certificate table behind it.
 ArchiveCheck CheckArchive(const uint8_t* data, size_t size, const CheckOptions& options);
 
-// What a stored name installs as: its final component, read in `codePage`.
+// How the setup program reads the entry's name, as archive/name_encoding.h decides it
+// from the central record, and what it installs as: fills the entry's name fields, a
+// name of the code page read in `codePage`.
+void ReadEntryName(EntryInfo& entry, unsigned codePage);
+
+// What a path installs as: its final component, read in `codePage`.
 std::string InstallName(const std::string& storedName, unsigned codePage = kWesternCodePage);
 
 // Why a file of this name must not be created in the install directory, or the empty
-// text when it is a plain file name there.
+// text when it is a plain file name there: a name of the code page, and a name decoded
+// from UTF-8.
 std::string UnsafeNameReason(const std::string& baseName, unsigned codePage = kWesternCodePage);
+std::string UnsafeNameReason(std::wstring_view baseName);
 
 }  // namespace mksetup

@@ -6,6 +6,7 @@
 #include "payload/payload_marker.h"
 #include "tools/host.h"
 #include "tools/installed_stub.h"
+#include "tools/name_text.h"
 #include "tools/pack_reader.h"
 #include "tools/setup_archive.h"
 #include "tools/setup_file_check.h"
@@ -29,8 +30,14 @@ struct BuildArguments {
   const ProductProfile* product = nullptr;
   std::vector<std::pair<std::string, std::string>> adds;  // stored name, file
   bool refuseDuplicates = false;
+  // With --add names: the code page they are stored in, when given; with --zip the one
+  // the archive's names of a code page are read in.
   unsigned codePage = kWesternCodePage;
+  bool codePageGiven = false;
 };
+
+// Names that cannot be stored, spelt out one by one; more are counted.
+const size_t kNamesReported = 20;
 
 const char kAddExample[] = "d:/Galvery/RELEASE/Galvery.EXE=build/Galvery.EXE";
 
@@ -73,7 +80,9 @@ bool AddDirectory(const std::pair<std::string, std::string>& prefixAndFolder,
 bool ReadAddList(const std::string& path, std::vector<std::pair<std::string, std::string>>& adds) {
   std::vector<uint8_t> bytes;
   if (!ReadInput(path, bytes)) return false;
-  const std::string text(bytes.begin(), bytes.end());
+  std::string text(bytes.begin(), bytes.end());
+  // Notepad begins a UTF-8 file with a byte order mark.
+  if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
   size_t number = 0;
   for (size_t start = 0; start < text.size();) {
     const size_t end = std::min(text.find('\n', start), text.size());
@@ -120,6 +129,7 @@ bool ParseBuild(const Arguments& args, BuildArguments& a, int* exitStatus) {
     else if (option == "--key-pass-file") a.passwordFile = value;
     else if (option == "--codepage") {
       if (!TakeCodePage(value, &a.codePage)) return false;
+      a.codePageGiven = true;
     } else if (option == "--product") {
       if (!TakeProduct(value, &a.product)) return false;
     } else if (option == "--add") {
@@ -186,8 +196,21 @@ bool MakeArchive(const BuildArguments& a, const std::optional<int64_t>& sourceDa
   std::vector<std::string> problems, notes;
   bool made = false;
   if (!a.adds.empty()) {
+    // Every name first, so that a name that cannot be stored is said before any file is read.
+    std::vector<StoredName> names(a.adds.size());
+    size_t unstorable = 0;
+    for (size_t k = 0; k < a.adds.size(); ++k) {
+      std::string error;
+      if (StoreName(a.adds[k].first, a.codePageGiven ? a.codePage : 0, &names[k], &error)) continue;
+      if (++unstorable <= kNamesReported)
+        Say("cannot store the name " + Quoted(a.adds[k].first) + " given for " + a.adds[k].second + ": " + error);
+    }
+    if (unstorable > kNamesReported)
+      Say(Format("and %zu more names that cannot be stored", unstorable - kNamesReported));
+    if (unstorable) return false;
     std::vector<Member> members;
-    for (const auto& add : a.adds) {
+    for (size_t k = 0; k < a.adds.size(); ++k) {
+      const auto& add = a.adds[k];
       std::vector<uint8_t> data;
       int64_t modified = 0;
       if (!ReadInput(add.second, data)) return false;
@@ -197,7 +220,7 @@ bool MakeArchive(const BuildArguments& a, const std::optional<int64_t>& sourceDa
       }
       Member m;
       std::string error;
-      if (!MemberFromFile(add.first, std::move(data), StoredTime(modified, sourceDateEpoch), kCompressions, &m,
+      if (!MemberFromFile(names[k], std::move(data), StoredTime(modified, sourceDateEpoch), kCompressions, &m,
                           &error)) {
         Say(add.second + ": " + error);
         return false;

@@ -2,9 +2,10 @@
 // will meet it.
 #include "tools/command_inspect.h"
 
-
 #include "payload/payload_marker.h"
 #include "platform/calendar.h"
+#include "platform/utf8.h"
+#include "tools/name_text.h"
 #include "tools/pack_reader.h"
 #include "tools/setup_file_check.h"
 
@@ -54,22 +55,48 @@ std::string AttributeText(uint32_t a) {
   return "0x" + Hex(a, 2) + (letters.empty() ? "" : " " + letters);
 }
 
+// How the name was read, where that matters: names of plain ASCII read alike everywhere.
+std::string NameReading(const EntryInfo& e, unsigned codePage) {
+  const char* invalid = e.nameValid ? "" : ", not valid UTF-8";
+  switch (e.nameEncoding) {
+    case NameEncoding::kUtf8Flag: return std::string("UTF-8 flag") + invalid;
+    case NameEncoding::kUnicodePathField: return std::string("Unicode Path field") + invalid;
+    case NameEncoding::kCodePage: break;
+  }
+  return IsAscii(e.name) ? "-" : "code page " + std::to_string(codePage);
+}
+
+// The columns a UTF-8 text takes on a terminal: East Asian wide characters take two.
+size_t Columns(const std::string& text) {
+  size_t columns = 0;
+  for (wchar_t c : WideFromUtf8(text)) {
+    const uint32_t u = uint32_t(c);
+    if (u >= 0xDC00 && u <= 0xDFFF) continue;  // the second half of a UTF-16 pair
+    const bool wide = (u >= 0x1100 && u <= 0x115F) || (u >= 0x2E80 && u <= 0xA4CF) || (u >= 0xAC00 && u <= 0xD7A3) ||
+                      (u >= 0xF900 && u <= 0xFAFF) || (u >= 0xFF00 && u <= 0xFF60) || (u >= 0xFFE0 && u <= 0xFFE6) ||
+                      (u >= 0xD840 && u <= 0xD87F) || u >= 0x20000;
+    columns += wide ? 2 : 1;
+  }
+  return columns;
+}
+
 void PrintTable(const std::vector<std::vector<std::string>>& rows) {
   std::vector<size_t> widths;
   for (const auto& row : rows)
     for (size_t c = 0; c < row.size(); ++c) {
       if (widths.size() <= c) widths.push_back(0);
-      widths[c] = std::max(widths[c], row[c].size());
+      widths[c] = std::max(widths[c], Columns(row[c]));
     }
   for (const auto& row : rows) {
     std::string line = "   ";
     for (size_t c = 0; c < row.size(); ++c)
-      line += " " + row[c] + (c + 1 < row.size() ? std::string(widths[c] - row[c].size(), ' ') : "");
+      line += " " + row[c] + (c + 1 < row.size() ? std::string(widths[c] - Columns(row[c]), ' ') : "");
     std::printf("%s\n", line.c_str());
   }
 }
 
-void PrintSetupFile(const std::string& path, const SetupFileCheck& c, const ReaderView& view, size_t size) {
+void PrintSetupFile(const std::string& path, const SetupFileCheck& c, const ReaderView& view, size_t size,
+                    unsigned codePage) {
   std::printf("%s\n", path.c_str());
   if (c.product)
     std::printf("  product:   %s (its name holds %s)\n", c.product->productName, c.product->keyword);
@@ -93,7 +120,7 @@ void PrintSetupFile(const std::string& path, const SetupFileCheck& c, const Read
 
   std::vector<std::vector<std::string>> rows = {{"installs as", "size", "packed", "method", "CRC-32",
                                                  "written (UTC)", "created (UTC)", "accessed (UTC)", "attributes",
-                                                 "stored name"}};
+                                                 "name read as", "stored name"}};
   for (size_t i = 0; i < c.archive.entries.size(); ++i) {
     const EntryInfo& e = c.archive.entries[i];
     const bool fromReader = view.opened && i < view.records.size() && view.records[i].result == ArchiveOk;
@@ -105,7 +132,8 @@ void PrintSetupFile(const std::string& path, const SetupFileCheck& c, const Read
                     e.method == 0 ? "stored" : e.method == 8 ? "deflated" : "method " + std::to_string(e.method),
                     Hex(e.crc, 8), r ? FileTimeText(r->writeTime) : e.hasModTime ? TimeText(e.modTime) : dos,
                     r ? FileTimeText(r->creationTime) : dos, r ? FileTimeText(r->accessTime) : dos,
-                    r ? AttributeText(r->attributes) : "-", e.name});
+                    r ? AttributeText(r->attributes) : "-", NameReading(e, codePage),
+                    PrintableName(e.name, e.flags)});
   }
   std::printf("  entries:\n");
   PrintTable(rows);
@@ -148,7 +176,7 @@ int Inspect(const Arguments& args, bool verify) {
     view = ReadWithSetupReader(bytes.data() + c.archiveStart, bytes.size() - c.archiveStart);
     readerFindings = CompareWithReader(c.archive, view);
   }
-  PrintSetupFile(path, c, view, bytes.size());
+  PrintSetupFile(path, c, view, bytes.size(), codePage);
   const std::string prefix = InstallName(path) + ": ";
   bool defect = Report(c.findings, prefix);
   defect = Report(c.archive.findings, prefix) || defect;

@@ -68,7 +68,10 @@ std::string DescribeRun(const MarkerRun& run, const std::vector<EntryInfo>& entr
   for (const Field& f : run.fields) {
     if (f.entry != lastEntry) {
       if (!where.empty()) where += "; ";
-      if (f.entry >= 0 && size_t(f.entry) < entries.size()) where += "entry " + Quoted(entries[size_t(f.entry)].name) + ": ";
+      if (f.entry >= 0 && size_t(f.entry) < entries.size()) {
+        const EntryInfo& e = entries[size_t(f.entry)];
+        where += "entry " + QuotedName(e.name, e.flags) + ": ";
+      }
       lastEntry = f.entry;
     } else {
       where += ", ";

@@ -43,15 +43,18 @@ std::vector<Finding> CompareWithReader(const ArchiveCheck& archive, const Reader
       ++uncompared;
       continue;
     }
+    // A name meant as UTF-8 that is not is a defect already; the reader refuses its record.
+    if (!e.nameValid) continue;
     if (r.result != ArchiveOk) {
-      defect(int(i), "cannot read the record of entry " + Quoted(e.name) + " (result 0x" + Hex(r.result) + ")");
+      defect(int(i),
+             "cannot read the record of entry " + QuotedName(e.name, e.flags) + " (result 0x" + Hex(r.result) + ")");
       continue;
     }
     if (r.entry.name != e.name || r.entry.compressedSize != e.compressedSize ||
         r.entry.uncompressedSize != e.uncompressedSize)
-      defect(int(i), "sees entry " + std::to_string(i) + " as " + Quoted(r.entry.name) + ", " +
-                         std::to_string(r.entry.uncompressedSize) + " bytes, where its headers say " + Quoted(e.name) +
-                         ", " + std::to_string(e.uncompressedSize) + " bytes");
+      defect(int(i), "sees entry " + std::to_string(i) + " as " + QuotedName(r.entry.name, e.flags) + ", " +
+                         std::to_string(r.entry.uncompressedSize) + " bytes, where its headers say " +
+                         QuotedName(e.name, e.flags) + ", " + std::to_string(e.uncompressedSize) + " bytes");
   }
   if (uncompared)
     findings.push_back({false, -1, Format("the setup program's reader as built here (minizip on a 64-bit Unix) takes "

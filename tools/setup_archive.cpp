@@ -1,5 +1,6 @@
 #include "tools/setup_archive.h"
 
+#include "archive/zip_format.h"
 #include "platform/calendar.h"
 
 #include <zlib.h>
@@ -9,6 +10,8 @@
 #include <set>
 
 namespace mksetup {
+
+using namespace zipformat;
 
 const std::vector<Compression> kCompressions = {
     {9, Z_DEFAULT_STRATEGY}, {8, Z_DEFAULT_STRATEGY}, {7, Z_DEFAULT_STRATEGY}, {6, Z_DEFAULT_STRATEGY},
@@ -41,7 +44,7 @@ std::string WithoutZip64Blocks(const std::string& field) {
   std::string kept;
   size_t walked = 0;
   const bool whole = WalkExtraField(field, [&](uint16_t id, const uint8_t*, size_t size) {
-    if (id != 0x0001) kept.append(field, walked, 4 + size);
+    if (id != kZip64ExtraId) kept.append(field, walked, 4 + size);
     walked += 4 + size;
     return true;
   });
@@ -106,7 +109,7 @@ bool Recompress(Member& member, const std::vector<Compression>& compressions, in
   return true;
 }
 
-bool MemberFromFile(const std::string& name, std::vector<uint8_t> data, int64_t modificationTime,
+bool MemberFromFile(const StoredName& name, std::vector<uint8_t> data, int64_t modificationTime,
                     const std::vector<Compression>& compressions, Member* member, std::string* error) {
   // The "UT" block holds a signed 32-bit time, and the reader takes only times from 1970 on.
   if (modificationTime < 0 || modificationTime > INT32_MAX) {
@@ -118,14 +121,18 @@ bool MemberFromFile(const std::string& name, std::vector<uint8_t> data, int64_t 
     return false;
   }
   Member m;
-  m.name = name;
+  m.name = name.bytes;
+  m.flags = name.flags;
   m.crc = uint32_t(crc32(crc32(0, nullptr, 0), data.data(), uInt(data.size())));
   m.size = uint32_t(data.size());
   DosStampOf(modificationTime, &m.dosDate, &m.dosTime);
-  // "UT", 5 bytes of data: flags 1 (modification time), then the time, little-endian.
-  const uint32_t t = uint32_t(modificationTime);
-  m.localExtra = std::string("UT\x05\x00\x01", 5);
-  for (int shift = 0; shift < 32; shift += 8) m.localExtra += char(t >> shift);
+  // A "UT" block of 5 bytes: flags 1 (a modification time follows), the time.
+  std::vector<uint8_t> timestamp;
+  Put16(timestamp, kTimestampExtraId);
+  Put16(timestamp, 5);
+  timestamp.push_back(1);
+  Put32(timestamp, uint32_t(modificationTime));
+  m.localExtra.assign(timestamp.begin(), timestamp.end());
   m.plain = std::move(data);
   m.plainKnown = true;
   if (!Recompress(m, compressions, 0)) {
@@ -143,7 +150,7 @@ std::vector<Member> MembersFromArchive(const uint8_t* data, size_t size, const A
     m.name = e.name;
     m.versionMadeBy = e.versionMadeBy;
     m.versionNeeded = e.versionNeeded;
-    m.flags = uint16_t(e.flags & ~0x8);  // no data descriptor: the local header gets the sizes
+    m.flags = uint16_t(e.flags & ~kDataDescriptorFlag);  // no data descriptor: the local header gets the sizes
     m.method = e.method;
     m.dosTime = e.dosTime;
     m.dosDate = e.dosDate;
@@ -180,7 +187,7 @@ std::vector<uint8_t> WriteArchive(const std::vector<Member>& members, const std:
   std::vector<uint8_t> out, central;
   for (const Member& m : members) {
     const uint32_t offset = uint32_t(out.size());
-    Put32(out, 0x04034B50);
+    Put32(out, kLocalSignature);
     PutSharedFields(out, m);
     Put16(out, uint32_t(m.name.size()));
     Put16(out, uint32_t(m.localExtra.size()));
@@ -188,7 +195,7 @@ std::vector<uint8_t> WriteArchive(const std::vector<Member>& members, const std:
     PutBytes(out, m.localExtra);
     out.insert(out.end(), m.stored.begin(), m.stored.end());
 
-    Put32(central, 0x02014B50);
+    Put32(central, kCentralSignature);
     Put16(central, m.versionMadeBy);
     PutSharedFields(central, m);
     Put16(central, uint32_t(m.name.size()));
@@ -209,22 +216,22 @@ std::vector<uint8_t> WriteArchive(const std::vector<Member>& members, const std:
   const bool zip64 = members.size() > 0xFFFF;
   if (zip64) {
     const uint64_t record = out.size();
-    Put32(out, 0x06064B50);
-    Put64(out, 44);  // the size of the rest of the record
-    Put16(out, 45);  // made by and needed: version 4.5, which brought ZIP64
-    Put16(out, 45);
+    Put32(out, kZip64EndSignature);
+    Put64(out, kZip64EndRecordSize - 12);  // the size of the rest of the record
+    Put16(out, kZip64Version);             // made by and needed
+    Put16(out, kZip64Version);
     Put32(out, 0);  // this disk
     Put32(out, 0);  // the disk with the central directory
     Put64(out, members.size());
     Put64(out, members.size());
     Put64(out, central.size());
     Put64(out, directoryOffset);
-    Put32(out, 0x07064B50);
+    Put32(out, kZip64LocatorSignature);
     Put32(out, 0);  // the disk with the ZIP64 end record
     Put64(out, record);
     Put32(out, 1);  // disks
   }
-  Put32(out, 0x06054B50);
+  Put32(out, kEndSignature);
   Put16(out, 0);
   Put16(out, 0);
   Put16(out, zip64 ? 0xFFFF : uint32_t(members.size()));
@@ -283,23 +290,23 @@ bool WriteArchiveAvoidingMarkers(std::vector<Member>& members, const std::string
       std::string error;
       if (!m.plainKnown) {
         if (!ReadEntryData(archive->data(), archive->size(), check.entries[size_t(i)], &m.plain, &error)) {
-          problems->push_back("entry " + Quoted(m.name) + ": " + error);
+          problems->push_back("entry " + QuotedName(m.name, m.flags) + ": " + error);
           return false;
         }
         m.plainKnown = true;
       }
       const int next = m.compression + 1;
       if (size_t(next) >= compressions.size()) {
-        problems->push_back("entry " + Quoted(m.name) +
+        problems->push_back("entry " + QuotedName(m.name, m.flags) +
                             ": every compression tried leaves eight 0x55 bytes in a row in it");
         return false;
       }
       if (!Recompress(m, compressions, next)) {
-        problems->push_back("entry " + Quoted(m.name) + ": zlib failed to deflate it");
+        problems->push_back("entry " + QuotedName(m.name, m.flags) + ": zlib failed to deflate it");
         return false;
       }
-      notes->push_back("entry " + Quoted(m.name) + " deflated again at " + Describe(compressions[size_t(next)]) +
-                       " to break a run of eight 0x55 bytes");
+      notes->push_back("entry " + QuotedName(m.name, m.flags) + " deflated again at " +
+                       Describe(compressions[size_t(next)]) + " to break a run of eight 0x55 bytes");
     }
   }
 }

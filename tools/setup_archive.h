@@ -4,6 +4,7 @@
 // by deflating the entries they lie in again, at other levels.
 #pragma once
 
+#include "tools/name_text.h"
 #include "tools/setup_file_check.h"
 
 #include <cstdint>
@@ -52,10 +53,11 @@ bool ParseSourceDateEpoch(const char* text, std::optional<int64_t>* epoch);
 // when it is given, get SOURCE_DATE_EPOCH.
 int64_t StoredTime(int64_t modificationTime, const std::optional<int64_t>& epoch);
 
-// A member made from a file's bytes and modification time: deflated with the first of
-// `compressions`, a DOS stamp and a "UT" block with the modification time. False with
-// the reason when the time cannot be stored (before 1970 or after 2038).
-bool MemberFromFile(const std::string& name, std::vector<uint8_t> data, int64_t modificationTime,
+// A member made from a file's bytes and modification time, under `name` and the flags it
+// needs: deflated with the first of `compressions`, a DOS stamp and a "UT" block with the
+// modification time. False with the reason when the time cannot be stored (before 1970
+// or after 2038).
+bool MemberFromFile(const StoredName& name, std::vector<uint8_t> data, int64_t modificationTime,
                     const std::vector<Compression>& compressions, Member* member, std::string* error);
 
 // The members of a checked archive, their data copied as stored. A data descriptor is

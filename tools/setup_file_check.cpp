@@ -3,6 +3,7 @@
 #include "framework/afxstr.h"
 #include "payload/payload_marker.h"
 #include "archive/zip_format.h"
+#include "tools/name_text.h"
 #include "tools/text_format.h"
 
 #include <algorithm>
@@ -99,13 +100,15 @@ SetupFileCheck CheckSetupFile(const uint8_t* data, size_t size, const std::strin
   }
   c.archive = CheckArchive(data + c.archiveStart, size - c.archiveStart, archiveOptions);
   // The reader joins the directory, a backslash and the name, and Windows takes paths of
-  // at most 259 characters: too long a name fails in the product's default directory.
+  // at most 259 characters (UTF-16 units): too long a name fails in the product's
+  // default directory.
   const ProductProfile* product = expected ? expected : c.product;
   for (const EntryInfo& e : product ? c.archive.entries : std::vector<EntryInfo>()) {
-    const size_t length = std::strlen(product->defaultDirectory) + 1 + e.baseName.size();
+    const size_t length = std::strlen(product->defaultDirectory) + 1 + Utf16Length(e.wideBaseName);
     if (!e.baseName.empty() && length > kMaxPathLength)
       defect(Format("entry %s would install as %s\\%s, a path of %zu characters; Windows takes at most %zu",
-                    Quoted(e.name).c_str(), product->defaultDirectory, e.baseName.c_str(), length, kMaxPathLength));
+                    QuotedName(e.name, e.flags).c_str(), product->defaultDirectory, e.baseName.c_str(), length,
+                    kMaxPathLength));
   }
   return c;
 }

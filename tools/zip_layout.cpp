@@ -7,8 +7,6 @@ namespace {
 
 using namespace zipformat;
 
-const uint16_t kZip64ExtraId = 0x0001;
-const uint16_t kTimestampExtraId = 0x5455;  // "UT"
 // Authenticode pads the file to a multiple of 8 bytes before its certificate table.
 const size_t kSignatureAlignment = 8;
 
@@ -222,9 +220,10 @@ class LayoutReader {
     RecordField(pos + 34, 4, index, "disk number and internal attributes (central directory)");
     RecordField(pos + 38, 4, index, "external attributes (central directory)");
     RecordField(pos + 42, 4, index, "local header offset (central directory)");
-    RecordField(pos + 46, nameLength, index, "name (central directory)");
-    RecordField(pos + 46 + nameLength, extraLength, index, "extra field (central directory)");
-    RecordField(pos + 46 + nameLength + extraLength, commentLength, index, "comment (central directory)");
+    const size_t nameAt = pos + kCentralHeaderSize;
+    RecordField(nameAt, nameLength, index, "name (central directory)");
+    RecordField(nameAt + nameLength, extraLength, index, "extra field (central directory)");
+    RecordField(nameAt + nameLength + extraLength, commentLength, index, "comment (central directory)");
     out_.entries.push_back(std::move(e));
   }
 

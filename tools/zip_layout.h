@@ -6,6 +6,7 @@
 // what could not be read is said by the layout; archive_rules.h judges it.
 #pragma once
 
+#include "archive/name_encoding.h"
 #include "archive/zip_format.h"
 
 #include <cstddef>
@@ -43,8 +44,15 @@ enum class DataPlace { kUnknown, kInBounds, kPastDirectory, kPastEnd };
 
 struct EntryInfo {
   // The central record.
-  std::string name;      // as the central directory stores it
-  std::string baseName;  // what it installs as: its final component (entry_names.h)
+  std::string name;  // as the central directory stores it, byte for byte
+  // How the setup program reads the name (name_encoding.h) and what it installs as, a
+  // name of the code page read in the code page checked for: filled by CheckArchive.
+  NameEncoding nameEncoding = NameEncoding::kCodePage;
+  bool nameValid = true;          // false: meant as UTF-8, and it is not; nothing installs
+  bool endsInSeparator = false;   // a folder's entry, whatever its attributes say
+  std::wstring wideBaseName;      // its final component (entry_names.h)
+  bool baseNameExact = true;      // false: bytes of it make no character of the code page
+  std::string baseName;           // the same in UTF-8
   uint16_t versionMadeBy = 0, versionNeeded = 0, flags = 0, method = 0, dosTime = 0, dosDate = 0;
   uint16_t internal = 0, diskStart = 0;
   uint32_t crc = 0, external = 0;

@@ -317,8 +317,8 @@ TEST(MksetupCheck, RefusesNamesThatInstallAsNothingOrUnsafely) {
       {"tab\there", "control character 0x09"},
       {"a|b", "'|'"},
       {"what?", "'?'"},
-      {"folder/", "installs as nothing"},
-      {"folder\\", "installs as nothing"},
+      {"folder/", "is a directory entry (its name ends in a separator)"},
+      {"folder\\", "is a directory entry (its name ends in a separator)"},
   };
   for (const auto& name : refused) {
     ZipBuilder zip = Galvery();
@@ -356,13 +356,113 @@ TEST(MksetupCheck, NamesWithHighBytesWarnAndAreReadInTheCodePageGiven) {
   japanese.codePage = 932;
   const ArchiveCheck c = Check(bytes, japanese);
   EXPECT_FALSE(c.HasDefects()) << AllMessages(c.findings);
-  EXPECT_EQ("\x95\x5C.txt", c.entries[2].baseName);
-  EXPECT_EQ("\x83\x8C\x83\x7C\x81\x5B\x83\x67.txt", c.entries[3].baseName);
+  EXPECT_EQ("表.txt", c.entries[2].baseName);
+  EXPECT_EQ("レポート.txt", c.entries[3].baseName);
   EXPECT_EQ(2u, Findings(c.findings, "in code page 932 it installs as", false).size());
   // A broken character is refused in that code page.
   ZipBuilder broken = Galvery();
   broken.AddStored("readme\x83", "x");
   EXPECT_EQ(1u, Findings(Check(broken.Build(), japanese).findings, "starts no whole character of code page 932").size());
+}
+
+// An Info-ZIP Unicode Path field (ID 0x7075) for `stored`: a version, the CRC-32 of
+// the stored name, the name in UTF-8.
+std::string UnicodePath(const std::string& stored, const std::string& utf8, uint8_t version = 1) {
+  std::string data(1, char(version));
+  const uint32_t crc = Crc32(stored);
+  for (int k = 0; k < 4; ++k) data += char(crc >> (8 * k));
+  return ExtraBlock("up", data + utf8);
+}
+
+TEST(MksetupCheck, ReadsEveryNameAsTheSetupProgramDecodesIt) {
+  const std::string greek = "d:/\xCF\xE4\xE7\xE3\xFC\xF2.txt";  // d:/Οδηγός.txt in code page 1253
+  struct Case {
+    const char* what;
+    std::string name;
+    uint16_t flags;
+    std::string centralExtra, localExtra;
+    NameEncoding encoding;
+    std::string installs;  // read in code page 1252
+    bool dependsOnCodePage;
+  };
+  const std::vector<Case> cases = {
+      {"UTF-8 flag", "d:/Ελλάδα/Οδηγός.txt", 0x800, "", "", NameEncoding::kUtf8Flag, "Οδηγός.txt", false},
+      {"the same bytes unflagged", "d:/Ελλάδα/Οδηγός.txt", 0, "", "", NameEncoding::kCodePage, "ÎŸÎ´Î·Î³ÏŒÏ‚.txt", true},
+      {"Unicode Path field", greek, 0, UnicodePath(greek, "d:/Οδηγός.txt"), "", NameEncoding::kUnicodePathField,
+       "Οδηγός.txt", false},
+      {"a field written for another name", greek, 0, UnicodePath("d:/other.txt", "d:/Οδηγός.txt"), "",
+       NameEncoding::kCodePage, "Ïäçãüò.txt", true},
+      {"a field of version 2", greek, 0, UnicodePath(greek, "d:/Οδηγός.txt", 2), "", NameEncoding::kCodePage,
+       "Ïäçãüò.txt", true},
+      {"a field in the local header only", greek, 0, "", UnicodePath(greek, "d:/Οδηγός.txt"),
+       NameEncoding::kCodePage, "Ïäçãüò.txt", true},
+      {"the flag over a field", "d:/Ελλάδα.txt", 0x800, UnicodePath("d:/Ελλάδα.txt", "d:/other.txt"), "",
+       NameEncoding::kUtf8Flag, "Ελλάδα.txt", false},
+  };
+  for (const Case& k : cases) {
+    ZipBuilder zip = Galvery();
+    ZipEntry& e = zip.AddStored(k.name, "guide");
+    e.flags = k.flags;
+    e.centralExtra = k.centralExtra;
+    e.localExtra = k.localExtra;
+    const ArchiveCheck c = Check(zip.Build());
+    ASSERT_EQ(3u, c.entries.size()) << k.what;
+    EXPECT_EQ(k.encoding, c.entries[2].nameEncoding) << k.what;
+    EXPECT_EQ(k.installs, c.entries[2].baseName) << k.what;
+    EXPECT_FALSE(c.HasDefects()) << k.what << ":\n" << AllMessages(c.findings);
+    // The warning only for a name whose meaning depends on the user's code page.
+    EXPECT_EQ(k.dependsOnCodePage ? 1u : 0u, Findings(c.findings, "bytes of 0x80 or more", false).size())
+        << k.what << ":\n" << AllMessages(c.findings);
+    // Where the field does not count, the users' code page decides.
+    if (!k.dependsOnCodePage || k.name != greek) continue;
+    CheckOptions greekUsers;
+    greekUsers.codePage = 1253;
+    EXPECT_EQ("Οδηγός.txt", Check(zip.Build(), greekUsers).entries[2].baseName) << k.what;
+  }
+
+  // Meant as UTF-8 and not UTF-8: the setup program installs nothing of the entry.
+  ZipBuilder flagged = Galvery();
+  flagged.AddStored("d:/bad\xFF.txt", "x").flags = 0x800;
+  ZipBuilder field = Galvery();
+  field.AddStored("d:/bad.txt", "x").centralExtra = UnicodePath("d:/bad.txt", "d:/bad\xC0\xAF.txt");
+  for (const ZipBuilder* zip : {&flagged, &field}) {
+    const ArchiveCheck c = Check(zip->Build());
+    EXPECT_EQ(1u, Findings(c.findings, "").size()) << AllMessages(c.findings);
+    EXPECT_EQ(1u, Findings(c.findings, "and it is not valid UTF-8: the setup program would not install it "
+                                       "(\"Can't access component file #3.\")")
+                      .size())
+        << AllMessages(c.findings);
+    EXPECT_EQ("", c.entries[2].baseName);
+  }
+  EXPECT_EQ(1u, Findings(Check(flagged.Build()).findings, "'d:/bad\\xFF.txt' has a name that general-purpose bit 11 "
+                                                           "marks as UTF-8").size());
+
+  // The name rules go by the decoded name's characters. Read as bytes of code page 936,
+  // the last byte of € (E2 82 AC) would take the backslash behind it for its second byte.
+  ZipBuilder euro = Galvery();
+  euro.AddStored("d:/\xE2\x82\xAC\\x.txt", "x").flags = 0x800;
+  CheckOptions chinese;
+  chinese.codePage = 936;
+  const ArchiveCheck byCharacter = Check(euro.Build(), chinese);
+  EXPECT_EQ("x.txt", byCharacter.entries[2].baseName);
+  EXPECT_FALSE(byCharacter.HasDefects()) << AllMessages(byCharacter.findings);
+  // A decoded name that ends in a separator is a folder's entry, whatever the stored name.
+  ZipBuilder folder = Galvery();
+  folder.AddStored("docs_", "").centralExtra = UnicodePath("docs_", "Ελλάδα/");
+  EXPECT_EQ(1u, Findings(Check(folder.Build()).findings, "'docs_' is a directory entry (its name ends in a separator)")
+                    .size());
+  // In UTF-8, ā is C4 81, and 81 begins a character of code page 932: read as its bytes
+  // there, it would hide the bar behind it, and end a name broken.
+  ZipBuilder unsafe = Galvery();
+  unsafe.AddStored("d:/Ελλάδα/con.txt", "x").flags = 0x800;
+  unsafe.AddStored("d:/ā|b.txt", "x").flags = 0x800;
+  unsafe.AddStored("d:/valodā", "x").flags = 0x800;
+  CheckOptions japanese;
+  japanese.codePage = 932;
+  const ArchiveCheck u = Check(unsafe.Build(), japanese);
+  EXPECT_EQ(2u, Findings(u.findings, "").size()) << AllMessages(u.findings);
+  EXPECT_EQ(1u, Findings(u.findings, "'d:/Ελλάδα/con.txt' would install as 'con.txt': it is the device name CON").size());
+  EXPECT_EQ(1u, Findings(u.findings, "would install as 'ā|b.txt': it holds '|'").size()) << AllMessages(u.findings);
 }
 
 TEST(MksetupCheck, DuplicateInstallNamesWarnOrAreRefused) {
@@ -376,6 +476,26 @@ TEST(MksetupCheck, DuplicateInstallNamesWarnOrAreRefused) {
   strict.refuseDuplicates = true;
   const ArchiveCheck refused = Check(bytes, strict);
   EXPECT_EQ(1u, Findings(refused.findings, "both install as").size());
+
+  // Compared as Windows compares names, beyond ASCII too and whatever the name's encoding;
+  // no letter becomes two, and a decomposed accent is another name.
+  ZipBuilder mixed = Galvery();
+  mixed.AddStored("a/Ελλάδα.txt", "1").flags = 0x800;
+  mixed.AddStored("b/ΕΛΛΆΔΑ.TXT", "2").flags = 0x800;
+  mixed.AddStored("c/\xC9T\xC9.txt", "3");  // ÉTÉ.txt in code page 1252
+  mixed.AddStored("d/été.TXT", "4").flags = 0x800;
+  mixed.AddStored("e/straße.txt", "5").flags = 0x800;
+  mixed.AddStored("f/STRASSE.txt", "6");
+  mixed.AddStored("g/e\xCC\x81te\xCC\x81.txt", "7").flags = 0x800;
+  mixed.AddStored("h/ЖУРНАЛ.log", "8").flags = 0x800;
+  mixed.AddStored("i/журнал.LOG", "9").flags = 0x800;
+  const ArchiveCheck m = Check(mixed.Build());
+  EXPECT_EQ(3u, Findings(m.findings, "both install as", false).size()) << AllMessages(m.findings);
+  EXPECT_EQ(1u, Findings(m.findings, "'b/ΕΛΛΆΔΑ.TXT' both install as 'ΕΛΛΆΔΑ.TXT'", false).size());
+  EXPECT_EQ(1u, Findings(m.findings, "entry 'c/\\xC9T\\xC9.txt' and entry 'd/été.TXT' both install as 'été.TXT'", false)
+                    .size())
+      << AllMessages(m.findings);
+  EXPECT_EQ(1u, Findings(m.findings, "both install as 'журнал.LOG'", false).size());
 }
 
 TEST(MksetupCheck, ASignatureBehindTheArchiveStillOpens) {

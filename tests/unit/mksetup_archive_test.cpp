@@ -6,6 +6,8 @@
 #include "tools/pack_reader.h"
 #include "tools/setup_archive.h"
 
+#include <tuple>
+
 using namespace testing_support;
 using namespace mksetup;
 
@@ -19,7 +21,7 @@ Member FromFile(const std::string& name, const std::string& data, int64_t modifi
                 const std::vector<Compression>& compressions = kCompressions) {
   Member m;
   std::string error;
-  if (!MemberFromFile(name, Data(data), modified, compressions, &m, &error)) ADD_FAILURE() << name << ": " << error;
+  if (!MemberFromFile({name}, Data(data), modified, compressions, &m, &error)) ADD_FAILURE() << name << ": " << error;
   return m;
 }
 
@@ -86,6 +88,46 @@ TEST(MksetupArchive, TheSetupProgramReadsBackWhatWasAdded) {
   EXPECT_EQ(uint32_t(Program().size()), exe.uncompressedSize);
 }
 
+TEST(MksetupArchive, StoresNamesAsUtf8OrInTheCodePageGiven) {
+  StoredName stored;
+  std::string error;
+  ASSERT_TRUE(StoreName("d:/Galvery/HLP/Galvery.HLP", 0, &stored, &error)) << error;
+  EXPECT_EQ(0, stored.flags);
+  ASSERT_TRUE(StoreName("d:/Ελλάδα/Οδηγός.txt", 0, &stored, &error)) << error;
+  EXPECT_EQ("d:/Ελλάδα/Οδηγός.txt", stored.bytes);
+  EXPECT_EQ(0x800, stored.flags);
+  // The flag stands in both headers, and the name reads as UTF-8.
+  Member m;
+  ASSERT_TRUE(MemberFromFile(stored, Data("guide"), kModified, kCompressions, &m, &error)) << error;
+  const ArchiveCheck c = Check(Write({m}));
+  EXPECT_EQ("", AllMessages(c.findings));
+  ASSERT_EQ(1u, c.entries.size());
+  EXPECT_EQ(0x800, c.entries[0].flags & 0x800);
+  EXPECT_EQ(0x800, c.entries[0].localFlags & 0x800);
+  EXPECT_EQ("Οδηγός.txt", c.entries[0].baseName);
+
+  // In a code page: the name's bytes there, unflagged. 表 ends in 0x5C in Shift-JIS.
+  ASSERT_TRUE(StoreName("ソフト/表.txt", 932, &stored, &error)) << error;
+  EXPECT_EQ("\x83\x5C\x83\x74\x83\x67/\x95\x5C.txt", stored.bytes);
+  EXPECT_EQ(0, stored.flags);
+  ASSERT_TRUE(StoreName("Οδηγός.txt", 1253, &stored, &error)) << error;
+  EXPECT_EQ("\xCF\xE4\xE7\xE3\xFC\xF2.txt", stored.bytes);
+  // Refused, the character named: one the code page lacks, one it has one way only (a
+  // yen sign would be stored as 0x5C and read back as a backslash), one beyond 16 bits.
+  const std::vector<std::tuple<std::string, unsigned, std::string>> refused = {
+      {"Ελλάδα.txt", 1252, "code page 1252 has no character 'Ε' (U+0395)"},
+      {"¥.txt", 932, "code page 932 has no character '¥' (U+00A5)"},
+      {"a\xF0\x9F\x98\x80.txt", 1252, "(U+1F600)"},
+      {"bad\xFF.txt", 0, "not valid UTF-8"},
+      {"bad\xC0\xAF.txt", 1252, "not valid UTF-8"},  // an overlong '/'
+  };
+  for (const auto& [name, codePage, fragment] : refused) {
+    error.clear();
+    EXPECT_FALSE(StoreName(name, codePage, &stored, &error)) << name;
+    EXPECT_NE(std::string::npos, error.find(fragment)) << name << ": " << error;
+  }
+}
+
 TEST(MksetupArchive, TheSameInputsGiveTheSameBytes) {
   auto build = [](int64_t helpTime, bool swapped) {
     std::vector<Member> members = {FromFile("d:/Galvery/RELEASE/Galvery.EXE", Program()),
@@ -127,8 +169,8 @@ TEST(MksetupArchive, StampsTimesInUtcAndHonoursSourceDateEpoch) {
   // A "UT" block holds 1970 to 2038 only.
   Member m;
   std::string error;
-  EXPECT_FALSE(MemberFromFile("a", Data("x"), -1, kCompressions, &m, &error));
-  EXPECT_FALSE(MemberFromFile("a", Data("x"), int64_t(1) << 31, kCompressions, &m, &error));
+  EXPECT_FALSE(MemberFromFile({"a"}, Data("x"), -1, kCompressions, &m, &error));
+  EXPECT_FALSE(MemberFromFile({"a"}, Data("x"), int64_t(1) << 31, kCompressions, &m, &error));
   EXPECT_NE(std::string::npos, error.find("1970 to 2038"));
 }
 

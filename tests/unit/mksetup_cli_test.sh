@@ -132,7 +132,7 @@ expect_refused Setup.exe "selects no product" \
   "$mksetup" build --stub stub.exe --product ZOV --out Setup.exe "${galvery[@]}"
 expect_refused SetupGalvery-new.exe "device name CON" \
   "$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-new.exe --add d:/x/CON=Galvery.HLP
-expect_refused SetupGalvery-new.exe "installs as nothing" \
+expect_refused SetupGalvery-new.exe "is a directory entry (its name ends in a separator)" \
   "$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-new.exe --add docs/=Galvery.HLP
 expect_refused SetupGalvery-new.exe "name of 260 bytes" \
   "$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-new.exe --add "$(printf 'n%.0s' {1..256}).txt=Galvery.HLP"
@@ -240,6 +240,76 @@ expect_refused SetupGalvery-new.exe "dist/HLP/pipe is neither a file nor a folde
 rm dist/HLP/pipe
 unset SOURCE_DATE_EPOCH
 echo "ok: --add-dir"
+
+# --- names: beyond ASCII stored as UTF-8 with bit 11, or in the code page given ---
+u16() { od -An -tu2 -j "$(($2))" -N 2 "$1" | tr -d ' '; }
+u32() { od -An -tu4 -j "$(($2))" -N 4 "$1" | tr -d ' '; }
+# entry_headers SETUP K: the offsets of entry K's (from 0) local header and central record
+# in the archive SETUP holds behind pe_stub's stub, which it writes to names.zip.
+entry_headers() {
+  local zip=names.zip cd k
+  tail -c +$((1024 + 8 + 1)) "$1" > "$zip"
+  cd=$(u32 "$zip" $(($(stat -c %s "$zip") - 22 + 16)))
+  for ((k = 0; k < $2; k++)); do cd=$((cd + 46 + $(u16 "$zip" cd+28) + $(u16 "$zip" cd+30) + $(u16 "$zip" cd+32))); done
+  echo "$(u32 "$zip" cd+42) $cd"
+}
+# name_at ZIP OFFSET LENGTH: the bytes of a stored name, in hex.
+name_at() { od -An -tx1 -v -j "$(($2))" -N "$3" "$1" | tr -d ' \n'; }
+hex() { printf "$1" | od -An -tx1 -v | tr -d ' \n'; }
+export SOURCE_DATE_EPOCH=1709294400
+"$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-greek.exe \
+  --add 'd:/Ελλάδα/Οδηγός.txt=Galvery.HLP' --add d:/x/plain.txt=Galvery.HLP > /dev/null 2> err.txt ||
+  fail "a Greek name was refused: $(cat err.txt)"
+! grep -q "0x80 or more" err.txt || fail "a name stored as UTF-8 was warned about: $(cat err.txt)"
+read -r local central <<< "$(entry_headers SetupGalvery-greek.exe 0)"
+[ $(($(u16 names.zip local+6) & 0x800)) = 2048 ] && [ $(($(u16 names.zip central+8) & 0x800)) = 2048 ] ||
+  fail "bit 11 is not set in both headers of the Greek name"
+[ "$(name_at names.zip local+30 32)" = "$(hex 'd:/Ελλάδα/Οδηγός.txt')" ] &&
+  [ "$(name_at names.zip central+46 32)" = "$(hex 'd:/Ελλάδα/Οδηγός.txt')" ] || fail "the Greek name is not stored in UTF-8"
+read -r local central <<< "$(entry_headers SetupGalvery-greek.exe 1)"
+[ $(($(u16 names.zip local+6) & 0x800)) = 0 ] && [ $(($(u16 names.zip central+8) & 0x800)) = 0 ] ||
+  fail "bit 11 is set for an ASCII name"
+"$mksetup" list SetupGalvery-greek.exe > list.txt || fail "list of the Greek names failed"
+grep -Eq '^ +Οδηγός\.txt .* UTF-8 flag +d:/Ελλάδα/Οδηγός\.txt$' list.txt &&
+  grep -Eq '^ +plain\.txt .* - +d:/x/plain\.txt$' list.txt || fail "list of the Greek names: $(cat list.txt)"
+# A list file as Notepad saves it, with a byte order mark: the same names.
+printf '\xEF\xBB\xBFd:/Ελλάδα/Οδηγός.txt=Galvery.HLP\r\nd:/x/plain.txt=Galvery.HLP\r\n' > greek.txt
+"$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-greeklist.exe --add-list greek.txt > /dev/null ||
+  fail "--add-list of UTF-8 with a byte order mark failed"
+cmp -s SetupGalvery-greek.exe SetupGalvery-greeklist.exe || fail "--add-list with a byte order mark stored other names"
+
+# --codepage 932: the name in Shift-JIS, no flag; its second bytes 0x5C are no separators.
+"$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-sjis.exe --codepage 932 \
+  --add 'ソフト/表.txt=Galvery.HLP' > /dev/null 2> err.txt || fail "--codepage 932 refused a Japanese name: $(cat err.txt)"
+grep -q "warning: .*0x80 or more.* in code page 932 it installs as '表.txt'" err.txt || fail "no warning: $(cat err.txt)"
+read -r local central <<< "$(entry_headers SetupGalvery-sjis.exe 0)"
+[ "$(u16 names.zip local+26)" = 13 ] && [ "$(name_at names.zip local+30 13)" = "$(hex '\x83\x5c\x83\x74\x83\x67/\x95\x5c.txt')" ] ||
+  fail "the name is not stored in Shift-JIS: $(name_at names.zip local+30 "$(u16 names.zip local+26)")"
+[ $(($(u16 names.zip local+6) & 0x800)) = 0 ] && [ $(($(u16 names.zip central+8) & 0x800)) = 0 ] ||
+  fail "bit 11 is set for a name of code page 932"
+"$mksetup" list --codepage 932 SetupGalvery-sjis.exe > list.txt 2> /dev/null || fail "list --codepage 932 failed"
+grep -Eq '^ +表\.txt .* code page 932 +\\x83\\x5C\\x83t\\x83g/\\x95\\x5C\.txt$' list.txt || fail "list --codepage 932: $(cat list.txt)"
+expect_refused SetupGalvery-new.exe \
+  "cannot store the name 'Ελλάδα.txt' given for Galvery.HLP: code page 1252 has no character 'Ε' (U+0395)" \
+  "$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-new.exe --codepage 1252 --add Ελλάδα.txt=Galvery.HLP
+expect_refused SetupGalvery-new.exe "cannot store the name 'bad\xFF.txt' given for Galvery.HLP: it is not valid UTF-8" \
+  "$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-new.exe --add $'bad\xff.txt=Galvery.HLP'
+mkdir -p badnames && cp Galvery.HLP $'badnames/\xe9t\xe9.txt'
+expect_refused SetupGalvery-new.exe "cannot store the name 'd:/G/\xE9t\xE9.txt'" \
+  "$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-new.exe --add-dir d:/G=badnames
+# zip sets bit 11 for such names too (in a UTF-8 locale); mksetup ships its archive as it
+# is and reads the name so.
+if command -v zip > /dev/null; then
+  mkdir -p zipped && cp Galvery.HLP zipped/Οδηγός.txt
+  (cd zipped && LC_ALL=C.UTF-8 zip -q -X ../greek.zip Οδηγός.txt)
+  "$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-greekzip.exe --zip greek.zip > /dev/null 2> err.txt ||
+    fail "zip's archive of a Greek name was refused: $(cat err.txt)"
+  cmp -s greek.zip <(tail -c +$((1024 + 8 + 1)) SetupGalvery-greekzip.exe) || fail "zip's archive was not shipped as it is"
+  "$mksetup" list SetupGalvery-greekzip.exe > list.txt
+  grep -Eq '^ +Οδηγός\.txt .* UTF-8 flag +Οδηγός\.txt$' list.txt || fail "list of zip's archive: $(cat list.txt)"
+fi
+unset SOURCE_DATE_EPOCH
+echo "ok: names in UTF-8 and in a code page"
 
 # --- without --stub: the stub installed beside mksetup, which a build tree has not ---
 expect_refused SetupGalvery-new.exe "no --stub given, and no stub is installed with mksetup" \

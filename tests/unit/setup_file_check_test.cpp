@@ -46,6 +46,20 @@ TEST(MksetupCheck, SetupFileHoldsTwoMarkersAndNamesItsProduct) {
   EXPECT_EQ("", AllMessages(path.archive.findings));
   EXPECT_EQ(1u, Findings(path.findings, "a path of 260 characters; Windows takes at most 259").size())
       << AllMessages(path.findings);
+  // Characters as Windows counts them, not bytes: 125 Greek letters are 250 bytes of
+  // UTF-8 and a path of 140 characters.
+  ZipBuilder greek = Galvery();
+  std::string letters;
+  for (int k = 0; k < 125; ++k) letters += "α";
+  greek.AddStored("d:/" + letters + ".txt", "x").flags = 0x800;
+  const std::string greekFile = SetupFile(kStub, greek.Build());
+  const SetupFileCheck counted = CheckSetupFile(Bytes(greekFile), greekFile.size(), "SetupGalvery.exe", nullptr, {});
+  EXPECT_EQ("", AllMessages(counted.findings) + AllMessages(counted.archive.findings));
+  greek.entries.back().name = greek.entries.back().localName = "d:/" + letters + std::string(120, 'n') + ".txt";
+  const std::string longerFile = SetupFile(kStub, greek.Build());
+  EXPECT_EQ(1u, Findings(CheckSetupFile(Bytes(longerFile), longerFile.size(), "SetupGalvery.exe", nullptr, {}).findings,
+                         "a path of 260 characters")
+                    .size());
 
   const std::string bare = kStub + zip;
   EXPECT_EQ(1u, Findings(CheckSetupFile(Bytes(bare), bare.size(), "SetupZOV.exe", nullptr, {}).findings,

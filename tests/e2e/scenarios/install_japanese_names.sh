@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # A Japanese Windows (ANSI code page 932), where the second byte of a character may be a
-# backslash or a bar: ソ is 83 5C, 表 95 5C, 能 94 5C, ポ 83 7C. The vendor's names are
-# stored in Shift-JIS: d:/ソフト/表.txt, レポート.txt and ソフト\能力.txt. mksetup refuses
-# them as the Western code page reads them (a bar) and, told --codepage 932, builds the
-# setup file with a warning for each. The user installs into the typed folder c:\ソフト:
-# every file lands under its own name, the report lists exactly those files, and nothing
-# else is written.
+# backslash or a bar: ソ is 83 5C, 表 95 5C, 能 94 5C, ポ 83 7C. The vendor's names,
+# d:/ソフト/表.txt, レポート.txt and ソフト\能力.txt, are stored in Shift-JIS, as older
+# setup files have them: mksetup refuses them for code page 1252, which has no such
+# characters, and told --codepage 932 builds the setup file with a warning for each. The
+# user installs into the typed folder c:\ソフト: every file lands under its own name, the
+# report lists exactly those files, and nothing else is written.
 export LC_ALL=ja_JP.UTF-8 LANG=ja_JP.UTF-8
 source "$(dirname "$0")/../wine_env.sh"
 source "$(dirname "$0")/../install_env.sh"
@@ -13,23 +13,22 @@ source "$(dirname "$0")/../install_env.sh"
 locale -a | grep -qix 'ja_JP.utf-\{0,1\}8' || e2e_fail "the ja_JP.UTF-8 locale is missing: run scripts/bootstrap.sh"
 e2e_init
 
-# Shift-JIS for the archive's stored names; UTF-8 for the driver (Wine turns its command
-# line into code page 932) and for the files Wine writes on the Linux side.
-sjis() { printf '%s' "$1" | iconv -f UTF-8 -t CP932; }
+# UTF-8 for mksetup's names, for the driver (Wine turns its command line into code page
+# 932) and for the files Wine writes on the Linux side.
 w="$E2E_WORK/vendor"
 mkdir -p "$w" "$E2E_C/dl"
 printf 'table\r\n' > "$w/table.txt"
 printf 'report\r\n' > "$w/report.txt"
 printf 'ability\r\n' > "$w/ability.txt"
-adds=(--add "d:/$(sjis ソフト)/$(sjis 表).txt=$w/table.txt"
-      --add "$(sjis レポート).txt=$w/report.txt"
-      --add "$(sjis ソフト)\\$(sjis 能力).txt=$w/ability.txt")
+adds=(--add "d:/ソフト/表.txt=$w/table.txt" --add "レポート.txt=$w/report.txt" --add "ソフト\\能力.txt=$w/ability.txt")
 setup="$E2E_C/dl/SetupGalvery.exe"
 
-if "$E2E_MKSETUP" build --stub "$E2E_STUB" --product Galvery --out "$setup" "${adds[@]}" > "$w/western.txt" 2>&1; then
-  e2e_fail "mksetup built a setup file whose names a Western Windows cannot store: $(cat "$w/western.txt")"
+if "$E2E_MKSETUP" build --stub "$E2E_STUB" --product Galvery --out "$setup" --codepage 1252 "${adds[@]}" \
+  > "$w/western.txt" 2>&1; then
+  e2e_fail "mksetup stored Japanese names in the Western code page: $(cat "$w/western.txt")"
 fi
-grep -q "holds '|'" "$w/western.txt" || e2e_fail "mksetup did not say why it refused: $(cat "$w/western.txt")"
+grep -q "code page 1252 has no character 'ソ' (U+30BD)" "$w/western.txt" ||
+  e2e_fail "mksetup did not say why it refused: $(cat "$w/western.txt")"
 [ ! -e "$setup" ] || e2e_fail "a refused build left $setup"
 "$E2E_MKSETUP" build --stub "$E2E_STUB" --product Galvery --out "$setup" --codepage 932 "${adds[@]}" \
   > "$w/build.txt" 2>&1 || e2e_fail "mksetup --codepage 932: $(cat "$w/build.txt")"

@@ -2,7 +2,8 @@
 # The Windows packager (this build's tools/mksetup.exe, run under Wine) agrees with the
 # Linux one. On the same stub and the same two files, one modified before
 # SOURCE_DATE_EPOCH and one after it, both write SetupGalvery.exe byte for byte alike,
-# and the Windows packager's verify accepts it; so do they from a folder (--add-dir). Its refusals end as the Linux ones do,
+# and the Windows packager's verify accepts it; so do they from a folder (--add-dir), and
+# for names beyond ASCII, in UTF-8 and in a code page. Its refusals end as the Linux ones do,
 # with exit status 1 and nothing written: a name that selects no product, a stub without
 # the marker, a damaged setup file to verify; a wrong command line ends with 2.
 source "$(dirname "$0")/../wine_env.sh"
@@ -69,6 +70,35 @@ cmp "$E2E_WORK/linux/SetupGalveryDir.exe" "$E2E_C/out/SetupGalveryDir.exe" >&2 |
   e2e_fail "the two packagers wrote different setup files from one folder (above: the first difference)"
 grep -q 'Galvery, 3 entries' "$E2E_WORK/dir.windows" || e2e_fail "the Windows packager's build: $(cat "$E2E_WORK/dir.windows")"
 echo "e2e: both packagers wrote the same setup file from a folder"
+
+# Names beyond ASCII: one given on the command line, for a file named so too (the Windows
+# packager takes both from its wide command line), and the folder's. Both packagers store
+# them in UTF-8 with bit 11, byte for byte alike; with --codepage 1253 both store the
+# Greek code page's bytes, and code page 1252, which has no Greek, refuses the name on both.
+cp "$v/Galvery.HLP" "$v/Οδηγός.txt"
+touch -d @1500000001 "$v/Οδηγός.txt"
+greek=(--add 'd:/Galvery/Ελλάδα/Οδηγός.txt=%V%Οδηγός.txt' --add-dir 'd:/Galvery=%V%dist')
+# Wine reads the arguments it hands on in the locale's character set.
+export LC_ALL=C.UTF-8
+both greek 0 build --stub %V%setup.exe --product Galvery --out %O%SetupGalveryGreek.exe "${greek[@]}"
+cmp "$E2E_WORK/linux/SetupGalveryGreek.exe" "$E2E_C/out/SetupGalveryGreek.exe" >&2 ||
+  e2e_fail "the two packagers stored names beyond ASCII differently (above: the first difference)"
+both greek-list 0 list %O%SetupGalveryGreek.exe
+for name in 'd:/Galvery/Ελλάδα/Οδηγός.txt' 'd:/Galvery/Ελλάδα/notes.txt'; do
+  grep -aEq "UTF-8 flag +$name"$'\r?$' "$E2E_WORK/greek-list.windows" ||
+    e2e_fail "the Windows packager does not list $name as UTF-8: $(cat "$E2E_WORK/greek-list.windows")"
+done
+both greek-1253 0 build --stub %V%setup.exe --product Galvery --out %O%SetupGalveryGreek1253.exe --codepage 1253 "${greek[@]}"
+cmp "$E2E_WORK/linux/SetupGalveryGreek1253.exe" "$E2E_C/out/SetupGalveryGreek1253.exe" >&2 ||
+  e2e_fail "the two packagers stored names in code page 1253 differently (above: the first difference)"
+grep -qaF "$(printf 'd:/Galvery/\xC5\xEB\xEB\xDC\xE4\xE1/\xCF\xE4\xE7\xE3\xFC\xF2.txt')" "$E2E_C/out/SetupGalveryGreek1253.exe" ||
+  e2e_fail "the Windows packager did not store the name in code page 1253"
+both greek-1252 1 build --stub %V%setup.exe --product Galvery --out %O%SetupGalveryGreek1252.exe --codepage 1252 "${greek[@]}"
+expect_unwritten SetupGalveryGreek1252.exe
+grep -q "code page 1252 has no character" "$E2E_WORK/greek-1252.windows" ||
+  e2e_fail "no reason given: $(cat "$E2E_WORK/greek-1252.windows")"
+unset LC_ALL
+echo "e2e: both packagers stored the same names beyond ASCII, in UTF-8 and in code page 1253"
 
 both verify 0 verify --product Galvery %O%SetupGalvery.exe
 grep -q '^verified: 2 entries read whole' "$E2E_WORK/verify.windows" ||
