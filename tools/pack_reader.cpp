@@ -1,6 +1,8 @@
 #include "tools/pack_reader.h"
 
+#include "archive/entry_names.h"
 #include "platform/handles.h"
+#include "platform/utf8.h"
 #include "tools/host.h"
 #include "tools/text_format.h"
 
@@ -17,6 +19,14 @@ std::string Hex(uint32_t value) { return Format("%X", unsigned(value)); }
 // (unsigned long)-1: 0xFFFFFFFF in the setup program, built for Windows, but never on a
 // 64-bit Unix, where the reader built here then sees other sizes and offsets.
 const bool kReaderTakesZip64Blocks = sizeof(unsigned long) == 4;
+
+uint32_t ReaderEncodingOf(NameEncoding encoding) {
+  switch (encoding) {
+    case NameEncoding::kUtf8Flag: return ArchiveNameUtf8;
+    case NameEncoding::kUnicodePathField: return ArchiveNameUnicodePath;
+    default: return ArchiveNameCodePage;
+  }
+}
 
 }  // namespace
 
@@ -43,8 +53,12 @@ std::vector<Finding> CompareWithReader(const ArchiveCheck& archive, const Reader
       ++uncompared;
       continue;
     }
-    // A name meant as UTF-8 that is not is a defect already; the reader refuses its record.
-    if (!e.nameValid) continue;
+    // A name meant as UTF-8 that is not is a defect already; the reader must refuse it.
+    if (!e.nameValid) {
+      if (r.result != ArchiveErrNameEncoding)
+        defect(int(i), "does not refuse entry " + QuotedName(e.name, e.flags) + ", whose name is not valid UTF-8");
+      continue;
+    }
     if (r.result != ArchiveOk) {
       defect(int(i),
              "cannot read the record of entry " + QuotedName(e.name, e.flags) + " (result 0x" + Hex(r.result) + ")");
@@ -55,6 +69,14 @@ std::vector<Finding> CompareWithReader(const ArchiveCheck& archive, const Reader
       defect(int(i), "sees entry " + std::to_string(i) + " as " + QuotedName(r.entry.name, e.flags) + ", " +
                          std::to_string(r.entry.uncompressedSize) + " bytes, where its headers say " +
                          QuotedName(e.name, e.flags) + ", " + std::to_string(e.uncompressedSize) + " bytes");
+    // The name as it reads: the same encoding, and for a UTF-8 name the same file name. (A
+    // code page's name is read in the users' code page, which the reader here cannot take.)
+    const std::wstring wideName(r.entry.wideName);
+    if (ReaderEncodingOf(e.nameEncoding) != r.entry.nameEncoding)
+      defect(int(i), "reads the name of entry " + QuotedName(e.name, e.flags) + " another way than these checks");
+    else if (e.nameEncoding != NameEncoding::kCodePage && wideName.substr(FinalComponentOffset(wideName)) != e.wideBaseName)
+      defect(int(i), "would install entry " + QuotedName(e.name, e.flags) + " as '" + Utf8FromWide(wideName) +
+                         "', not as '" + e.baseName + "'");
   }
   if (uncompared)
     findings.push_back({false, -1, Format("the setup program's reader as built here (minizip on a 64-bit Unix) takes "

@@ -410,6 +410,13 @@ TEST(MksetupCheck, ReadsEveryNameAsTheSetupProgramDecodesIt) {
     EXPECT_EQ(k.encoding, c.entries[2].nameEncoding) << k.what;
     EXPECT_EQ(k.installs, c.entries[2].baseName) << k.what;
     EXPECT_FALSE(c.HasDefects()) << k.what << ":\n" << AllMessages(c.findings);
+    // The setup program's own reader reads it so too, and would install it as said.
+    const std::string pack = zip.Build();
+    const ReaderView view = ReadWithSetupReader(Bytes(pack), pack.size());
+    ASSERT_EQ(3u, view.records.size()) << k.what;
+    EXPECT_EQ(ArchiveOk, view.records[2].result) << k.what;
+    EXPECT_EQ(int(k.encoding), int(view.records[2].entry.nameEncoding)) << k.what;
+    EXPECT_EQ("", AllMessages(CompareWithReader(c, view))) << k.what;
     // The warning only for a name whose meaning depends on the user's code page.
     EXPECT_EQ(k.dependsOnCodePage ? 1u : 0u, Findings(c.findings, "bytes of 0x80 or more", false).size())
         << k.what << ":\n" << AllMessages(c.findings);
@@ -427,6 +434,11 @@ TEST(MksetupCheck, ReadsEveryNameAsTheSetupProgramDecodesIt) {
   field.AddStored("d:/bad.txt", "x").centralExtra = UnicodePath("d:/bad.txt", "d:/bad\xC0\xAF.txt");
   for (const ZipBuilder* zip : {&flagged, &field}) {
     const ArchiveCheck c = Check(zip->Build());
+    const std::string pack = zip->Build();
+    const ReaderView view = ReadWithSetupReader(Bytes(pack), pack.size());
+    ASSERT_EQ(3u, view.records.size());
+    EXPECT_EQ(ArchiveErrNameEncoding, view.records[2].result);
+    EXPECT_EQ("", AllMessages(CompareWithReader(c, view)));
     EXPECT_EQ(1u, Findings(c.findings, "").size()) << AllMessages(c.findings);
     EXPECT_EQ(1u, Findings(c.findings, "and it is not valid UTF-8: the setup program would not install it "
                                        "(\"Can't access component file #3.\")")
