@@ -54,7 +54,9 @@ struct ArchiveStreamOpener {
 };
 
 // The file functions, over the platform's file calls, with `opener` as opaque pointer.
-void FillArchiveStreamFunctions(zlib_filefunc_def* functions, ArchiveStreamOpener* opener);
+// The 64-bit set, the only one through which minizip can step back in a file where an
+// unsigned long has 32 bits.
+void FillArchiveStreamFunctions(zlib_filefunc64_def* functions, ArchiveStreamOpener* opener);
 
 // Reads `count` bytes at `position` of the file; false unless all of them arrive.
 bool ReadArchiveAt(ArchiveStream& stream, uint64_t position, void* buffer, DWORD count);

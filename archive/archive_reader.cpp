@@ -136,19 +136,19 @@ ArchiveResult BuildRecord(ArchiveReader& reader, int32_t index, ArchiveEntry& en
 // minizip takes an end record found at position 0 for "no end record", so it refuses
 // the one archive whose end record starts its file: the empty one. Recognised here.
 // Only a disk file is opened again: a second open of a pipe would wait for a writer.
-bool IsEmptyArchive(const char* path, zlib_filefunc_def& functions) {
+bool IsEmptyArchive(const char* path, zlib_filefunc64_def& functions) {
   if (!static_cast<ArchiveStreamOpener*>(functions.opaque)->openedDiskFile) return false;
-  voidpf stream = functions.zopen_file(functions.opaque, path, ZLIB_FILEFUNC_MODE_READ);
+  voidpf stream = functions.zopen64_file(functions.opaque, path, ZLIB_FILEFUNC_MODE_READ);
   if (!stream) return false;
   unsigned char end[22];
   bool empty = false;
-  if (functions.zseek_file(functions.opaque, stream, 0, ZLIB_FILEFUNC_SEEK_END) == 0) {
-    const long size = functions.ztell_file(functions.opaque, stream);
-    if (functions.zseek_file(functions.opaque, stream, 0, ZLIB_FILEFUNC_SEEK_SET) == 0 &&
+  if (functions.zseek64_file(functions.opaque, stream, 0, ZLIB_FILEFUNC_SEEK_END) == 0) {
+    const ZPOS64_T size = functions.ztell64_file(functions.opaque, stream);
+    if (functions.zseek64_file(functions.opaque, stream, 0, ZLIB_FILEFUNC_SEEK_SET) == 0 &&
         functions.zread_file(functions.opaque, stream, end, sizeof end) == sizeof end) {
       static const unsigned char kEmpty[20] = {'P', 'K', 5, 6};  // no disks, entries or directory
-      const long comment = long(end[20]) | long(end[21]) << 8;
-      empty = std::memcmp(end, kEmpty, sizeof kEmpty) == 0 && size == long(sizeof end) + comment;
+      const ZPOS64_T comment = ZPOS64_T(end[20]) | ZPOS64_T(end[21]) << 8;
+      empty = std::memcmp(end, kEmpty, sizeof kEmpty) == 0 && size == sizeof end + comment;
     }
   }
   functions.zclose_file(functions.opaque, stream);
@@ -192,12 +192,12 @@ ArchiveHandle OpenArchiveFile(const WCHAR* path, DWORD readAhead) {
   if (reader->baseDirectory.IsEmpty()) return nullptr;
   reader->baseDirectory += L'\\';
 
-  zlib_filefunc_def functions;
+  zlib_filefunc64_def functions;
   FillArchiveStreamFunctions(&functions, &reader->opener);
   // The stream opens the wide path; minizip is given a name only because it asks for one.
   const char* const unused = "";
   // minizip closes the stream itself when it finds no acceptable archive in it.
-  reader->archive = unzOpen2(unused, &functions);
+  reader->archive = unzOpen2_64(unused, &functions);
   if (reader->archive) {
     unz_global_info global{};
     if (unzGetGlobalInfo(reader->archive, &global) != UNZ_OK) return nullptr;

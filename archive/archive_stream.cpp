@@ -46,13 +46,13 @@ bool MoveTo(ArchiveStream& s, uint64_t target) {
   return true;
 }
 
-voidpf ZCALLBACK StreamOpen(voidpf opaque, const char* filename, int /*mode: always read*/) {
+voidpf ZCALLBACK StreamOpen(voidpf opaque, const void* filename, int /*mode: always read*/) {
   auto* opener = static_cast<ArchiveStreamOpener*>(opaque);
   CHandle file(opener && opener->widePath
                    ? ::CreateFileW(opener->widePath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                    FILE_ATTRIBUTE_NORMAL, nullptr)
-                   : ::CreateFileA(filename, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+                   : ::CreateFileA(static_cast<const char*>(filename), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.IsValid()) return nullptr;
   auto* s = new (std::nothrow) ArchiveStream{};
   if (!s) return nullptr;
@@ -113,13 +113,13 @@ uLong ZCALLBACK StreamRead(voidpf, voidpf stream, void* buf, uLong size) {
 
 uLong ZCALLBACK StreamWrite(voidpf, voidpf, const void*, uLong) { return 0; }
 
-long ZCALLBACK StreamTell(voidpf, voidpf stream) {
+ZPOS64_T ZCALLBACK StreamTell(voidpf, voidpf stream) {
   const ArchiveStream& s = *AsStream(stream);
-  return s.canSeek ? long(s.bufferStart + s.pos) : 0;
+  return s.canSeek ? ZPOS64_T(s.bufferStart) + s.pos : 0;
 }
 
 // A handle that is not a disk file cannot seek, so minizip never finds an archive in it.
-long ZCALLBACK StreamSeek(voidpf, voidpf stream, uLong offset, int origin) {
+long ZCALLBACK StreamSeek(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
   ArchiveStream& s = *AsStream(stream);
   if (!s.canSeek) return -1;
   uint64_t target = 0;
@@ -128,6 +128,8 @@ long ZCALLBACK StreamSeek(voidpf, voidpf stream, uLong offset, int origin) {
       target = offset;
       break;
     case ZLIB_FILEFUNC_SEEK_CUR:
+      // minizip steps back (after reading a central record's extra field) by a negative
+      // distance in its 64 bits: the sum wraps to the position behind.
       target = uint64_t(s.bufferStart) + s.pos + offset;
       break;
     case ZLIB_FILEFUNC_SEEK_END: {
@@ -170,12 +172,12 @@ bool ReadArchiveAt(ArchiveStream& stream, uint64_t position, void* buffer, DWORD
   return StreamRead(nullptr, &stream, buffer, count) == count;
 }
 
-void FillArchiveStreamFunctions(zlib_filefunc_def* functions, ArchiveStreamOpener* opener) {
-  functions->zopen_file = StreamOpen;
+void FillArchiveStreamFunctions(zlib_filefunc64_def* functions, ArchiveStreamOpener* opener) {
+  functions->zopen64_file = StreamOpen;
   functions->zread_file = StreamRead;
   functions->zwrite_file = StreamWrite;
-  functions->ztell_file = StreamTell;
-  functions->zseek_file = StreamSeek;
+  functions->ztell64_file = StreamTell;
+  functions->zseek64_file = StreamSeek;
   functions->zclose_file = StreamClose;
   functions->zerror_file = StreamError;
   functions->opaque = opener;

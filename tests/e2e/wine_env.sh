@@ -415,7 +415,8 @@ e2e_crc32() {
 #   e2e_zip_end [COUNT]   (COUNT: the entries the end record claims; default those added)
 # STORED is the file of the bytes stored (for method 8 the raw deflate stream,
 # e2e_deflate); SIZE and CRC are what the headers claim, so they can lie; the extras are
-# files of extra-field bytes (empty for none). Every entry is dated 2013-09-15 18:06:30
+# files of extra-field bytes (empty for none). E2E_ZIP_FLAGS sets the general-purpose
+# flags of both headers (0x800: the name is UTF-8). Every entry is dated 2013-09-15 18:06:30
 # in DOS form. Fields are printed, never kept in variables (bash drops NUL bytes there).
 e2e_zip_begin() {
   E2E_ZIP=$1
@@ -425,19 +426,21 @@ e2e_zip_begin() {
 }
 
 e2e_zip_add() {
-  local name=$1 method=$2 stored=$3 size=$4 crc=$5 external=$6 lx=$7 cx=$8 csize offset
+  local name=$1 method=$2 stored=$3 size=$4 crc=$5 external=$6 lx=$7 cx=$8 csize offset flags=${E2E_ZIP_FLAGS:-0}
+  local length  # in bytes: ${#name} counts characters in a UTF-8 locale
+  length=$(printf '%s' "$name" | wc -c)
   csize=$(stat -c %s "$stored")
   offset=$(stat -c %s "$E2E_ZIP")
   {
-    e2e_le32 0x04034b50; e2e_le16 20; e2e_le16 0; e2e_le16 "$method"; e2e_le16 0x90CF; e2e_le16 0x432F
+    e2e_le32 0x04034b50; e2e_le16 20; e2e_le16 "$flags"; e2e_le16 "$method"; e2e_le16 0x90CF; e2e_le16 0x432F
     e2e_le32 "$crc"; e2e_le32 "$csize"; e2e_le32 "$size"
-    e2e_le16 ${#name}; e2e_le16 "$(stat -c %s "$lx")"; printf '%s' "$name"
+    e2e_le16 "$length"; e2e_le16 "$(stat -c %s "$lx")"; printf '%s' "$name"
     cat "$lx" "$stored"
   } >> "$E2E_ZIP"
   {
-    e2e_le32 0x02014b50; e2e_le16 0x031E; e2e_le16 20; e2e_le16 0; e2e_le16 "$method"; e2e_le16 0x90CF; e2e_le16 0x432F
+    e2e_le32 0x02014b50; e2e_le16 0x031E; e2e_le16 20; e2e_le16 "$flags"; e2e_le16 "$method"; e2e_le16 0x90CF; e2e_le16 0x432F
     e2e_le32 "$crc"; e2e_le32 "$csize"; e2e_le32 "$size"
-    e2e_le16 ${#name}; e2e_le16 "$(stat -c %s "$cx")"; e2e_le16 0; e2e_le16 0; e2e_le16 0
+    e2e_le16 "$length"; e2e_le16 "$(stat -c %s "$cx")"; e2e_le16 0; e2e_le16 0; e2e_le16 0
     e2e_le32 "$external"; e2e_le32 "$offset"; printf '%s' "$name"; cat "$cx"
   } >> "$E2E_ZIP.central"
   E2E_ZIP_COUNT=$((E2E_ZIP_COUNT + 1))

@@ -47,6 +47,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: archive_probe ARCHIVE DIRECTORY\n");
     return 2;
   }
+  // Line by line: a probe that is stopped still shows how far it came.
+  std::setvbuf(stdout, nullptr, _IONBF, 0);
   const std::string directory = argv[2];
   SetCurrentDirectoryA(directory.c_str());
   ArchiveHandle h = ArchiveOpen(argv[1], 0, ArchiveKindFile);

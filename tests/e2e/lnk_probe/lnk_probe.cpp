@@ -2,6 +2,8 @@
 // and prints what it holds, one "field value" line each, values as the link gives them:
 //   path <GetPath>            the target as the shell resolves it
 //   rawpath <GetPath RAW>     the target as stored
+//   widepath <GetPath>        the target through the wide interface, in UTF-8 (a folder the
+//                             ANSI code page cannot spell)
 //   description <...>
 //   arguments <...>
 //   workdir <...>
@@ -56,6 +58,17 @@ int main(int argc, char** argv) {
   text[0] = '\0';
   hr = link->GetPath(text, sizeof text, nullptr, SLGP_RAWPATH);
   std::printf("rawpath %s\n", SUCCEEDED(hr) ? text : "(failed)");
+  text[0] = '\0';
+  IShellLinkW* wideLink = nullptr;
+  WCHAR widePath[MAX_PATH] = L"";
+  char utf8[MAX_PATH * 4] = "";
+  hr = link->QueryInterface(IID_IShellLinkW, reinterpret_cast<void**>(&wideLink));
+  if (SUCCEEDED(hr)) {
+    hr = wideLink->GetPath(widePath, MAX_PATH, nullptr, 0);
+    wideLink->Release();
+  }
+  if (SUCCEEDED(hr)) WideCharToMultiByte(CP_UTF8, 0, widePath, -1, utf8, sizeof utf8, nullptr, nullptr);
+  std::printf("widepath %s\n", SUCCEEDED(hr) ? utf8 : "(failed)");
   text[0] = '\0';
   hr = link->GetDescription(text, sizeof text);
   std::printf("description %s\n", SUCCEEDED(hr) ? text : "(failed)");
