@@ -2,8 +2,9 @@
 // and prints what it holds, one "field value" line each, values as the link gives them:
 //   path <GetPath>            the target as the shell resolves it
 //   rawpath <GetPath RAW>     the target as stored
-//   widepath <GetPath>        the target through the wide interface, in UTF-8 (a folder the
-//                             ANSI code page cannot spell)
+//   widepath <...>            the target as its item list names it (what Explorer follows),
+//                             in UTF-8: a folder the ANSI code page cannot spell, which the
+//                             link's ANSI path may show as question marks
 //   description <...>
 //   arguments <...>
 //   workdir <...>
@@ -59,14 +60,12 @@ int main(int argc, char** argv) {
   hr = link->GetPath(text, sizeof text, nullptr, SLGP_RAWPATH);
   std::printf("rawpath %s\n", SUCCEEDED(hr) ? text : "(failed)");
   text[0] = '\0';
-  IShellLinkW* wideLink = nullptr;
   WCHAR widePath[MAX_PATH] = L"";
   char utf8[MAX_PATH * 4] = "";
-  hr = link->QueryInterface(IID_IShellLinkW, reinterpret_cast<void**>(&wideLink));
-  if (SUCCEEDED(hr)) {
-    hr = wideLink->GetPath(widePath, MAX_PATH, nullptr, 0);
-    wideLink->Release();
-  }
+  PIDLIST_ABSOLUTE items = nullptr;
+  hr = link->GetIDList(&items);
+  if (SUCCEEDED(hr) && (!items || !SHGetPathFromIDListW(items, widePath))) hr = E_FAIL;
+  CoTaskMemFree(items);
   if (SUCCEEDED(hr)) WideCharToMultiByte(CP_UTF8, 0, widePath, -1, utf8, sizeof utf8, nullptr, nullptr);
   std::printf("widepath %s\n", SUCCEEDED(hr) ? utf8 : "(failed)");
   text[0] = '\0';
