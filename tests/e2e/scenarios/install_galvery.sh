@@ -78,7 +78,8 @@ e2e_wine "$E2E_LNK_PROBE" "C:\\users\\$user\\Desktop\\Galvery.lnk" | tr -d '\r' 
 cat "$w/lnk.txt"
 # Set: the target and the description; left alone: all the rest (1 is the default show
 # command, SW_SHOWNORMAL).
-printf '%s\n' 'path c:\Galvery\Galvery.exe' 'rawpath c:\Galvery\Galvery.exe' 'description Galvery' \
+printf '%s\n' 'path c:\Galvery\Galvery.exe' 'rawpath c:\Galvery\Galvery.exe' 'widepath C:\Galvery\Galvery.exe' \
+  'description Galvery' \
   'arguments ' 'workdir ' 'icon  0' 'hotkey 0' 'showcmd 1' > "$w/lnk.expected"
 diff "$w/lnk.expected" "$w/lnk.txt" >&2 || e2e_fail "the shortcut is not as expected (above: - expected, + read)"
 echo "e2e: Galvery.lnk points to c:\\Galvery\\Galvery.exe, described as Galvery"
