@@ -114,6 +114,21 @@ bool IsValidWindowsPath(const std::string& posixPath) {
   return true;
 }
 
+DWORD AttributesOf(const struct stat& st);
+
+// What a lookup tells of a file: attributes, size, times (Linux has no creation time:
+// the last write stands in).
+template <typename Data>
+void Describe(const struct stat& st, Data* data) {
+  data->dwFileAttributes = AttributesOf(st);
+  const uint64_t size = S_ISDIR(st.st_mode) ? 0 : uint64_t(st.st_size);
+  data->nFileSizeHigh = DWORD(size >> 32);
+  data->nFileSizeLow = DWORD(size);
+  data->ftCreationTime = ToFileTime(st.st_mtim);
+  data->ftLastAccessTime = ToFileTime(st.st_atim);
+  data->ftLastWriteTime = ToFileTime(st.st_mtim);
+}
+
 DWORD AttributesOf(const struct stat& st) {
   if (S_ISDIR(st.st_mode)) return FILE_ATTRIBUTE_DIRECTORY;
   DWORD a = FILE_ATTRIBUTE_ARCHIVE;
@@ -157,13 +172,7 @@ HANDLE FindFirstFileW(LPCWSTR path, LPWIN32_FIND_DATAW data) {
     return INVALID_HANDLE_VALUE;
   }
   std::memset(data, 0, sizeof *data);
-  data->dwFileAttributes = AttributesOf(st);
-  const uint64_t size = S_ISDIR(st.st_mode) ? 0 : uint64_t(st.st_size);
-  data->nFileSizeHigh = DWORD(size >> 32);
-  data->nFileSizeLow = DWORD(size);
-  data->ftCreationTime = ToFileTime(st.st_mtim);
-  data->ftLastAccessTime = ToFileTime(st.st_atim);
-  data->ftLastWriteTime = ToFileTime(st.st_mtim);
+  Describe(st, data);
   const std::wstring base = posixpath::WideOfUtf8(p.substr(p.find_last_of('/') + 1));
   std::wcsncpy(data->cFileName, base.c_str(), MAX_PATH - 1);
   return new PosixHandle{PosixHandle::kFind, -1};
@@ -287,13 +296,7 @@ BOOL GetFileAttributesExW(LPCWSTR path, GET_FILEEX_INFO_LEVELS level, LPVOID out
   if (stat(p.c_str(), &st) != 0) return Fail(posixpath::ErrorFromErrno(errno, p));
   if (p.back() == '/' && !S_ISDIR(st.st_mode)) return Fail(ERROR_INVALID_NAME);
   auto* data = static_cast<WIN32_FILE_ATTRIBUTE_DATA*>(out);
-  data->dwFileAttributes = AttributesOf(st);
-  const uint64_t size = S_ISDIR(st.st_mode) ? 0 : uint64_t(st.st_size);
-  data->nFileSizeHigh = DWORD(size >> 32);
-  data->nFileSizeLow = DWORD(size);
-  data->ftCreationTime = ToFileTime(st.st_mtim);
-  data->ftLastAccessTime = ToFileTime(st.st_atim);
-  data->ftLastWriteTime = ToFileTime(st.st_mtim);
+  Describe(st, data);
   return TRUE;
 }
 
