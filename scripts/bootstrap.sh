@@ -33,6 +33,8 @@ packages=(
   cups printer-driver-cups-pdf poppler-utils xdotool
   # the installation benchmark measures against cp + unzip; archives of 65,536 entries
   unzip zip
+  # archives as vendors write them: 7-Zip, the JDK's jar, Python's zipfile
+  7zip openjdk-17-jdk-headless python3
   # users' settings under Wine: a Japanese (code page 932) and a UTF-8 Western locale
   locales
   # fetching and unpacking the minizip sources
