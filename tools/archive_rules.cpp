@@ -358,7 +358,7 @@ class ArchiveRules {
     if (IsDirectoryEntry(e.external) || e.endsInSeparator) {
       Defect(i, label + " is a directory entry" + (e.endsInSeparator ? " (its name ends in a separator)" : "") +
                     ": the setup program installs files only, all into one folder (leave directories out of the "
-                    "archive, as zip -D does)");
+                    "archive, as zip -D does, or let mksetup build it from the folder with --add-dir)");
       return;
     }
     if (e.baseName.empty()) {
