@@ -33,10 +33,6 @@ const FILETIME* TimeOrNothing(const FILETIME& t) {
   return t.dwLowDateTime || t.dwHighDateTime ? &t : nullptr;
 }
 
-// `directory`, one backslash, and `name`: the directory is taken as given, a trailing
-// backslash and all.
-CStringW JoinPath(const WCHAR* directory, const WCHAR* name) { return CStringW(directory) + L"\\" + name; }
-
 // A new file in the target's directory to write the entry to, "~<n>.tmp": in the same
 // directory, so that putting it in place is a rename within one volume. CREATE_NEW never
 // opens a file that is there; a taken name moves on to the next number. The name is
@@ -44,7 +40,7 @@ CStringW JoinPath(const WCHAR* directory, const WCHAR* name) { return CStringW(d
 // characters. No handle when none could be made, with the reason in GetLastError.
 CHandle CreateTemporaryFile(ArchiveReader& reader, const WCHAR* directory, CStringW& temporary) {
   for (unsigned tries = 0; tries < kTemporaryNameTries; ++tries, ++reader.temporaryNumber) {
-    temporary = JoinPath(directory, (L"~" + std::to_wstring(reader.temporaryNumber) + L".tmp").c_str());
+    temporary = InstallPathOf(directory, L"~" + std::to_wstring(reader.temporaryNumber) + L".tmp");
     if (temporary.GetLength() > kMaxPathLength) {
       ::SetLastError(ERROR_FILENAME_EXCED_RANGE);
       return CHandle();
@@ -70,11 +66,6 @@ bool EnsureDirectoryChain(const WCHAR* base, const WCHAR* path) {
   return true;
 }
 
-bool EnsureDirectoryChain(const char* base, const char* path) {
-  if (!base || !path) return false;
-  return EnsureDirectoryChain(CStringW(CString(base)), CStringW(CString(path)));
-}
-
 ArchiveResult ArchiveExtractEntryW(ArchiveHandle handle, int32_t index, const WCHAR* target,
                                    uint32_t /*length: not used for a file*/, int32_t kind, char mode,
                                    const WCHAR* directory) {
@@ -95,9 +86,9 @@ ArchiveResult ArchiveExtractEntryW(ArchiveHandle handle, int32_t index, const WC
   if (entry.attributes & FILE_ATTRIBUTE_DIRECTORY)
     return EnsureDirectoryChain(reader.baseDirectory, entry.wideName) ? ArchiveOk : ArchiveErrUnsafePath;
 
-  const std::wstring name(target);
-  const std::wstring fileName = name.substr(FinalComponentOffset(name));
-  const CStringW path = JoinPath(directory, fileName.c_str());
+  const std::wstring_view name(target);
+  const std::wstring_view fileName = name.substr(FinalComponentOffset(name));
+  const CStringW path = InstallPathOf(directory, name);
   // Refused here rather than left to the file system: Linux would create "CON" or
   // "a:b" as plain files, and Windows would open a device or an alternate stream.
   if (!fileName.empty() && !IsPlainFileName(fileName)) return CreationFailed(ERROR_INVALID_NAME, path);

@@ -49,7 +49,7 @@ struct ArchiveStreamOpener {
   DWORD readAhead;
   ArchiveStream* opened;
   bool openedDiskFile;  // what the last open found, still known once that stream is closed
-  // The file, named in wide text; minizip's own name argument is not used then.
+  // The file to open, named in wide text; null once the archive is open.
   const WCHAR* widePath = nullptr;
 };
 

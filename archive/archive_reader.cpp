@@ -64,9 +64,7 @@ ArchiveResult NameOf(const char* stored, size_t length, uLong flags, const std::
   if (!decoded.valid) return ArchiveErrNameEncoding;
   std::wstring wide;
   if (decoded.encoding == NameEncoding::kCodePage) {
-    const int n = length ? ::MultiByteToWideChar(CP_ACP, 0, stored, int(length), nullptr, 0) : 0;
-    wide.resize(size_t(n > 0 ? n : 0));
-    if (n > 0) ::MultiByteToWideChar(CP_ACP, 0, stored, int(length), &wide[0], n);
+    wide = CStringW(CString(stored, int(length))).Str();
     entry.nameEncoding = ArchiveNameCodePage;
   } else {
     wide = WideFromUtf8(decoded.utf8);

@@ -129,5 +129,4 @@ using COpenArchive = COwnedHandle<ArchiveHandleTraits>;
 // directories and failed creations are not reported. Returns false, creating nothing,
 // when `path` would leave `base`: a ".." component, a colon (drive letter or stream),
 // or a leading separator (absolute or UNC path).
-bool EnsureDirectoryChain(const char* base, const char* path);
 bool EnsureDirectoryChain(const WCHAR* base, const WCHAR* path);

@@ -46,13 +46,12 @@ bool MoveTo(ArchiveStream& s, uint64_t target) {
   return true;
 }
 
-voidpf ZCALLBACK StreamOpen(voidpf opaque, const void* filename, int /*mode: always read*/) {
+// minizip's own name argument is not used: the opener names the file in wide text.
+voidpf ZCALLBACK StreamOpen(voidpf opaque, const void* /*filename*/, int /*mode: always read*/) {
   auto* opener = static_cast<ArchiveStreamOpener*>(opaque);
-  CHandle file(opener && opener->widePath
-                   ? ::CreateFileW(opener->widePath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr)
-                   : ::CreateFileA(static_cast<const char*>(filename), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!opener || !opener->widePath) return nullptr;
+  CHandle file(::CreateFileW(opener->widePath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.IsValid()) return nullptr;
   auto* s = new (std::nothrow) ArchiveStream{};
   if (!s) return nullptr;

@@ -173,8 +173,8 @@ size_t FinalComponentOffset(std::string_view name, const CCodePage& codePage) {
 }
 size_t FinalComponentOffset(std::wstring_view name) { return BehindLast(WideText{name}, IsSeparator); }
 
-CString InstallPathOf(const char* directory, const char* name, const CCodePage& codePage) {
-  return CString(directory) + "\\" + (name + FinalComponentOffset(name, codePage));
+CStringW InstallPathOf(const WCHAR* directory, std::wstring_view name) {
+  return CStringW(directory) + L"\\" + std::wstring(name.substr(FinalComponentOffset(name))).c_str();
 }
 
 NameCheck CheckPlainFileName(std::string_view name, const CCodePage& codePage) {

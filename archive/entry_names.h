@@ -30,7 +30,7 @@ bool EndsInSeparator(std::wstring_view name);
 
 // The file an entry is written to: `directory`, one backslash, the name's final
 // component. The directory is taken as given, a trailing backslash and all.
-CString InstallPathOf(const char* directory, const char* name, const CCodePage& codePage);
+CStringW InstallPathOf(const WCHAR* directory, std::wstring_view name);
 
 enum class NameFault {
   kNone,

@@ -10,13 +10,6 @@
 #include <string>
 #include <string_view>
 
-namespace zipformat {
-
-constexpr uint16_t kUtf8NameFlag = 0x0800;       // general-purpose bit 11
-constexpr uint16_t kUnicodePathFieldId = 0x7075;  // Info-ZIP Unicode Path extra field
-
-}  // namespace zipformat
-
 enum class NameEncoding {
   kCodePage,          // bytes of the ANSI code page
   kUtf8Flag,          // UTF-8, said by general-purpose bit 11

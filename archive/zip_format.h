@@ -22,6 +22,8 @@ constexpr uint16_t kZip64Version = 45;      // 4.5, the version that brought ZIP
 constexpr uint16_t kDataDescriptorFlag = 0x0008;  // the sizes and CRC-32 follow the data
 constexpr uint16_t kZip64ExtraId = 0x0001;        // ZIP64 extended information
 constexpr uint16_t kTimestampExtraId = 0x5455;    // "UT", the extended timestamp
+constexpr uint16_t kUtf8NameFlag = 0x0800;        // general-purpose bit 11: the name is UTF-8
+constexpr uint16_t kUnicodePathFieldId = 0x7075;  // Info-ZIP Unicode Path extra field
 // minizip looks this far back from the end of the file for the end record, and for the
 // ZIP64 end record's locator.
 constexpr size_t kEndSearchReach = 0xFFFF;

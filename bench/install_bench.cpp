@@ -125,8 +125,8 @@ bool InstallStep(const std::string& setupFile, const std::string& directory) {
   CSetupDlg dlg;
   const CString pack = (directory + "\\pack.zip").c_str();
   if (!dlg.ExtractEmbeddedPayload(pack)) return false;
-  CStringList files;
-  return UnpackArchive(pack, directory.c_str(), files) == 0;
+  std::vector<CStringW> files;
+  return UnpackArchive(CStringW(pack), CStringW(CString(directory.c_str())), files) == 0;
 }
 
 // The reference: the setup file read whole into one zero-filled buffer, scanned there,
@@ -144,13 +144,13 @@ bool WholeFileStep(const std::string& setupFile, const std::string& directory) {
   const CString pack = (directory + "\\pack.zip").c_str();
   bool saved = false;
   if (read && found.size() == 2) {
-    CCrtFile out(crt::fopen(pack, "w+b"));
+    CCrtFile out(crt::wfopen(CStringW(pack), "w+b"));
     const size_t length = size_t(st.st_size) - found[1];
     saved = out.IsValid() && std::fwrite(data + found[1], 1, length, out.Get()) == length && out.Close();
   }
   std::free(data);
-  CStringList files;
-  return saved && UnpackArchive(pack, directory.c_str(), files) == 0;
+  std::vector<CStringW> files;
+  return saved && UnpackArchive(CStringW(pack), CStringW(CString(directory.c_str())), files) == 0;
 }
 
 bool CpAndUnzip(const std::string& archive, const std::string& directory) {

@@ -46,12 +46,3 @@ CStringW FullPathOf(const CStringW& path) {
   full.ReleaseBuffer(int(length));
   return full;
 }
-
-int FileExists(const CString& path) { return FileExists(CStringW(path)); }
-int DirectoryExists(const CString& path) { return DirectoryExists(CStringW(path)); }
-void DeleteIfExists(const CString& path) { DeleteIfExists(CStringW(path)); }
-CString FullPathOf(const CString& path) {
-  bool lossless = true;
-  const CString full = FullPathOf(CStringW(path)).ToAnsi(&lossless);
-  return lossless ? full : path;
-}

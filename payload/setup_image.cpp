@@ -16,16 +16,6 @@ SetupImage LocateSetupImage() {
     path.resize(path.size() * 2);
   }
   image.path = path;
-  image.shown = AnsiShownOf(path);
+  image.shown = CStringW(path).ToAnsi();
   return image;
-}
-
-CString AnsiShownOf(const std::wstring& text) {
-  if (text.empty()) return CString();
-  const int n = ::WideCharToMultiByte(CP_ACP, 0, text.c_str(), int(text.size()), nullptr, 0, nullptr, nullptr);
-  if (n <= 0) return CString();
-  CString shown;
-  ::WideCharToMultiByte(CP_ACP, 0, text.c_str(), int(text.size()), shown.GetBuffer(n), n, nullptr, nullptr);
-  shown.ReleaseBuffer(n);
-  return shown;
 }

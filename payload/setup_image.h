@@ -10,10 +10,7 @@
 
 struct SetupImage {
   std::wstring path;  // for the wide file calls; empty when the module path is unknown
-  CString shown;      // the path as the ANSI code page shows it, for messages
+  CString shown;      // the path as the ANSI code page shows it ('?' for what it lacks), for messages
 };
 
 SetupImage LocateSetupImage();
-
-// Wide text as the ANSI code page shows it: a character it lacks becomes '?'.
-CString AnsiShownOf(const std::wstring& text);

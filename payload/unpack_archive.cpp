@@ -30,19 +30,7 @@ struct StageProgress {
 
 }  // namespace
 
-CString BaseNameOf(const CString& name) {
-  return name.Mid(int(BaseNameOffset({name.GetString(), size_t(name.GetLength())}, CCodePage::Active())));
-}
-
 CStringW BaseNameOf(const CStringW& name) { return name.Mid(int(BaseNameOffset(name.Str()))); }
-
-int UnpackArchive(const CString& packFile, const CString& directory, CStringList& unpackedFiles,
-                  CInstallProgress* progress) {
-  std::vector<CStringW> unpacked;
-  const int result = UnpackArchive(CStringW(packFile), CStringW(directory), unpacked, progress);
-  for (const CStringW& path : unpacked) unpackedFiles.AddTail(path.ToAnsi());
-  return result;
-}
 
 int UnpackArchive(const CStringW& packFile, const CStringW& directory, std::vector<CStringW>& unpackedFiles,
                   CInstallProgress* progress) {

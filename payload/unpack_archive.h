@@ -19,13 +19,7 @@
 // entries' sizes.
 int UnpackArchive(const CStringW& packFile, const CStringW& directory, std::vector<CStringW>& unpackedFiles,
                   CInstallProgress* progress = nullptr);
-// The same with the paths read in the ANSI code page; the list gets the paths as the code
-// page shows them.
-int UnpackArchive(const CString& packFile, const CString& directory, CStringList& unpackedFiles,
-                  CInstallProgress* progress = nullptr);
 
 // The part of a stored entry name behind its folders: what follows the last forward
 // slash if there is one, else what follows the last backslash, else the whole name.
-// Searches go by character, so the trail byte of a double-byte character is no separator.
-CString BaseNameOf(const CString& name);
 CStringW BaseNameOf(const CStringW& name);

@@ -67,7 +67,7 @@ struct CrtFileTraits {
 
 // A handle CloseHandle closes: a file from CreateFileA, a process, a thread.
 using CHandle = COwnedHandle<KernelHandleTraits>;
-// A search from FindFirstFileA, ended by FindClose.
+// A search from FindFirstFileW, ended by FindClose.
 using CFindHandle = COwnedHandle<FindHandleTraits>;
 // A C library stream from fopen, closed by fclose.
 using CCrtFile = COwnedHandle<CrtFileTraits>;

@@ -1,6 +1,6 @@
 #include "tools/name_text.h"
 
-#include "archive/name_encoding.h"
+#include "archive/zip_format.h"
 #include "platform/utf8.h"
 #include "platform/win32_api.h"
 #include "tools/text_format.h"

@@ -1,6 +1,6 @@
 #include "tools/text_format.h"
 
-#include "archive/name_encoding.h"
+#include "archive/zip_format.h"
 #include "platform/utf8.h"
 
 #include <cstdarg>

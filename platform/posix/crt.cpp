@@ -30,10 +30,6 @@ int Remove(const std::string& p) {
 
 namespace crt {
 
-FILE* fopen(const char* path, const char* mode) { return Open(posixpath::Translate(path), mode); }
-int remove(const char* path) { return Remove(posixpath::Translate(path)); }
-int chdir(const char* path) { return ::chdir(posixpath::Translate(path).c_str()); }
-
 FILE* wfopen(const wchar_t* path, const char* mode) { return Open(posixpath::TranslateWide(path), mode); }
 int wremove(const wchar_t* path) { return Remove(posixpath::TranslateWide(path)); }
 int wchdir(const wchar_t* path) { return ::chdir(posixpath::TranslateWide(path).c_str()); }

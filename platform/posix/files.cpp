@@ -12,6 +12,7 @@
 #include "platform/calendar.h"
 #include "platform/code_page.h"
 #include "platform/posix/path.h"
+#include "platform/utf8.h"
 #include "platform/posix/standin_files.h"
 #include "platform/posix/win32_api.h"
 
@@ -173,24 +174,9 @@ HANDLE FindFirstFileW(LPCWSTR path, LPWIN32_FIND_DATAW data) {
   }
   std::memset(data, 0, sizeof *data);
   Describe(st, data);
-  const std::wstring base = posixpath::WideOfUtf8(p.substr(p.find_last_of('/') + 1));
+  const std::wstring base = WideFromUtf8(p.substr(p.find_last_of('/') + 1));
   std::wcsncpy(data->cFileName, base.c_str(), MAX_PATH - 1);
   return new PosixHandle{PosixHandle::kFind, -1};
-}
-
-HANDLE FindFirstFileA(LPCSTR path, LPWIN32_FIND_DATAA data) {
-  WIN32_FIND_DATAW wide;
-  const HANDLE find = FindFirstFileW(posixpath::WideOfAnsi(path).c_str(), &wide);
-  if (find == INVALID_HANDLE_VALUE) return find;
-  std::memset(data, 0, sizeof *data);
-  data->dwFileAttributes = wide.dwFileAttributes;
-  data->ftCreationTime = wide.ftCreationTime;
-  data->ftLastAccessTime = wide.ftLastAccessTime;
-  data->ftLastWriteTime = wide.ftLastWriteTime;
-  data->nFileSizeHigh = wide.nFileSizeHigh;
-  data->nFileSizeLow = wide.nFileSizeLow;
-  std::strncpy(data->cFileName, posixpath::AnsiOfWide(wide.cFileName).c_str(), MAX_PATH - 1);
-  return find;
 }
 
 BOOL FindClose(HANDLE find) {
@@ -331,8 +317,6 @@ BOOL MoveFileExW(LPCWSTR existing, LPCWSTR newName, DWORD flags) {
   return TRUE;
 }
 
-BOOL DeleteFileA(LPCSTR path) { return DeleteFileW(posixpath::WideOfAnsi(path).c_str()); }
-
 BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags) {
   return MoveFileExW(posixpath::WideOfAnsi(existing).c_str(), posixpath::WideOfAnsi(newName).c_str(), flags);
 }
@@ -426,10 +410,6 @@ BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES) {
   return Fail(errno == EEXIST ? ERROR_ALREADY_EXISTS : posixpath::ErrorFromErrno(errno, p));
 }
 
-BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security) {
-  return CreateDirectoryW(posixpath::WideOfAnsi(path).c_str(), security);
-}
-
 namespace {
 
 // As the calls that fill a buffer of `size` characters do: the length without the
@@ -448,7 +428,7 @@ bool CurrentDirectory(std::wstring* wide) {
     g_lastError = posixpath::ErrorFromErrno(errno, "");
     return false;
   }
-  *wide = posixpath::WideOfUtf8(cwd);
+  *wide = WideFromUtf8(cwd);
   return true;
 }
 
@@ -457,11 +437,6 @@ bool CurrentDirectory(std::wstring* wide) {
 DWORD GetCurrentDirectoryW(DWORD size, LPWSTR buffer) {
   std::wstring cwd;
   return CurrentDirectory(&cwd) ? Deliver(cwd, size, buffer) : 0;
-}
-
-DWORD GetCurrentDirectoryA(DWORD size, LPSTR buffer) {
-  std::wstring cwd;
-  return CurrentDirectory(&cwd) ? Deliver(posixpath::AnsiOfWide(cwd.c_str()), size, buffer) : 0;
 }
 
 // A relative name is joined to the current directory with a backslash, its "." and ".."
@@ -499,28 +474,12 @@ DWORD GetFullPathNameW(LPCWSTR name, DWORD size, LPWSTR buffer, LPWSTR* filePart
   return Deliver(full, size, buffer);
 }
 
-DWORD GetFullPathNameA(LPCSTR name, DWORD size, LPSTR buffer, LPSTR* filePart) {
-  if (filePart) *filePart = nullptr;
-  const std::wstring wide = posixpath::WideOfAnsi(name);
-  if (wide.empty()) {
-    g_lastError = ERROR_INVALID_NAME;
-    return 0;
-  }
-  const DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-  std::wstring full(needed, L'\0');
-  if (needed == 0 || GetFullPathNameW(wide.c_str(), needed, &full[0], nullptr) == 0) return 0;
-  full.resize(needed - 1);
-  return Deliver(posixpath::AnsiOfWide(full.c_str()), size, buffer);
-}
-
 BOOL SetCurrentDirectoryW(LPCWSTR path) {
   const std::string p = posixpath::TranslateWide(path);
   if (p.empty()) return Fail(ERROR_PATH_NOT_FOUND);
   if (chdir(p.c_str()) != 0) return Fail(posixpath::ErrorFromErrno(errno, p));
   return TRUE;
 }
-
-BOOL SetCurrentDirectoryA(LPCSTR path) { return SetCurrentDirectoryW(posixpath::WideOfAnsi(path).c_str()); }
 
 BOOL SystemTimeToFileTime(const SYSTEMTIME* st, LPFILETIME ft) {
   if (st->wYear < 1601 || st->wYear > 30827 || st->wMonth < 1 || st->wMonth > 12 || st->wDay < 1 ||

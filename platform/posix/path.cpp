@@ -38,8 +38,6 @@ std::string TranslateWide(const WCHAR* windowsPath) {
 
 std::string Utf8Of(const WCHAR* text) { return text ? Utf8FromWide(text) : std::string(); }
 
-std::wstring WideOfUtf8(const std::string& utf8) { return WideFromUtf8(utf8); }
-
 DWORD ErrorFromErrno(int err, const std::string& posixPath) {
   switch (err) {
     case ENOENT: {

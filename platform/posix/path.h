@@ -5,7 +5,6 @@
 
 #include <string>
 
-
 namespace posixpath {
 
 // A Windows path as the program builds it, for the POSIX calls: read in the ANSI code
@@ -21,9 +20,8 @@ std::string AnsiOfWide(const WCHAR* wide);
 // text), each backslash a slash.
 std::string TranslateWide(const WCHAR* windowsPath);
 
-// Wide text (UTF-32 here) and UTF-8.
+// Wide text (UTF-32 here) as UTF-8; empty for null.
 std::string Utf8Of(const WCHAR* text);
-std::wstring WideOfUtf8(const std::string& utf8);
 
 // The Win32 error number for an errno from a call on `posixPath`. ENOENT gives
 // ERROR_PATH_NOT_FOUND when the parent directory is missing too, as on Windows.

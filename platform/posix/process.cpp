@@ -2,6 +2,7 @@
 // code page. Tests set them through standin.h.
 #include "platform/code_page.h"
 #include "platform/posix/path.h"
+#include "platform/utf8.h"
 #include "platform/posix/standin.h"
 
 #include <chrono>
@@ -42,18 +43,8 @@ DWORD Deliver(const std::basic_string<Char>& name, Char* buffer, DWORD size) {
 
 }  // namespace
 
-// The ANSI form shows a character the code page lacks as '?', as Windows does.
-DWORD GetModuleFileNameA(HMODULE, LPSTR buffer, DWORD size) {
-  const std::wstring wide = posixpath::WideOfUtf8(g_moduleFileName);
-  std::string ansi(wide.size() * 2 + 1, '\0');
-  const int n = ::WideCharToMultiByte(CP_ACP, 0, wide.c_str(), int(wide.size()), &ansi[0], int(ansi.size()), nullptr,
-                                      nullptr);
-  ansi.resize(size_t(n > 0 ? n : 0));
-  return Deliver(ansi, buffer, size);
-}
-
 DWORD GetModuleFileNameW(HMODULE, LPWSTR buffer, DWORD size) {
-  return Deliver(posixpath::WideOfUtf8(g_moduleFileName), buffer, size);
+  return Deliver(WideFromUtf8(g_moduleFileName), buffer, size);
 }
 
 DWORD GetTickCount() {

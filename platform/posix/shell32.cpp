@@ -3,6 +3,7 @@
 // two lines) and records what it saved, so tests can check name, place and contents.
 #include "platform/posix/shell_api.h"
 #include "platform/posix/path.h"
+#include "platform/utf8.h"
 #include "platform/posix/standin_shell.h"
 
 #include <cstdio>
@@ -88,7 +89,7 @@ HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID 
 }
 
 BOOL SHGetSpecialFolderPathW(HWND, LPWSTR path, int folder, BOOL) {
-  const std::wstring desktop = posixpath::WideOfUtf8(g_desktop);
+  const std::wstring desktop = WideFromUtf8(g_desktop);
   if (folder != CSIDL_DESKTOPDIRECTORY || desktop.empty() || desktop.size() >= MAX_PATH) return FALSE;
   std::memcpy(path, desktop.c_str(), (desktop.size() + 1) * sizeof(WCHAR));
   return TRUE;

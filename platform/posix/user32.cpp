@@ -4,6 +4,7 @@
 //
 // Controls come into being when first addressed by id: the stand-in knows no dialog
 // templates. The templates themselves are checked on Windows, under Wine.
+#include "platform/posix/path.h"
 #include "platform/posix/standin.h"
 
 #include <algorithm>
@@ -62,41 +63,21 @@ bool ReturnsDirectly(UINT message) {
          (message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC);
 }
 
-std::wstring WideOf(const char* ansi) {
-  std::wstring wide;
-  const int n = ansi && *ansi ? MultiByteToWideChar(CP_ACP, 0, ansi, -1, nullptr, 0) : 0;
-  if (n <= 1) return wide;
-  wide.resize(size_t(n));
-  MultiByteToWideChar(CP_ACP, 0, ansi, -1, &wide[0], n);
-  wide.resize(size_t(n) - 1);
-  return wide;
-}
-
-std::string AnsiOf(const std::wstring& wide) {
-  std::string ansi;
-  const int n = wide.empty() ? 0 : WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  if (n <= 1) return ansi;
-  ansi.resize(size_t(n));
-  WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, &ansi[0], n, nullptr, nullptr);
-  ansi.resize(size_t(n) - 1);
-  return ansi;
-}
-
 LRESULT TextMessage(Window* w, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_SETTEXT:
-      w->text = WideOf(reinterpret_cast<const char*>(lParam));
+      w->text = posixpath::WideOfAnsi(reinterpret_cast<const char*>(lParam));
       return TRUE;
     case WM_GETTEXT: {
       if (wParam == 0) return 0;
-      const std::string text = AnsiOf(w->text);
+      const std::string text = posixpath::AnsiOfWide(w->text.c_str());
       const size_t n = std::min<size_t>(text.size(), wParam - 1);
       std::memcpy(reinterpret_cast<char*>(lParam), text.data(), n);
       reinterpret_cast<char*>(lParam)[n] = '\0';
       return LRESULT(n);
     }
     case WM_GETTEXTLENGTH:
-      return LRESULT(AnsiOf(w->text).size());
+      return LRESULT(posixpath::AnsiOfWide(w->text.c_str()).size());
     case WM_GETFONT:
       return reinterpret_cast<LRESULT>(standin::DialogFont());
     case EM_GETMARGINS:
@@ -166,7 +147,7 @@ INT_PTR DialogBoxParamA(HINSTANCE, LPCSTR templateName, HWND parent, DLGPROC pro
   }
   proc(h, WM_DESTROY, 0, 0);
   g_dialogs[w->run].result = w->result;
-  g_dialogs[w->run].caption = AnsiOf(w->text);
+  g_dialogs[w->run].caption = posixpath::AnsiOfWide(w->text.c_str());
   const INT_PTR result = w->result;
   for (auto& c : w->controls) g_live.erase(c.second.get());
   g_live.erase(w);
@@ -193,7 +174,7 @@ BOOL DestroyWindow(HWND window) {
   Window* w = Get(window);
   if (!w || !w->isDialog || !w->modeless) return FALSE;
   w->proc(window, WM_DESTROY, 0, 0);
-  g_dialogs[w->run].caption = AnsiOf(w->text);
+  g_dialogs[w->run].caption = posixpath::AnsiOfWide(w->text.c_str());
   for (auto& c : w->controls) g_live.erase(c.second.get());
   g_live.erase(w);
   delete w;
@@ -380,14 +361,15 @@ BOOL SystemParametersInfoA(UINT action, UINT, LPVOID value, UINT) {
 }
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
-  g_boxes.push_back({owner, caption ? caption : "Error", text ? text : "", type, WideOf(text)});
+  g_boxes.push_back({owner, caption ? caption : "Error", text ? text : "", type, posixpath::WideOfAnsi(text)});
   if (g_user) return g_user->Answer(g_boxes.back());
   return (type & MB_TYPEMASK) == MB_YESNO ? IDNO : IDOK;
 }
 
 int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
   const std::wstring wide = text ? text : L"";
-  g_boxes.push_back({owner, caption ? AnsiOf(caption) : "Error", AnsiOf(wide), type, wide});
+  g_boxes.push_back(
+      {owner, caption ? posixpath::AnsiOfWide(caption) : "Error", posixpath::AnsiOfWide(wide.c_str()), type, wide});
   if (g_user) return g_user->Answer(g_boxes.back());
   return (type & MB_TYPEMASK) == MB_YESNO ? IDNO : IDOK;
 }
@@ -460,7 +442,10 @@ void ResetRecords() {
   ResetGdiRecords();
 }
 
-std::string WindowText(HWND window) { Window* w = Get(window); return w ? AnsiOf(w->text) : ""; }
+std::string WindowText(HWND window) {
+  Window* w = Get(window);
+  return w ? posixpath::AnsiOfWide(w->text.c_str()) : "";
+}
 
 std::wstring WindowTextWide(HWND window) { Window* w = Get(window); return w ? w->text : L""; }
 

@@ -87,19 +87,6 @@ typedef SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
 struct OVERLAPPED;
 typedef OVERLAPPED* LPOVERLAPPED;
 
-struct WIN32_FIND_DATAA {
-  DWORD dwFileAttributes;
-  FILETIME ftCreationTime;
-  FILETIME ftLastAccessTime;
-  FILETIME ftLastWriteTime;
-  DWORD nFileSizeHigh;
-  DWORD nFileSizeLow;
-  DWORD dwReserved0;
-  DWORD dwReserved1;
-  CHAR cFileName[MAX_PATH];
-  CHAR cAlternateFileName[14];
-};
-typedef WIN32_FIND_DATAA* LPWIN32_FIND_DATAA;
 struct WIN32_FIND_DATAW {
   DWORD dwFileAttributes;
   FILETIME ftCreationTime;
@@ -178,7 +165,6 @@ struct WIN32_FILE_ATTRIBUTE_DATA {
 
 #define MOVEFILE_REPLACE_EXISTING 0x1
 
-HANDLE FindFirstFileA(LPCSTR path, LPWIN32_FIND_DATAA data);
 HANDLE FindFirstFileW(LPCWSTR path, LPWIN32_FIND_DATAW data);
 BOOL GetFileAttributesExW(LPCWSTR path, GET_FILEEX_INFO_LEVELS level, LPVOID data);
 HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
@@ -190,20 +176,15 @@ DWORD SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWORD metho
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD count, LPDWORD read, LPOVERLAPPED overlapped);
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD count, LPDWORD written, LPOVERLAPPED overlapped);
 BOOL CloseHandle(HANDLE handle);
-BOOL DeleteFileA(LPCSTR path);
 BOOL DeleteFileW(LPCWSTR path);
 BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags);
 BOOL MoveFileExW(LPCWSTR existing, LPCWSTR newName, DWORD flags);
 DWORD GetFileType(HANDLE file);
 BOOL SetFileTime(HANDLE file, const FILETIME* creation, const FILETIME* access, const FILETIME* write);
 BOOL GetFileTime(HANDLE file, LPFILETIME creation, LPFILETIME access, LPFILETIME write);
-BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security);
 BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES security);
-DWORD GetCurrentDirectoryA(DWORD size, LPSTR buffer);
 DWORD GetCurrentDirectoryW(DWORD size, LPWSTR buffer);
-DWORD GetFullPathNameA(LPCSTR name, DWORD size, LPSTR buffer, LPSTR* filePart);
 DWORD GetFullPathNameW(LPCWSTR name, DWORD size, LPWSTR buffer, LPWSTR* filePart);
-BOOL SetCurrentDirectoryA(LPCSTR path);
 BOOL SetCurrentDirectoryW(LPCWSTR path);
 DWORD GetLastError();
 void SetLastError(DWORD error);
@@ -214,7 +195,6 @@ BOOL FileTimeToSystemTime(const FILETIME* fileTime, SYSTEMTIME* systemTime);
 
 // ---- process and code page ---------------------------------------------------
 LPSTR GetCommandLineA();
-DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size);
 DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size);
 UINT GetACP();
 BOOL IsDBCSLeadByte(BYTE ch);

@@ -6,10 +6,6 @@
 
 namespace crt {
 
-FILE* fopen(const char* path, const char* mode) { return ::fopen(path, mode); }
-int remove(const char* path) { return ::remove(path); }
-int chdir(const char* path) { return ::_chdir(path); }
-
 FILE* wfopen(const wchar_t* path, const char* mode) {
   wchar_t wideMode[8] = L"";
   for (size_t i = 0; mode[i] && i + 1 < sizeof wideMode / sizeof wideMode[0]; ++i) wideMode[i] = wchar_t(mode[i]);

@@ -133,8 +133,8 @@ TEST_F(ArchiveExtraction, DirectoryEntriesThatWouldEscapeTheBaseCreateNothing) {
   ASSERT_TRUE(Open(zip));
   for (int i = 0; i < int(std::size(names)); ++i) EXPECT_EQ(ArchiveErrUnsafePath, Extract(i, dir.Win("out"))) << names[i];
   ExpectTreeIs({}, {});
-  EXPECT_FALSE(EnsureDirectoryChain((dir.Win("base") + "\\").c_str(), "ok/../../evil"));
-  EXPECT_TRUE(EnsureDirectoryChain((dir.Win("base") + "\\").c_str(), "ok/..fine/"));
+  EXPECT_FALSE(EnsureDirectoryChain(W(dir.Win("base") + "\\"), L"ok/../../evil"));
+  EXPECT_TRUE(EnsureDirectoryChain(W(dir.Win("base") + "\\"), L"ok/..fine/"));
   ExpectTreeIs({"ok"}, {});
 }
 

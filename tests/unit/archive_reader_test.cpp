@@ -387,9 +387,10 @@ TEST(ArchiveStreamFile, ReadFailureSetsTheErrorFlag) {
   ScratchDir dir;
   WriteBytes(dir.Posix("f"), "0123456789");
   zlib_filefunc64_def f;
-  ArchiveStreamOpener opener{4, nullptr, false};
+  const CStringW path = W(dir.Win("f"));
+  ArchiveStreamOpener opener{4, nullptr, false, path};
   FillArchiveStreamFunctions(&f, &opener);
-  voidpf s = f.zopen64_file(f.opaque, dir.Win("f").c_str(), 0);
+  voidpf s = f.zopen64_file(f.opaque, "", 0);
   ASSERT_NE(nullptr, s);
   char buf[8] = {};
   EXPECT_EQ(3u, f.zread_file(f.opaque, s, buf, 3));

@@ -9,6 +9,7 @@
 
 using testing_support::Exists;
 using testing_support::ScratchDir;
+using testing_support::W;
 using testing_support::WriteBytes;
 
 namespace {
@@ -25,26 +26,26 @@ class FileQueries : public ::testing::Test {
 };
 
 TEST_F(FileQueries, ExistenceOfFilesAndDirectories) {
-  EXPECT_EQ(1, FileExists(dir.Win("file.bin").c_str()));
-  EXPECT_EQ(1, FileExists(dir.Win("sub").c_str()));
-  EXPECT_EQ(0, FileExists(dir.Win("missing").c_str()));
-  EXPECT_EQ(0, DirectoryExists(dir.Win("file.bin").c_str()));
-  EXPECT_EQ(1, DirectoryExists(dir.Win("sub").c_str()));
-  EXPECT_EQ(0, DirectoryExists(dir.Win("missing").c_str()));
-  EXPECT_EQ(0, DirectoryExists(""));
+  EXPECT_EQ(1, FileExists(W(dir.Win("file.bin"))));
+  EXPECT_EQ(1, FileExists(W(dir.Win("sub"))));
+  EXPECT_EQ(0, FileExists(W(dir.Win("missing"))));
+  EXPECT_EQ(0, DirectoryExists(W(dir.Win("file.bin"))));
+  EXPECT_EQ(1, DirectoryExists(W(dir.Win("sub"))));
+  EXPECT_EQ(0, DirectoryExists(W(dir.Win("missing"))));
+  EXPECT_EQ(0, DirectoryExists(W("")));
   EXPECT_TRUE(standin::MessageBoxes().empty());
 }
 
 TEST_F(FileQueries, ANameEndingInABackslashNamesNothing) {
-  EXPECT_EQ(0, DirectoryExists((dir.Win("sub") + "\\").c_str()));
-  EXPECT_EQ(0, FileExists((dir.Win("sub") + "\\").c_str()));
+  EXPECT_EQ(0, DirectoryExists(W(dir.Win("sub") + "\\")));
+  EXPECT_EQ(0, FileExists(W(dir.Win("sub") + "\\")));
 }
 
 TEST_F(FileQueries, DeleteIfExistsRemovesAFileAndIsSilentOtherwise) {
-  DeleteIfExists(dir.Win("file.bin").c_str());
+  DeleteIfExists(W(dir.Win("file.bin")));
   EXPECT_FALSE(Exists(dir.Posix("file.bin")));
-  DeleteIfExists(dir.Win("file.bin").c_str());
-  DeleteIfExists(dir.Win("nowhere\\x.zip").c_str());
+  DeleteIfExists(W(dir.Win("file.bin")));
+  DeleteIfExists(W(dir.Win("nowhere\\x.zip")));
   EXPECT_TRUE(standin::MessageBoxes().empty());
 }
 

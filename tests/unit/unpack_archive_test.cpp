@@ -23,17 +23,17 @@ class Unpack : public ::testing::Test {
 
   int Run(const ZipBuilder& zip, const std::string& installDir) {
     WriteBytes(dir.Posix("pack.zip"), zip.Build());
-    return UnpackArchive(dir.Win("pack.zip").c_str(), installDir.c_str(), list);
+    return UnpackArchive(W(dir.Win("pack.zip")), W(installDir), list);
   }
   std::vector<std::string> Listed() const {
     std::vector<std::string> lines;
-    for (POSITION p = list.GetHeadPosition(); p;) lines.push_back(list.GetNext(p).GetString());
+    for (const CStringW& path : list) lines.push_back(Utf8(path));
     return lines;
   }
 
   ScratchDir dir;
   CSetupApp app;
-  CStringList list;
+  std::vector<CStringW> list;
 };
 
 TEST_F(Unpack, WritesTheShippedEntriesStraightIntoTheInstallDirectory) {
@@ -56,9 +56,9 @@ TEST_F(Unpack, AnEmptyArchiveIsASuccessWithNothingListed) {
 }
 
 TEST_F(Unpack, AMissingOrUnreadablePackFileIsResultOne) {
-  EXPECT_EQ(1, UnpackArchive(dir.Win("none.zip").c_str(), dir.Win("inst").c_str(), list));
+  EXPECT_EQ(1, UnpackArchive(W(dir.Win("none.zip")), W(dir.Win("inst")), list));
   WriteBytes(dir.Posix("text.zip"), "this is no archive");
-  EXPECT_EQ(1, UnpackArchive(dir.Win("text.zip").c_str(), dir.Win("inst").c_str(), list));
+  EXPECT_EQ(1, UnpackArchive(W(dir.Win("text.zip")), W(dir.Win("inst")), list));
   EXPECT_EQ("ZIP file " + dir.Win("none.zip") + " not found|Error in unZIPping " + dir.Win("text.zip") + "|",
             testing_support::MessagesShown());
   EXPECT_TRUE(Listed().empty());
@@ -102,7 +102,7 @@ TEST_F(Unpack, TheLastFailureDecidesTheResultAndOnlyGoodEntriesAreListed) {
   EXPECT_EQ("Can't access component file #3.", boxes[2].text);
 
   standin::ResetRecords();
-  list.RemoveAll();
+  list.clear();
   ZipBuilder reversed;
   reversed.AddStored("broken.txt", "x").localSignature = 0;
   reversed.AddStored("bad\\CON", "");
@@ -122,7 +122,7 @@ TEST_F(Unpack, ACentralDirectoryThatEndsShortOfItsCountIsReportedOnce) {
 
   // A bit flipped in the third of five central records: nothing behind it can be reached.
   standin::ResetRecords();
-  list.RemoveAll();
+  list.clear();
   zip.countOverride = -1;
   for (const char* name : {"d.txt", "e.txt"}) zip.AddStored(name, name);
   std::string bytes = zip.Build();
@@ -133,7 +133,7 @@ TEST_F(Unpack, ACentralDirectoryThatEndsShortOfItsCountIsReportedOnce) {
   WriteBytes(dir.Posix("pack.zip"), bytes);
   const std::string fresh = dir.Win("fresh");
   ASSERT_EQ(0, mkdir(dir.Posix("fresh").c_str(), 0777));
-  EXPECT_EQ(2, UnpackArchive(dir.Win("pack.zip").c_str(), fresh.c_str(), list));
+  EXPECT_EQ(2, UnpackArchive(W(dir.Win("pack.zip")), W(fresh), list));
   EXPECT_EQ("Can't access component file #3.|", testing_support::MessagesShown());
   EXPECT_EQ(std::vector<std::string>({fresh + "\\a.txt", fresh + "\\b.txt"}), Listed());
   EXPECT_EQ(std::vector<std::string>({"a.txt", "b.txt"}), ListDir(dir.Posix("fresh")));
@@ -236,19 +236,21 @@ TEST_F(Unpack, AFlaggedNameIsTheSameFileOnEveryCodePage) {
 }
 
 TEST(BaseName, TheForwardSlashDecidesWheneverThereIsOne) {
-  EXPECT_EQ(CString("c.txt"), BaseNameOf("a\\b/c.txt"));
-  EXPECT_EQ(CString("b\\c.txt"), BaseNameOf("a/b\\c.txt"));
-  EXPECT_EQ(CString("c.txt"), BaseNameOf("c.txt"));
-  EXPECT_EQ(CString("c.txt"), BaseNameOf("a\\c.txt"));
-  EXPECT_EQ(CString(""), BaseNameOf("a/"));
-  EXPECT_EQ(CString("Galvery.EXE"), BaseNameOf("d:/Galvery/RELEASE/Galvery.EXE"));
+  EXPECT_EQ(W("c.txt"), BaseNameOf(W("a\\b/c.txt")));
+  EXPECT_EQ(W("b\\c.txt"), BaseNameOf(W("a/b\\c.txt")));
+  EXPECT_EQ(W("c.txt"), BaseNameOf(W("c.txt")));
+  EXPECT_EQ(W("c.txt"), BaseNameOf(W("a\\c.txt")));
+  EXPECT_EQ(W(""), BaseNameOf(W("a/")));
+  EXPECT_EQ(W("Galvery.EXE"), BaseNameOf(W("d:/Galvery/RELEASE/Galvery.EXE")));
 }
 
+// A code-page name is read as text before it is split: the trail byte 0x5C of a
+// double-byte character is part of that character, no separator.
 TEST(BaseName, ATrailByteIsNoSeparator) {
   standin::SetAnsiCodePage(932);
-  EXPECT_EQ(CString("\x95\\name"), BaseNameOf("dir\\\x95\\name"));
+  EXPECT_EQ(W("表name"), BaseNameOf(CStringW(CString("dir\\\x95\\name"))));
   standin::SetAnsiCodePage(1252);
-  EXPECT_EQ(CString("name"), BaseNameOf("dir\\\x95\\name"));
+  EXPECT_EQ(W("name"), BaseNameOf(CStringW(CString("dir\\\x95\\name"))));
 }
 
 }  // namespace
