@@ -20,6 +20,9 @@ namespace host {
 // the wide command line, not from `argv`, whose bytes are the ANSI code page's.
 std::vector<std::string> Arguments(int argc, char** argv);
 
+// fopen for a UTF-8 path.
+FILE* OpenFile(const std::string& path, const char* mode);
+
 // The whole content of a file.
 bool ReadFile(const std::string& path, std::vector<uint8_t>& bytes, std::string* error);
 

@@ -85,37 +85,7 @@ bool Walk(const std::string& root, const std::string& relative, std::set<FolderI
 
 std::vector<std::string> Arguments(int argc, char** argv) { return std::vector<std::string>(argv, argv + argc); }
 
-bool ReadFile(const std::string& path, std::vector<uint8_t>& bytes, std::string* error) {
-  const CCrtFile f(std::fopen(path.c_str(), "rb"));
-  if (!f.IsValid()) {
-    *error = "cannot open " + path + ": " + Reason();
-    return false;
-  }
-  bytes.clear();
-  uint8_t chunk[65536];
-  size_t n;
-  while ((n = std::fread(chunk, 1, sizeof chunk, f.Get())) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
-  if (std::ferror(f.Get())) {
-    *error = "cannot read " + path + ": " + Reason();
-    return false;
-  }
-  return true;
-}
-
-bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string* error) {
-  CCrtFile f(std::fopen(path.c_str(), "wb"));
-  if (!f.IsValid()) {
-    *error = "cannot create " + path + ": " + Reason();
-    return false;
-  }
-  bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f.Get()) == bytes.size();
-  ok = f.Close() && ok;
-  if (!ok) {
-    *error = "cannot write " + path + ": " + Reason();
-    std::remove(path.c_str());
-  }
-  return ok;
-}
+FILE* OpenFile(const std::string& path, const char* mode) { return std::fopen(path.c_str(), mode); }
 
 bool ReplaceFile(const std::string& from, const std::string& to, std::string* error) {
   if (std::rename(from.c_str(), to.c_str()) == 0) return true;

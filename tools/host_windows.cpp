@@ -3,6 +3,7 @@
 #include "tools/host.h"
 
 #include "platform/handles.h"
+#include "platform/utf8.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -18,29 +19,13 @@ namespace mksetup {
 namespace host {
 namespace {
 
-std::wstring Wide(const std::string& text) {
-  if (text.empty()) return std::wstring();
-  const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0);
-  std::wstring out(size_t(n > 0 ? n : 0), L'\0');
-  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), &out[0], n);
-  return out;
-}
-
-std::string Utf8(const std::wstring& text) {
-  if (text.empty()) return std::string();
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string out(size_t(n > 0 ? n : 0), '\0');
-  if (n > 0) WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), &out[0], n, nullptr, nullptr);
-  return out;
-}
-
 // The system's message for a Win32 error, without its line break.
 std::string Reason(DWORD code = GetLastError()) {
   wchar_t* text = nullptr;
   const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                      FORMAT_MESSAGE_IGNORE_INSERTS,
                                  nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::string out = n ? Utf8(std::wstring(text, n)) : "error " + std::to_string(code);
+  std::string out = n ? Utf8FromWide(std::wstring(text, n)) : "error " + std::to_string(code);
   if (text) LocalFree(text);
   while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == '.')) out.pop_back();
   return out;
@@ -83,7 +68,7 @@ bool Walk(const std::wstring& root, const std::wstring& relative, std::set<Folde
   WIN32_FIND_DATAW found;
   const CFindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &found));
   if (!find.IsValid()) {
-    *error = "cannot read the folder " + Utf8(folder) + ": " + Reason();
+    *error = "cannot read the folder " + Utf8FromWide(folder) + ": " + Reason();
     return false;
   }
   do {
@@ -91,7 +76,7 @@ bool Walk(const std::wstring& root, const std::wstring& relative, std::set<Folde
     if (name == L"." || name == L"..") continue;
     const std::wstring below = relative.empty() ? name : relative + L"\\" + name;
     if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-      std::string stored = Utf8(below);
+      std::string stored = Utf8FromWide(below);
       for (char& c : stored)
         if (c == '\\') c = '/';
       files->push_back(stored);
@@ -99,7 +84,7 @@ bool Walk(const std::wstring& root, const std::wstring& relative, std::set<Folde
     }
     FolderId id;
     if (!IdentifyFolder(folder + L"\\" + name, &id)) {
-      *error = "cannot read the folder " + Utf8(folder + L"\\" + name) + ": " + Reason();
+      *error = "cannot read the folder " + Utf8FromWide(folder + L"\\" + name) + ": " + Reason();
       return false;
     }
     // A junction back to a folder above would otherwise be followed for ever.
@@ -109,7 +94,7 @@ bool Walk(const std::wstring& root, const std::wstring& relative, std::set<Folde
     if (!walked) return false;
   } while (FindNextFileW(find.Get(), &found));
   if (GetLastError() != ERROR_NO_MORE_FILES) {
-    *error = "cannot read the folder " + Utf8(folder) + ": " + Reason();
+    *error = "cannot read the folder " + Utf8FromWide(folder) + ": " + Reason();
     return false;
   }
   return true;
@@ -122,69 +107,40 @@ std::vector<std::string> Arguments(int argc, char** argv) {
   wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
   if (!wide) return std::vector<std::string>(argv, argv + argc);
   std::vector<std::string> out;
-  for (int i = 0; i < count; ++i) out.push_back(Utf8(wide[i]));
+  for (int i = 0; i < count; ++i) out.push_back(Utf8FromWide(wide[i]));
   LocalFree(wide);
   return out;
 }
 
-bool ReadFile(const std::string& path, std::vector<uint8_t>& bytes, std::string* error) {
-  const CCrtFile f(_wfopen(Wide(path).c_str(), L"rb"));
-  if (!f.IsValid()) {
-    *error = "cannot open " + path + ": " + std::strerror(errno);
-    return false;
-  }
-  bytes.clear();
-  uint8_t chunk[65536];
-  size_t n;
-  while ((n = std::fread(chunk, 1, sizeof chunk, f.Get())) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
-  if (std::ferror(f.Get())) {
-    *error = "cannot read " + path + ": " + std::strerror(errno);
-    return false;
-  }
-  return true;
-}
-
-bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string* error) {
-  const std::wstring wide = Wide(path);
-  CCrtFile f(_wfopen(wide.c_str(), L"wb"));
-  if (!f.IsValid()) {
-    *error = "cannot create " + path + ": " + std::strerror(errno);
-    return false;
-  }
-  bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f.Get()) == bytes.size();
-  ok = f.Close() && ok;
-  if (!ok) {
-    *error = "cannot write " + path + ": " + std::strerror(errno);
-    _wremove(wide.c_str());
-  }
-  return ok;
+FILE* OpenFile(const std::string& path, const char* mode) {
+  return _wfopen(WideFromUtf8(path).c_str(), WideFromUtf8(mode).c_str());
 }
 
 bool ReplaceFile(const std::string& from, const std::string& to, std::string* error) {
-  if (MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+  if (MoveFileExW(WideFromUtf8(from).c_str(), WideFromUtf8(to).c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
   *error = "cannot rename " + from + " to " + to + ": " + Reason();
   return false;
 }
 
-bool RemoveFile(const std::string& path) { return _wremove(Wide(path).c_str()) == 0; }
+bool RemoveFile(const std::string& path) { return _wremove(WideFromUtf8(path).c_str()) == 0; }
 
 bool ModificationTime(const std::string& path, int64_t* seconds) {
   struct _stat64 st;
-  if (_wstat64(Wide(path).c_str(), &st) != 0) return false;
+  if (_wstat64(WideFromUtf8(path).c_str(), &st) != 0) return false;
   *seconds = int64_t(st.st_mtime);
   return true;
 }
 
 std::string FullPath(const std::string& path) {
-  wchar_t* full = _wfullpath(nullptr, Wide(path).c_str(), 0);
+  wchar_t* full = _wfullpath(nullptr, WideFromUtf8(path).c_str(), 0);
   if (!full) return path;
-  const std::string out = Utf8(full);
+  const std::string out = Utf8FromWide(full);
   std::free(full);
   return out;
 }
 
 bool FilesUnder(const std::string& directory, std::vector<std::string>* files, std::string* error) {
-  std::wstring root = Wide(directory);
+  std::wstring root = WideFromUtf8(directory);
   while (root.size() > 1 && (root.back() == L'\\' || root.back() == L'/') && root[root.size() - 2] != L':')
     root.pop_back();
   const DWORD attributes = GetFileAttributesW(root.c_str());
@@ -206,7 +162,7 @@ bool FilesUnder(const std::string& directory, std::vector<std::string>* files, s
 }
 
 bool IsFile(const std::string& path) {
-  const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+  const DWORD attributes = GetFileAttributesW(WideFromUtf8(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -229,7 +185,7 @@ std::string OwnExecutable() {
   for (;;) {
     const DWORD n = GetModuleFileNameW(nullptr, &path[0], DWORD(path.size()));
     if (n == 0) return std::string();
-    if (n < path.size()) return Utf8(path.substr(0, n));
+    if (n < path.size()) return Utf8FromWide(path.substr(0, n));
     path.resize(path.size() * 2);
   }
 }
@@ -238,13 +194,14 @@ bool IsRunnable(const std::string& path) { return IsFile(path); }
 
 std::string FindInPath(const std::string& name) {
   wchar_t found[32768];
-  const DWORD length = SearchPathW(nullptr, Wide(name).c_str(), L".exe", 32768, found, nullptr);
-  return length > 0 && length < 32768 ? Utf8(found) : std::string();
+  const DWORD length = SearchPathW(nullptr, WideFromUtf8(name).c_str(), L".exe", 32768, found, nullptr);
+  return length > 0 && length < 32768 ? Utf8FromWide(found) : std::string();
 }
 
 int RunProgram(const std::vector<std::string>& arguments) {
   std::wstring commandLine;
-  for (const std::string& a : arguments) commandLine += (commandLine.empty() ? L"" : L" ") + QuoteArgument(Wide(a));
+  for (const std::string& a : arguments)
+    commandLine += (commandLine.empty() ? L"" : L" ") + QuoteArgument(WideFromUtf8(a));
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
@@ -252,7 +209,7 @@ int RunProgram(const std::vector<std::string>& arguments) {
   startup.hStdOutput = GetStdHandle(STD_ERROR_HANDLE);
   startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
   PROCESS_INFORMATION process{};
-  if (!CreateProcessW(Wide(arguments[0]).c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+  if (!CreateProcessW(WideFromUtf8(arguments[0]).c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                       &startup, &process))
     return -1;
   const CHandle thread(process.hThread), child(process.hProcess);
