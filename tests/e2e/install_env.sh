@@ -9,6 +9,11 @@
 E2E_PACK='c:\Galvery\Galvery_pack.zip'
 E2E_VENDOR_CONTACT='Problem in setup program. Please contact the vendor at support@tlvn-software.example'
 E2E_SHORTCUT_QUESTION='Do you want to create a desktop shortcut icon for Galvery?'
+# Steps to splice into the driver's: the setup dialog taken as it stands and the agreement
+# accepted; the shortcut question answered No, or Yes.
+E2E_ACCEPT=(dialog 'Setup Galvery' click 1 dialog 'License Agreement' click 1)
+E2E_NO_SHORTCUT=(msgbox SetupGalvery "$E2E_SHORTCUT_QUESTION" 6,7 click 7)
+E2E_SHORTCUT=(msgbox SetupGalvery "$E2E_SHORTCUT_QUESTION" 6,7 click 6)
 # The advice for c:\Galvery: the pack file and the folder, broken over three lines.
 printf -v E2E_ADVICE '%s\n%s\n%s' \
   "Problem in automatic unpacking. Please use 'My Computer' to locate file $E2E_PACK in the" \

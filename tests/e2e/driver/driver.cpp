@@ -380,7 +380,7 @@ class Driver {
     else if (s == "start") Start("", a[0], a[1]);
     else if (s == "start-in") Start(a[0], a[1], a[2]);
     else if (s == "dialog") WaitDialog(a[0]);
-    else if (s == "msgbox") WaitMessageBox(a[0], a[1], a[2], WideArg(step, 1));
+    else if (s == "msgbox") WaitMessageBox(a[0], WideArg(step, 1), a[2]);
     else if (s == "text") ExpectText(Id(a[0]), a[1]);
     else if (s == "focus") ExpectFocus(Id(a[0]));
     else if (s == "type") Type(Id(a[0]), a[1], WideArg(step, 1));
@@ -390,10 +390,7 @@ class Driver {
     else if (s == "exit") ExpectExit(a[0]);
     else if (s == "kill") Kill();
     else if (s == "dump") Dump();
-    else if (s == "msgbox-file") {
-      const std::string text = ReadText(a[1]);
-      WaitMessageBox(a[0], text, a[2], WideOfUtf8(text));
-    }
+    else if (s == "msgbox-file") WaitMessageBox(a[0], WideOfUtf8(ReadText(a[1])), a[2]);
     else if (s == "codepage") ExpectCodePage(a[0]);
     else if (s == "rect") Rect(Id(a[0]));
     else if (s == "lines-fit") LinesFit(Id(a[0]));
@@ -462,19 +459,15 @@ class Driver {
     Say("timeout " + seconds + " s");
   }
 
-  void Start(const std::string& dir, const std::string& app, const std::string& cmdline) {
+  // Starts the program through `create`, suspended, so that the spy is in place before
+  // the program can show anything.
+  template <typename Create>
+  void Launch(const std::string& shown, Create create) {
     if (Running()) throw StepFailed("a process is still running; end it with exit or kill first");
     Stop();
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    std::vector<char> line(cmdline.begin(), cmdline.end());
-    line.push_back('\0');  // CreateProcessA may write into the command line
-    const char* appArg = app == "-" ? nullptr : app.c_str();
     HOOKPROC spyProc = LoadSpy();
     spy_.Reset();
-    // Suspended, so the spy is in place before the program can show anything.
-    if (!CreateProcessA(appArg, line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
-                        dir.empty() ? nullptr : dir.c_str(), &si, &process_)) {
+    if (!create(&process_)) {
       DWORD err = GetLastError();
       process_ = {};
       throw StepFailed("CreateProcess failed with error " + std::to_string(err));
@@ -482,30 +475,30 @@ class Driver {
     hook_ = SetWindowsHookExA(WH_CALLWNDPROC, spyProc, spyModule_, process_.dwThreadId);
     if (!hook_) throw StepFailed("cannot hook the spy into the program: error " + std::to_string(GetLastError()));
     ResumeThread(process_.hThread);
-    Say("start " + app + " " + Show(cmdline) + (dir.empty() ? "" : " in " + dir) + " (pid " +
-        std::to_string(process_.dwProcessId) + ")");
+    Say(shown + " (pid " + std::to_string(process_.dwProcessId) + ")");
+  }
+
+  void Start(const std::string& dir, const std::string& app, const std::string& cmdline) {
+    std::vector<char> line(cmdline.begin(), cmdline.end());
+    line.push_back('\0');  // CreateProcessA may write into the command line
+    Launch("start " + app + " " + Show(cmdline) + (dir.empty() ? "" : " in " + dir), [&](PROCESS_INFORMATION* pi) {
+      STARTUPINFOA si = {};
+      si.cb = sizeof si;
+      return CreateProcessA(app == "-" ? nullptr : app.c_str(), line.data(), nullptr, nullptr, FALSE,
+                            CREATE_SUSPENDED, nullptr, dir.empty() ? nullptr : dir.c_str(), &si, pi) != FALSE;
+    });
   }
 
   void StartWide(const std::wstring& app, const std::wstring& cmdline, const std::string& shownApp,
                  const std::string& shownCmdline) {
-    if (Running()) throw StepFailed("a process is still running; end it with exit or kill first");
-    Stop();
-    STARTUPINFOW si = {};
-    si.cb = sizeof si;
     std::vector<wchar_t> line(cmdline.begin(), cmdline.end());
     line.push_back(L'\0');  // CreateProcessW may write into the command line
-    HOOKPROC spyProc = LoadSpy();
-    spy_.Reset();
-    if (!CreateProcessW(app == L"-" ? nullptr : app.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
-                        nullptr, nullptr, &si, &process_)) {
-      DWORD err = GetLastError();
-      process_ = {};
-      throw StepFailed("CreateProcessW failed with error " + std::to_string(err));
-    }
-    hook_ = SetWindowsHookExA(WH_CALLWNDPROC, spyProc, spyModule_, process_.dwThreadId);
-    if (!hook_) throw StepFailed("cannot hook the spy into the program: error " + std::to_string(GetLastError()));
-    ResumeThread(process_.hThread);
-    Say("start-wide " + shownApp + " " + Show(shownCmdline) + " (pid " + std::to_string(process_.dwProcessId) + ")");
+    Launch("start-wide " + shownApp + " " + Show(shownCmdline), [&](PROCESS_INFORMATION* pi) {
+      STARTUPINFOW si = {};
+      si.cb = sizeof si;
+      return CreateProcessW(app == L"-" ? nullptr : app.c_str(), line.data(), nullptr, nullptr, FALSE,
+                            CREATE_SUSPENDED, nullptr, nullptr, &si, pi) != FALSE;
+    });
   }
 
   // ---- responsive: a thread that asks the program's windows while the steps go on ----
@@ -645,8 +638,7 @@ class Driver {
 
   // A message box is a #32770 too; what marks it is its text static, id 0xFFFF. (The
   // IDC_STATIC labels of a DIALOGEX template have the id 0xFFFFFFFF, so do not match.)
-  void WaitMessageBox(const std::string& caption, const std::string& text, const std::string& buttons,
-                      const std::wstring& wideText) {
+  void WaitMessageBox(const std::string& caption, const std::wstring& wideText, const std::string& buttons) {
     std::set<long long> want;
     ParseIdList(buttons, &want);
     // The box a click has just answered may still be up: it is not the next one.
@@ -667,7 +659,6 @@ class Driver {
                        " (UTF-8); they differ from byte " + std::to_string(at) + ": " + Show(shown.substr(at, 200)) +
                        " against " + Show(expected.substr(at, 200)));
     }
-    (void)text;
     if (have != want) throw StepFailed("message box buttons are" + names + ", expected " + buttons);
   }
 

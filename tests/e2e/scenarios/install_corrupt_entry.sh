@@ -38,18 +38,14 @@ e2e_setup_of "$w/archive.zip" "$E2E_C/dl/SetupGalvery.exe"
 e2e_report report 'c:\Galvery\Galvery.EXE'
 e2e_mark
 e2e_driver start 'C:\dl\SetupGalvery.exe' '"C:\dl\SetupGalvery.exe"' \
-  dialog 'Setup Galvery' \
-  click 1 \
-  dialog 'License Agreement' \
-  click 1 \
+  "${E2E_ACCEPT[@]}" \
   msgbox SetupGalvery 'Error unzipping Galvery.HLP.' 1 \
   click 1 \
   msgbox SetupGalvery "$report" 1 \
   click 1 \
   msgbox SetupGalvery "$E2E_ADVICE" 1 \
   click 1 \
-  msgbox SetupGalvery "$E2E_SHORTCUT_QUESTION" 6,7 \
-  click 6 \
+  "${E2E_SHORTCUT[@]}" \
   no-window 3 \
   exit 0
 
@@ -78,32 +74,24 @@ cp "$E2E_C/dl/SetupGalvery.exe" "$w/SetupGalvery.damaged"
 e2e_setup_of "$w/version1.zip" "$E2E_C/dl/SetupGalvery.exe"
 e2e_report report1 'c:\Galvery\Galvery.EXE' 'c:\Galvery\Galvery.HLP'
 e2e_driver start 'C:\dl\SetupGalvery.exe' '"C:\dl\SetupGalvery.exe"' \
-  dialog 'Setup Galvery' \
-  click 1 \
-  dialog 'License Agreement' \
-  click 1 \
+  "${E2E_ACCEPT[@]}" \
   msgbox SetupGalvery "$report1" 1 \
   click 1 \
-  msgbox SetupGalvery "$E2E_SHORTCUT_QUESTION" 6,7 \
-  click 7 \
+  "${E2E_NO_SHORTCUT[@]}" \
   exit 0
 cmp "$w/hlp1" "$g/Galvery.HLP" >&2 || e2e_fail "version 1's Galvery.HLP was not installed"
 
 cp "$w/SetupGalvery.damaged" "$E2E_C/dl/SetupGalvery.exe"
 
 e2e_driver start 'C:\dl\SetupGalvery.exe' '"C:\dl\SetupGalvery.exe"' \
-  dialog 'Setup Galvery' \
-  click 1 \
-  dialog 'License Agreement' \
-  click 1 \
+  "${E2E_ACCEPT[@]}" \
   msgbox SetupGalvery 'Error unzipping Galvery.HLP.' 1 \
   click 1 \
   msgbox SetupGalvery "$report" 1 \
   click 1 \
   msgbox SetupGalvery "$E2E_ADVICE" 1 \
   click 1 \
-  msgbox SetupGalvery "$E2E_SHORTCUT_QUESTION" 6,7 \
-  click 7 \
+  "${E2E_NO_SHORTCUT[@]}" \
   exit 0
 e2e_expect_listing 'C:\Galvery' Galvery.EXE Galvery.HLP Galvery_pack.zip
 cmp "$w/exe" "$g/Galvery.EXE" >&2 || e2e_fail "C:\\Galvery\\Galvery.EXE is not the update's"

@@ -30,18 +30,14 @@ install() {
   e2e_report report "${listed[@]}"
   start=$(e2e_now)
   e2e_driver start 'C:\dl\SetupGalvery.exe' '"C:\dl\SetupGalvery.exe"' \
-    dialog 'Setup Galvery' \
-    click 1 \
-    dialog 'License Agreement' \
-    click 1 \
+    "${E2E_ACCEPT[@]}" \
     msgbox SetupGalvery "Can't access component file #$missing." 1 \
     click 1 \
     msgbox SetupGalvery "$report" 1 \
     click 1 \
     msgbox SetupGalvery "$E2E_ADVICE" 1 \
     click 1 \
-    msgbox SetupGalvery "$E2E_SHORTCUT_QUESTION" 6,7 \
-    click 7 \
+    "${E2E_NO_SHORTCUT[@]}" \
     exit 0
   echo "e2e: installed in $(e2e_since "$start"), one message for the damage"
   e2e_expect_listing 'C:\Galvery' "$@" Galvery_pack.zip

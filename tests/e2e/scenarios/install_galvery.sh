@@ -46,8 +46,7 @@ e2e_driver start 'C:\dl\SetupGalvery.exe' '"C:\dl\SetupGalvery.exe"' \
   click 1 \
   msgbox SetupGalvery "$report" 1 \
   click 1 \
-  msgbox SetupGalvery "$E2E_SHORTCUT_QUESTION" 6,7 \
-  click 6 \
+  "${E2E_SHORTCUT[@]}" \
   no-window 3 \
   exit 0
 echo "e2e: installed in $(e2e_since "$start")"

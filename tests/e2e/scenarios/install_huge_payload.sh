@@ -37,8 +37,7 @@ install() {
     msgbox SetupGalvery "$report" 1 \
     checkpoint "$(e2e_checkpoint report)" \
     click 1 \
-    msgbox SetupGalvery "$E2E_SHORTCUT_QUESTION" 6,7 \
-    click 7 \
+    "${E2E_NO_SHORTCUT[@]}" \
     exit 0
   E2E_CHECKPOINT_WAIT=600 e2e_at_checkpoint report take_peak "$setup"
   e2e_driver_wait || e2e_fail "the driver failed (see above)"

@@ -47,8 +47,7 @@ e2e_driver codepage 932 \
   click 1 \
   msgbox SetupGalvery "$report" 1 \
   click 1 \
-  msgbox SetupGalvery "$E2E_SHORTCUT_QUESTION" 6,7 \
-  click 7 \
+  "${E2E_NO_SHORTCUT[@]}" \
   exit 0
 
 e2e_expect_listing 'C:\ソフト' 表.txt レポート.txt 能力.txt Galvery_pack.zip

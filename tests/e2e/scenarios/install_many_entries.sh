@@ -52,16 +52,12 @@ for way in zip64 wrapped; do
   cp "$w/SetupGalvery.$way" "$E2E_C/dl/SetupGalvery.exe"
   start=$(e2e_now)
   e2e_driver start 'C:\dl\SetupGalvery.exe' '"C:\dl\SetupGalvery.exe"' \
-    dialog 'Setup Galvery' \
-    click 1 \
-    dialog 'License Agreement' \
-    click 1 \
+    "${E2E_ACCEPT[@]}" \
     timeout 400 \
     msgbox-file SetupGalvery "$(e2e_windows_path "$w/report.txt")" 1 \
     timeout 10 \
     click 1 \
-    msgbox SetupGalvery "$E2E_SHORTCUT_QUESTION" 6,7 \
-    click 7 \
+    "${E2E_NO_SHORTCUT[@]}" \
     exit 0
   echo "e2e: $way: 65,536 entries installed in $(e2e_since "$start")"
   [ "$(find "$E2E_C/Galvery" -type f | wc -l)" = 257 ] || e2e_fail "$way: C:\\Galvery holds $(find "$E2E_C/Galvery" -type f | wc -l) files, not 256 and the pack file"

@@ -33,14 +33,10 @@ install() {
   rm -rf "$E2E_C/Galvery"
   LC_ALL=$1 LANG=$1 e2e_driver codepage "$2" \
     start 'C:\dl\SetupGalvery.exe' '"C:\dl\SetupGalvery.exe"' \
-    dialog 'Setup Galvery' \
-    click 1 \
-    dialog 'License Agreement' \
-    click 1 \
+    "${E2E_ACCEPT[@]}" \
     msgbox SetupGalvery "$report" 1 \
     click 1 \
-    msgbox SetupGalvery "$E2E_SHORTCUT_QUESTION" 6,7 \
-    click 7 \
+    "${E2E_NO_SHORTCUT[@]}" \
     exit 0
   e2e_expect_listing 'C:\Galvery' "${names[@]}" Galvery_pack.zip
   for n in "${names[@]}"; do

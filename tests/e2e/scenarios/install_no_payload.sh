@@ -12,10 +12,7 @@ cp "$E2E_STUB" "$E2E_C/dl/SetupGalvery.exe"
 e2e_report report
 e2e_mark
 e2e_driver start 'C:\dl\SetupGalvery.exe' '"C:\dl\SetupGalvery.exe"' \
-  dialog 'Setup Galvery' \
-  click 1 \
-  dialog 'License Agreement' \
-  click 1 \
+  "${E2E_ACCEPT[@]}" \
   msgbox SetupGalvery 'No embedded setup data found.' 1 \
   click 1 \
   msgbox SetupGalvery "ZIP file $E2E_PACK not found" 1 \

@@ -14,18 +14,14 @@ mkdir -p "$E2E_C/dl"
 e2e_report report
 e2e_mark
 e2e_driver start 'C:\dl\SetupGalvery.exe' '"C:\dl\SetupGalvery.exe"' \
-  dialog 'Setup Galvery' \
-  click 1 \
-  dialog 'License Agreement' \
-  click 1 \
+  "${E2E_ACCEPT[@]}" \
   msgbox SetupGalvery "Error in unZIPping $E2E_PACK" 1 \
   click 1 \
   msgbox SetupGalvery "$report" 1 \
   click 1 \
   msgbox SetupGalvery "$E2E_ADVICE" 1 \
   click 1 \
-  msgbox SetupGalvery "$E2E_SHORTCUT_QUESTION" 6,7 \
-  click 7 \
+  "${E2E_NO_SHORTCUT[@]}" \
   no-window 3 \
   exit 0
 

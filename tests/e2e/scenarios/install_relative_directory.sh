@@ -19,8 +19,7 @@ e2e_driver start-in 'C:\dl' 'C:\dl\SetupGalvery.exe' '"C:\dl\SetupGalvery.exe"' 
   click 1 \
   msgbox SetupGalvery "$report" 1 \
   click 1 \
-  msgbox SetupGalvery "$E2E_SHORTCUT_QUESTION" 6,7 \
-  click 6 \
+  "${E2E_SHORTCUT[@]}" \
   no-window 2 \
   exit 0
 

@@ -19,8 +19,7 @@ e2e_driver start 'C:\dl\SetupGalvery.exe' '"C:\dl\SetupGalvery.exe"' \
   click 1 \
   msgbox SetupGalvery "$report" 1 \
   click 1 \
-  msgbox SetupGalvery "$E2E_SHORTCUT_QUESTION" 6,7 \
-  click 7 \
+  "${E2E_NO_SHORTCUT[@]}" \
   exit 0
 e2e_expect_listing 'C:\Galvery' readme.txt Galvery_pack.zip
 cmp "$E2E_WORK/payload/readme.txt" "$E2E_C/Galvery/readme.txt" || e2e_fail "C:\\Galvery\\readme.txt is not the packed file"

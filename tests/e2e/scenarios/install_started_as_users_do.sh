@@ -21,10 +21,7 @@ install() {
   rm -rf "$E2E_C/Galvery"
   e2e_driver codepage 1252 \
     "$2" "$3" "$4" \
-    dialog 'Setup Galvery' \
-    click 1 \
-    dialog 'License Agreement' \
-    click 1 \
+    "${E2E_ACCEPT[@]}" \
     msgbox "$1" "$report" 1 \
     click 1 \
     msgbox "$1" "$E2E_SHORTCUT_QUESTION" 6,7 \

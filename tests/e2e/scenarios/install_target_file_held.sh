@@ -20,10 +20,7 @@ printf 'the old help\r\n' > "$E2E_C/Galvery/Galvery.HLP"
 e2e_report report 'c:\Galvery\Galvery.EXE' 'c:\Galvery\readme.txt'
 e2e_driver hold 'C:\Galvery\Galvery.HLP' 60 \
   start 'C:\dl\SetupGalvery.exe' '"C:\dl\SetupGalvery.exe"' \
-  dialog 'Setup Galvery' \
-  click 1 \
-  dialog 'License Agreement' \
-  click 1 \
+  "${E2E_ACCEPT[@]}" \
   msgbox SetupGalvery 'Error 32 in creating file c:\Galvery\Galvery.HLP' 1 \
   click 1 \
   msgbox SetupGalvery 'Error unzipping Galvery.HLP.' 1 \
@@ -32,8 +29,7 @@ e2e_driver hold 'C:\Galvery\Galvery.HLP' 60 \
   click 1 \
   msgbox SetupGalvery "$E2E_ADVICE" 1 \
   click 1 \
-  msgbox SetupGalvery "$E2E_SHORTCUT_QUESTION" 6,7 \
-  click 7 \
+  "${E2E_NO_SHORTCUT[@]}" \
   exit 0
 
 e2e_expect_listing 'C:\Galvery' Galvery.EXE Galvery.HLP readme.txt Galvery_pack.zip

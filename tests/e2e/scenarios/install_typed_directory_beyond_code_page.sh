@@ -40,8 +40,7 @@ e2e_driver codepage 1252 \
   click 1 \
   msgbox SetupGalvery "$report" 1 \
   click 1 \
-  msgbox SetupGalvery "$E2E_SHORTCUT_QUESTION" 6,7 \
-  click 6 \
+  "${E2E_SHORTCUT[@]}" \
   exit 0
 e2e_expect_listing 'C:\Программы' readme.txt Galvery_pack.zip
 cmp "$E2E_WORK/payload/readme.txt" "$E2E_C/Программы/readme.txt" || e2e_fail "readme.txt is not the packed file"

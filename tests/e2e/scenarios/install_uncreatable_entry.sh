@@ -24,18 +24,14 @@ e2e_setup_of "$w/archive.zip" "$E2E_C/dl/SetupGalvery.exe"
 
 e2e_report report 'c:\Galvery\' 'c:\Galvery\Galvery.EXE'
 e2e_driver start 'C:\dl\SetupGalvery.exe' '"C:\dl\SetupGalvery.exe"' \
-  dialog 'Setup Galvery' \
-  click 1 \
-  dialog 'License Agreement' \
-  click 1 \
+  "${E2E_ACCEPT[@]}" \
   msgbox SetupGalvery 'Error unzipping .' 1 \
   click 1 \
   msgbox SetupGalvery "$report" 1 \
   click 1 \
   msgbox SetupGalvery "$E2E_ADVICE" 1 \
   click 1 \
-  msgbox SetupGalvery "$E2E_SHORTCUT_QUESTION" 6,7 \
-  click 7 \
+  "${E2E_NO_SHORTCUT[@]}" \
   no-window 3 \
   exit 0
 

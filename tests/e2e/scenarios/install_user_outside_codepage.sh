@@ -22,14 +22,10 @@ e2e_report report 'c:\Galvery\readme.txt'
 install() {
   e2e_driver codepage 1252 \
     start 'C:\dl\SetupGalvery.exe' '"C:\dl\SetupGalvery.exe"' \
-    dialog 'Setup Galvery' \
-    click 1 \
-    dialog 'License Agreement' \
-    click 1 \
+    "${E2E_ACCEPT[@]}" \
     msgbox SetupGalvery "$report" 1 \
     click 1 \
-    msgbox SetupGalvery "$E2E_SHORTCUT_QUESTION" 6,7 \
-    click 6 \
+    "${E2E_SHORTCUT[@]}" \
     "$@"
 }
 

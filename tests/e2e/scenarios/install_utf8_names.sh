@@ -46,18 +46,14 @@ e2e_report report 'c:\Galvery\Größe.txt' 'c:\Galvery\Menü.hlp' 'c:\Galvery\Ε
   'c:\Galvery\'
 e2e_driver codepage 1252 \
   start 'C:\dl\SetupGalvery.exe' '"C:\dl\SetupGalvery.exe"' \
-  dialog 'Setup Galvery' \
-  click 1 \
-  dialog 'License Agreement' \
-  click 1 \
+  "${E2E_ACCEPT[@]}" \
   msgbox SetupGalvery "Can't access component file #5." 1 \
   click 1 \
   msgbox SetupGalvery "$report" 1 \
   click 1 \
   msgbox SetupGalvery "$E2E_ADVICE" 1 \
   click 1 \
-  msgbox SetupGalvery "$E2E_SHORTCUT_QUESTION" 6,7 \
-  click 7 \
+  "${E2E_NO_SHORTCUT[@]}" \
   exit 0
 
 e2e_expect_listing 'C:\Galvery' Größe.txt Menü.hlp Ελλάδα.txt Ünicode.txt META-INF Galvery_pack.zip

@@ -56,14 +56,10 @@ for archive in zip 7zip jar python; do
   e2e_setup_of "$w/$archive.zip" "$E2E_C/dl/SetupGalvery.exe"
   e2e_driver codepage 1252 \
     start 'C:\dl\SetupGalvery.exe' '"C:\dl\SetupGalvery.exe"' \
-    dialog 'Setup Galvery' \
-    click 1 \
-    dialog 'License Agreement' \
-    click 1 \
+    "${E2E_ACCEPT[@]}" \
     msgbox SetupGalvery "$report" 1 \
     click 1 \
-    msgbox SetupGalvery "$E2E_SHORTCUT_QUESTION" 6,7 \
-    click 7 \
+    "${E2E_NO_SHORTCUT[@]}" \
     exit 0
   e2e_expect_listing 'C:\Galvery' "${files[@]}" "${folders[@]}" Galvery_pack.zip
   cmp "$src/HLP/Galvery.hlp" "$E2E_C/Galvery/Galvery.hlp" || e2e_fail "$archive: Galvery.hlp is not the packed file"
