@@ -92,7 +92,7 @@ const char kHelp[] =
     "    encryption, names of 260 bytes or more, damaged headers or data. A count that\n"
     "    wrapped at 65536 (a writer without ZIP64) is a warning: the setup program installs\n"
     "    every entry, other unzip programs may not;\n"
-    "  - SETUP would be 2 GB or larger;\n"
+    "  - SETUP would be 4 GiB or larger (the archive's offsets are 32-bit fields);\n"
     "  - an entry would install under an empty or unsafe name: a directory entry (a name that\n"
     "    ends in / or \\ is one), a device name such as NUL, a name with a colon or ending in a\n"
     "    dot or space, a name marked as UTF-8 that is not valid UTF-8 (the setup program would\n"

@@ -255,7 +255,8 @@ bool WriteArchiveAvoidingMarkers(std::vector<Member>& members, const std::string
   for (;;) {
     *archive = WriteArchive(members, comment);
     if (archive->size() > kMaxSetupFileSize) {
-      problems->push_back(Format("the archive would be %zu bytes; the setup program refuses setup files of 2 GB or more",
+      problems->push_back(Format("the archive would be %zu bytes; mksetup writes archives below 4 GiB, whose offsets "
+                                 "fit 32 bits",
                                  archive->size()));
       return false;
     }

@@ -51,7 +51,7 @@ SetupFileCheck CheckSetupFile(const uint8_t* data, size_t size, const std::strin
   SetupFileCheck c;
   auto defect = [&](std::string message) { c.findings.push_back({true, -1, std::move(message)}); };
   if (size > kMaxSetupFileSize)
-    defect(Format("the setup file is %zu bytes: the setup program refuses files of 2 GB or more", size));
+    defect(Format("the setup file is %zu bytes: mksetup builds and checks setup files below 4 GiB", size));
   c.fileName = InstallName(fileName);
   c.product = ProductSelectedBy(c.fileName);
   if (!c.product) {

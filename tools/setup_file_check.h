@@ -18,8 +18,10 @@
 
 namespace mksetup {
 
-// The setup program refuses a file of 2 GB or more.
-const size_t kMaxSetupFileSize = 0x7FFFFFFF;
+// The setup program reads a setup file of any size, but the archives mksetup writes reach
+// their entries through offsets of 32 bits (ZIP64 only counts entries), and its checks
+// count positions in 32 bits: setup files stay below 4 GiB.
+const size_t kMaxSetupFileSize = 0xFFFFFFFF;
 
 // The product whose name or keyword is `name`, in any case; null when none is.
 const ProductProfile* ProductNamed(const std::string& name);

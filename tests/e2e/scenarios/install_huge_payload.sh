@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # e2e-timeout: 900
-# A setup file of more than 1.5 GB (three files of 540 MiB of incompressible data, stored),
-# near the largest one mksetup builds. The setup program copies the archive out and
-# unpacks it through buffers of fixed size: its peak memory stays that of a small setup
-# file, plus a few megabytes, where reading the whole file would take 1.6 GB; and its
+# A setup file beyond 2 GiB (three files of 800 MiB of incompressible data, stored), where
+# a signed 32-bit size or file position would wrap. The setup program copies the archive
+# out and unpacks it through buffers of fixed size: its peak memory stays that of a small
+# setup file, plus a few megabytes, where reading the whole file would take 2.3 GB; and its
 # windows answer throughout (a progress window shows the bytes written), where one long
 # stretch of work would leave them "Not Responding". Every file is checked whole.
 source "$(dirname "$0")/../wine_env.sh"
@@ -13,7 +13,7 @@ command -v openssl > /dev/null || e2e_fail "openssl is missing (scripts/bootstra
 e2e_init
 
 parts=(part1.bin part2.bin part3.bin)
-part_size=$((540 * 1024 * 1024))
+part_size=$((800 * 1024 * 1024))
 # part N: an AES-CTR key stream, incompressible and made again at will, so the files need
 # not be kept on disk for the comparison.
 # head ends the endless stream: the broken pipe is how openssl is meant to stop.
@@ -64,7 +64,7 @@ e2e_setup_of "$w/huge.zip" "$(e2e_unix_path "$huge")"
 rm -f "$w/huge.zip"
 size=$(stat -c %s "$(e2e_unix_path "$huge")")
 echo "e2e: a setup file of $((size / 1024 / 1024)) MiB made in $(e2e_since "$start")"
-[ "$size" -gt $((1536 * 1024 * 1024)) ] || e2e_fail "the setup file is smaller than 1.5 GiB"
+[ "$size" -gt $((2048 * 1024 * 1024)) ] || e2e_fail "the setup file is not beyond 2 GiB"
 
 e2e_report report 'c:\Galvery\part1.bin' 'c:\Galvery\part2.bin' 'c:\Galvery\part3.bin'
 start=$(e2e_now)
@@ -73,7 +73,7 @@ echo "e2e: installed in $(e2e_since "$start"), peak memory $((peak / 1024)) MiB"
 
 # The copy buffer is a megabyte, the unpacking one 16 KiB with zlib's and minizip's small
 # state; a few megabytes more than the small setup file's peak covers them and what the
-# allocator keeps, and is far from the 1.6 GB of a whole-file read.
+# allocator keeps, and is far from the 2.3 GB of a whole-file read.
 bound=$((baseline + 8 * 1024))
 [ "$peak" -le "$bound" ] ||
   e2e_fail "the peak memory was $((peak / 1024)) MiB, over the small setup file's $((baseline / 1024)) MiB plus 8 MiB"
