@@ -17,7 +17,7 @@ void PrintAgreementLines(CPrintSurface& surface, const CStringList& lines, CStri
   const int pageWidth = surface.GetPageWidth();
   const CPageLayout layout = PageLayoutFor(pageWidth, pageHeight);
 
-  surface.StartDoc(kPrintDocName);
+  surface.StartDocument(kPrintDocName);
   surface.SelectPointFont(kPrintFontPointSize, kPrintFontFace);
   WrapTextToWidth(lines, printLines, surface, layout.wrapWidth);
 
@@ -27,7 +27,7 @@ void PrintAgreementLines(CPrintSurface& surface, const CStringList& lines, CStri
   for (POSITION pos = printLines.GetHeadPosition(); pos;) {
     const CString& line = printLines.GetNext(pos);
     if (newPage) surface.StartPage();
-    surface.TextOut(layout.x, y, line);
+    surface.WriteText(layout.x, y, line);
     // An empty line is as high as the line before it, a blank line in the same font.
     y += surface.GetTextExtent(line.IsEmpty() && previous ? *previous : line).cy;
     // The test comes after drawing: a line that starts above the limit is printed on
@@ -42,5 +42,5 @@ void PrintAgreementLines(CPrintSurface& surface, const CStringList& lines, CStri
   if (!newPage) surface.EndPage();
 
   surface.RestoreFont();
-  surface.EndDoc();
+  surface.EndDocument();
 }

@@ -11,15 +11,15 @@ class CPrintSurface : public CTextMeasure {
  public:
   virtual int GetPageWidth() const = 0;   // the printable width in pixels
   virtual int GetPageHeight() const = 0;  // the printable height in pixels
-  virtual void StartDoc(LPCTSTR docName) = 0;
+  virtual void StartDocument(const char* docName) = 0;
   virtual void StartPage() = 0;
   virtual void EndPage() = 0;
-  virtual void EndDoc() = 0;
+  virtual void EndDocument() = 0;
   // Makes a font of `pointSize` tenths of a point current for drawing and measuring,
   // until RestoreFont puts back the one that was current before.
-  virtual void SelectPointFont(int pointSize, LPCTSTR faceName) = 0;
+  virtual void SelectPointFont(int pointSize, const char* faceName) = 0;
   virtual void RestoreFont() = 0;
-  virtual void TextOut(int x, int y, const CString& text) = 0;
+  virtual void WriteText(int x, int y, const CString& text) = 0;
 };
 
 // Where the lines of a page go, from the page's size in pixels.

@@ -3,7 +3,7 @@
 // printing wraps to half the printable width of the page.
 #pragma once
 
-#include "framework/afxwin.h"
+#include "framework/afxstr.h"
 
 // Width and height of a text in whatever font a drawing context holds. It is all that
 // wrapping asks of a context, so that wrapping can be exercised with exact metrics.
@@ -12,16 +12,6 @@ class CTextMeasure {
   virtual ~CTextMeasure() = default;
   // The extent of the whole text; an empty text is as high as the font and 0 wide.
   virtual CSize GetTextExtent(const CString& text) const = 0;
-};
-
-// Measures in the font currently selected into a drawing context.
-class CDCTextMeasure : public CTextMeasure {
- public:
-  explicit CDCTextMeasure(const CDC& dc) : m_dc(dc) {}
-  CSize GetTextExtent(const CString& text) const override { return m_dc.GetTextExtent(text); }
-
- private:
-  const CDC& m_dc;
 };
 
 // Empties `wrapped` and fills it with the lines of `source` wrapped at spaces so that no

@@ -1,15 +1,14 @@
 // What "OK/Save" does: have the agreement accepted, make sure the destination directory
 // exists, name the pack file after the product, copy the embedded archive out to it,
 // unpack it into the directory, report what was unpacked and offer a desktop shortcut.
-#include "agreement/agreement_dlg.h"
+#include "app/install_sequence.h"
+
+#include "app/agreement_text.h"
 #include "app/desktop_shortcut.h"
-#include "app/install_progress_dlg.h"
-#include "app/product_profiles.h"
-#include "app/setup_dlg.h"
 #include "payload/embedded_payload.h"
 #include "payload/file_queries.h"
 #include "payload/unpack_archive.h"
-#include "platform/crt.h"
+#include "platform/env.h"
 
 #include <vector>
 
@@ -48,90 +47,96 @@ CStringW PackFilePath(const char* packFileTemplate, const CStringW& directory) {
   return CStringW(tmpl.Left(at)) + directory + CStringW(tmpl.Mid(at + 2));
 }
 
+void Tell(const CStringW& text) { Env().Tell(text.Str()); }
+void Tell(const CString& text) { Tell(CStringW(text)); }
+
 }  // namespace
 
-void CSetupDlg::OnOK() {
-  // The dialog is disabled while it installs; should a command reach it all the same,
-  // one installation at a time.
-  if (m_bInstalling) return;
-  CAgreementDlg agreement(nullptr);
-  agreement.m_pLines = &m_agreementLines;
-  // Only an acceptance goes on: a dialog that could not even be shown (-1) was not
-  // accepted either. The setup dialog stays open for another try.
-  if (agreement.DoModal() != IDOK) return;
+const ProductProfile* StartSetup(const CString& commandLine, CSetupTarget& target) {
+  target.m_strSetupFile = commandLine;
+  target.m_strSetupFile.Remove('"');
+  CString upper = target.m_strSetupFile;
+  upper.MakeUpper();
+  AppendAgreementLines(target.m_agreementLines);
+  const ProductProfile* profile = FindProductProfile(upper);
+  if (!profile) {
+    CString message;
+    message.Format("Invalid setup file name:%s", target.m_strSetupFile.GetString());
+    Tell(message);
+    return nullptr;
+  }
+  target.m_strDirectory = CStringW(CString(profile->defaultDirectory));
+  target.m_strProductName = profile->productName;
+  target.m_chPackSelector = profile->packSelector;
+  return profile;
+}
 
-  UpdateData(TRUE);
+bool RunInstallation(CSetupScreens& screens, CSetupTarget& target) {
+  // Only an acceptance goes on. The setup dialog stays open for another try.
+  if (!screens.AgreementAccepted(target.m_agreementLines)) return false;
+
+  target.m_strDirectory = screens.TypedDirectory();
   // Made absolute once, before anything is created: the installation changes the current
   // directory, after which a relative pack file path would point nowhere, and every
   // message, the report and the shortcut name the directory the user will look in.
   // Otherwise the directory is used as typed, a trailing backslash and all.
-  m_strDirectory = FullPathOf(m_strDirectory);
-  if (!DirectoryExists(m_strDirectory) && !::CreateDirectoryW(m_strDirectory, nullptr)) {
-    AfxMessageBox(L"Can't create directory " + m_strDirectory, MB_OK);
-    return;  // the dialog stays open for another try
+  target.m_strDirectory = FullPathOf(target.m_strDirectory);
+  if (!DirectoryExists(target.m_strDirectory) && Env().CreateFolder(target.m_strDirectory.Str()) != kSysOk) {
+    Tell(L"Can't create directory " + target.m_strDirectory);
+    return false;  // the dialog stays open for another try
   }
-  const char* packFileTemplate = PackFileTemplateFor(m_chPackSelector);
-  if (!packFileTemplate) return;  // no profile was chosen: the dialog never ran
-  m_strPackFile = PackFilePath(packFileTemplate, m_strDirectory);
+  const char* packFileTemplate = PackFileTemplateFor(target.m_chPackSelector);
+  if (!packFileTemplate) return false;  // no profile was chosen: the dialog never ran
+  target.m_strPackFile = PackFilePath(packFileTemplate, target.m_strDirectory);
 
-  m_bInstalling = true;
-  const int installed = InstallFiles();
-  m_bInstalling = false;
-  if (installed == 1) {
+  if (InstallFiles(screens, target) == 1) {
     CString question;
-    question.Format("Do you want to create a desktop shortcut icon for %s?", m_strProductName.GetString());
-    if (AfxMessageBox(question, MB_YESNO) == IDYES && FAILED(CreateDesktopShortcut(m_strDirectory, m_strProductName))) {
+    question.Format("Do you want to create a desktop shortcut icon for %s?", target.m_strProductName.GetString());
+    if (Env().Ask(CStringW(question).Str()) && CreateDesktopShortcut(target.m_strDirectory, target.m_strProductName) < 0) {
       // The user asked for it: a shortcut that is not there must not go unmentioned.
       CString message;
-      message.Format("Can't create the desktop shortcut %s.lnk", m_strProductName.GetString());
-      AfxMessageBox(message, MB_OK);
+      message.Format("Can't create the desktop shortcut %s.lnk", target.m_strProductName.GetString());
+      Tell(message);
     }
   }
   // Whatever the installation step gave, the setup is over.
-  CDialog::OnOK();
+  return true;
 }
 
-int CSetupDlg::InstallFiles() {
-  BeginWaitCursor();
-  DeleteIfExists(m_strPackFile);
+int InstallFiles(CSetupScreens& screens, const CSetupTarget& target) {
+  DeleteIfExists(target.m_strPackFile);
   // The dialog stays disabled under the progress window until the report.
-  CInstallProgressDlg progress(this, m_strPackFile, m_strDirectory);
-  progress.Open();
-  const PayloadExtraction payload = ::ExtractEmbeddedPayload(LocateSetupImage(), m_strPackFile, &progress);
+  CInstallProgress& progress = screens.BeginWork(target.m_strPackFile, target.m_strDirectory);
+  const PayloadExtraction payload = ExtractEmbeddedPayload(LocateSetupImage(), target.m_strPackFile, &progress);
   if (!payload.result) {
-    progress.Close();
-    EndWaitCursor();
+    screens.EndWork();
     return 0;
   }
   // A pack file that could neither be deleted nor rewritten is an earlier setup's
   // archive: unpacking it would install the wrong files and call that a success.
-  if (!payload.packFileSaved && FileExists(m_strPackFile)) {
-    progress.Close();
-    EndWaitCursor();
-    AfxMessageBox(L"The file " + m_strPackFile +
-                      L" is left from an earlier setup and cannot be replaced. "
-                      L"Please close the program that uses it, delete it and run setup again.",
-                  MB_OK);
+  if (!payload.packFileSaved && FileExists(target.m_strPackFile)) {
+    screens.EndWork();
+    Tell(L"The file " + target.m_strPackFile +
+         L" is left from an earlier setup and cannot be replaced. "
+         L"Please close the program that uses it, delete it and run setup again.");
     return 0;
   }
 
-  crt::wchdir(m_strDirectory);
+  Env().SetCurrentFolder(target.m_strDirectory.Str());
   std::vector<CStringW> unpackedFiles;
-  const int unpacked = UnpackArchive(m_strPackFile, m_strDirectory, unpackedFiles, &progress);
+  const int unpacked = UnpackArchive(target.m_strPackFile, target.m_strDirectory, unpackedFiles, &progress);
   const CStringW report = ReportOf(unpackedFiles);
-  progress.Close();
-  EndWaitCursor();
-  AfxMessageBox(report, MB_OK);
+  screens.EndWork();
+  Tell(report);
   if (unpacked == 0) return 1;
 
-  if (FileExists(m_strPackFile)) {
-    AfxMessageBox(L"Problem in automatic unpacking. Please use 'My Computer' to locate file " + m_strPackFile +
-                      L" in the\n" + m_strDirectory +
-                      L" folder and use an unZIP program to unpack it. This produces the program file\n"
-                      L"and its associated files.",
-                  MB_OK);
+  if (FileExists(target.m_strPackFile)) {
+    Tell(L"Problem in automatic unpacking. Please use 'My Computer' to locate file " + target.m_strPackFile +
+         L" in the\n" + target.m_strDirectory +
+         L" folder and use an unZIP program to unpack it. This produces the program file\n"
+         L"and its associated files.");
     return 1;
   }
-  AfxMessageBox(kVendorContact, MB_OK);
+  Tell(CString(kVendorContact));
   return 0;
 }

@@ -7,29 +7,15 @@
 uint32_t AttributesFromExternal(uint32_t external) {
   // The low half holds DOS attribute bits, the high half the Unix mode of archives made
   // on Unix-like hosts; both are read whatever host the archive names.
-  uint32_t a = FILE_ATTRIBUTE_NORMAL;
-  if ((external & 0x40000000u) || (external & FILE_ATTRIBUTE_DIRECTORY))
-    a = FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_DIRECTORY;
-  if (external & FILE_ATTRIBUTE_ARCHIVE) a |= FILE_ATTRIBUTE_ARCHIVE;
-  if (external & FILE_ATTRIBUTE_HIDDEN) a |= FILE_ATTRIBUTE_HIDDEN;
+  uint32_t a = kAttributeNormal;
+  if ((external & 0x40000000u) || (external & kAttributeDirectory))
+    a = kAttributeNormal | kAttributeDirectory;
+  if (external & kAttributeArchive) a |= kAttributeArchive;
+  if (external & kAttributeHidden) a |= kAttributeHidden;
   // No Unix owner-write bit means read-only, so DOS-made entries always are.
-  if (!(external & 0x00800000u) || (external & FILE_ATTRIBUTE_READONLY)) a |= FILE_ATTRIBUTE_READONLY;
-  if (external & FILE_ATTRIBUTE_SYSTEM) a |= FILE_ATTRIBUTE_SYSTEM;
+  if (!(external & 0x00800000u) || (external & kAttributeReadOnly)) a |= kAttributeReadOnly;
+  if (external & kAttributeSystem) a |= kAttributeSystem;
   return a;
-}
-
-FILETIME FileTimeFromDos(uint16_t date, uint16_t time) {
-  // No time-zone adjustment: the stored wall-clock reading is taken as UTC. A stamp the
-  // platform rejects (month 0, day 0, hour 24 ...) carries no time at all rather than
-  // a made-up one, and extraction then leaves the file's time alone.
-  FILETIME ft{};
-  if (!::DosDateTimeToFileTime(date, time, &ft)) return FILETIME{};
-  return ft;
-}
-
-FILETIME FileTimeFromUnix(int32_t seconds) {
-  // The "UT" block's times are signed: 1901 to 2038, every one a valid file time.
-  return FileTimeFromUnixTime(seconds);
 }
 
 ArchiveResult ApplyExtendedTimestamp(const unsigned char* field, size_t length, ArchiveEntry& entry) {
@@ -43,7 +29,7 @@ ArchiveResult ApplyExtendedTimestamp(const unsigned char* field, size_t length, 
       const unsigned char* data = field + start + 4;
       if (size == 0) return ArchiveOk;
       const unsigned flags = data[0];
-      FILETIME* targets[] = {&entry.writeTime, &entry.accessTime, &entry.creationTime};
+      FileTime* targets[] = {&entry.writeTime, &entry.accessTime, &entry.creationTime};
       size_t at = 1;
       for (unsigned bit = 0; bit < 3; ++bit) {
         if (!(flags & (1u << bit))) continue;
@@ -52,7 +38,8 @@ ArchiveResult ApplyExtendedTimestamp(const unsigned char* field, size_t length, 
         if (at + 4 > size) break;
         const uint32_t t = uint32_t(data[at]) | uint32_t(data[at + 1]) << 8 |
                            uint32_t(data[at + 2]) << 16 | uint32_t(data[at + 3]) << 24;
-        *targets[bit] = FileTimeFromUnix(int32_t(t));
+        // Signed: 1901 to 2038, every one a valid file time.
+        *targets[bit] = FileTimeFromUnixTime(int32_t(t));
         at += 4;
       }
       return ArchiveOk;

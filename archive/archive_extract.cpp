@@ -7,68 +7,61 @@
 // typed in another script, gets its true name whatever the ANSI code page holds.
 #include "archive/archive_internal.h"
 #include "archive/entry_names.h"
-#include "framework/afxwin.h"
+#include "platform/env.h"
 
 #include <cstring>
 #include <string>
 
 namespace {
 
-const DWORD kCopyBufferSize = 16384;
+const size_t kCopyBufferSize = 16384;
 // The longest path the file calls take without the long-path prefix (MAX_PATH less the
 // terminator).
-const int kMaxPathLength = MAX_PATH - 1;
+const int kMaxPathLength = int(kMaxPath) - 1;
 // Taken names of temporary files stepped over for one entry before giving up. Leftovers of
 // an interrupted run are a few at most; more is something else, and is reported.
 const unsigned kTemporaryNameTries = 100;
 
 // Shows the creation failure the user must hear about, and gives its result code.
-ArchiveResult CreationFailed(DWORD error, const CStringW& path) {
-  AfxMessageBox(CStringW(L"Error ") + std::to_wstring(int(error)).c_str() + L" in creating file " + path, MB_OK);
+ArchiveResult CreationFailed(SysError error, const CStringW& path) {
+  Env().Tell((CStringW(L"Error ") + std::to_wstring(int(error)).c_str() + L" in creating file " + path).Str());
   return ArchiveErrFile;
 }
 
-// A file time the archive does not give (zero) leaves the file's own time.
-const FILETIME* TimeOrNothing(const FILETIME& t) {
-  return t.dwLowDateTime || t.dwHighDateTime ? &t : nullptr;
-}
-
 // A new file in the target's directory to write the entry to, "~<n>.tmp": in the same
-// directory, so that putting it in place is a rename within one volume. CREATE_NEW never
-// opens a file that is there; a taken name moves on to the next number. The name is
-// short, so that it fits MAX_PATH wherever its target does, but for the last few
-// characters. No handle when none could be made, with the reason in GetLastError.
-CHandle CreateTemporaryFile(ArchiveReader& reader, const WCHAR* directory, CStringW& temporary) {
-  for (unsigned tries = 0; tries < kTemporaryNameTries; ++tries, ++reader.temporaryNumber) {
+// directory, so that putting it in place is a rename within one volume. A new file never
+// opens one that is there; a taken name moves on to the next number. The name is short,
+// so that it fits MAX_PATH wherever its target does, but for the last few characters.
+SysError CreateTemporaryFile(ArchiveReader& reader, const wchar_t* directory, CStringW& temporary,
+                             std::unique_ptr<CWritableFile>* file) {
+  SysError error = kSysFileExists;
+  for (unsigned tries = 0; tries < kTemporaryNameTries && error == kSysFileExists; ++tries) {
     temporary = InstallPathOf(directory, L"~" + std::to_wstring(reader.temporaryNumber) + L".tmp");
-    if (temporary.GetLength() > kMaxPathLength) {
-      ::SetLastError(ERROR_FILENAME_EXCED_RANGE);
-      return CHandle();
-    }
-    CHandle file(::CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.IsValid() || ::GetLastError() != ERROR_FILE_EXISTS) return file;
+    if (temporary.GetLength() > kMaxPathLength) return kSysNameTooLong;
+    error = Env().OpenForWriting(temporary.Str(), CreateMode::kNew, file);
+    if (error == kSysFileExists) ++reader.temporaryNumber;
   }
-  return CHandle();
+  return error;
 }
 
 }  // namespace
 
-bool EnsureDirectoryChain(const WCHAR* base, const WCHAR* path) {
+bool EnsureDirectoryChain(const wchar_t* base, const wchar_t* path) {
   if (!base || !path) return false;
   const std::wstring p(path);
   if (!IsContainedDirectoryPath(p)) return false;
   // Outermost first: base + "a", base + "a/b", then the whole path. A separator at the
   // very start would give nothing to create; it was refused above anyway.
-  const CStringW root(base);
+  const std::wstring root(base);
   for (size_t i = 1; i < p.size(); ++i)
-    if (p[i] == L'/' || p[i] == L'\\') ::CreateDirectoryW(root + p.substr(0, i).c_str(), nullptr);
-  if (!p.empty()) ::CreateDirectoryW(root + path, nullptr);
+    if (p[i] == L'/' || p[i] == L'\\') Env().CreateFolder(root + p.substr(0, i));
+  if (!p.empty()) Env().CreateFolder(root + p);
   return true;
 }
 
-ArchiveResult ArchiveExtractEntryW(ArchiveHandle handle, int32_t index, const WCHAR* target,
+ArchiveResult ArchiveExtractEntryW(ArchiveHandle handle, int32_t index, const wchar_t* target,
                                    uint32_t /*length: not used for a file*/, int32_t kind, char mode,
-                                   const WCHAR* directory) {
+                                   const wchar_t* directory) {
   if (!handle) return ArchiveErrArgument;
   if (handle->kind != kArchiveHandleKind) return ArchiveErrHandleKind;
   ArchiveReader& reader = *handle->reader;
@@ -83,7 +76,7 @@ ArchiveResult ArchiveExtractEntryW(ArchiveHandle handle, int32_t index, const WC
   const ArchiveResult described = PositionAndDescribe(reader, index, entry);
   if (described != ArchiveOk) return described;
 
-  if (entry.attributes & FILE_ATTRIBUTE_DIRECTORY)
+  if (entry.attributes & kAttributeDirectory)
     return EnsureDirectoryChain(reader.baseDirectory, entry.wideName) ? ArchiveOk : ArchiveErrUnsafePath;
 
   const std::wstring_view name(target);
@@ -91,34 +84,30 @@ ArchiveResult ArchiveExtractEntryW(ArchiveHandle handle, int32_t index, const WC
   const CStringW path = InstallPathOf(directory, name);
   // Refused here rather than left to the file system: Linux would create "CON" or
   // "a:b" as plain files, and Windows would open a device or an alternate stream.
-  if (!fileName.empty() && !IsPlainFileName(fileName)) return CreationFailed(ERROR_INVALID_NAME, path);
-  if (path.GetLength() > kMaxPathLength) return CreationFailed(ERROR_FILENAME_EXCED_RANGE, path);
+  if (!fileName.empty() && !IsPlainFileName(fileName)) return CreationFailed(kSysInvalidName, path);
+  if (path.GetLength() > kMaxPathLength) return CreationFailed(kSysNameTooLong, path);
 
-  // The target opened for writing, not truncated, and let go at once: a file another
-  // program has open (32), a read-only file or a directory of that name (5) is refused
-  // before any data is written, by the error that names its cause. The replace at the end
-  // would fail for each of them too, but only after the whole entry, with access denied.
-  {
-    const CHandle existing(::CreateFileW(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    const DWORD error = ::GetLastError();
-    if (!existing.IsValid() && error != ERROR_FILE_NOT_FOUND) return CreationFailed(error, path);
-  }
+  // The target opened for writing and let go at once: a file another program has open
+  // (32), a read-only file or a directory of that name (5) is refused before any data is
+  // written, by the error that names its cause. The replace at the end would fail for
+  // each of them too, but only after the whole entry, with access denied.
+  const SysError probed = Env().ProbeWritable(path.Str());
+  if (probed != kSysOk && probed != kSysFileNotFound) return CreationFailed(probed, path);
   CStringW temporary;
-  CHandle file = CreateTemporaryFile(reader, directory, temporary);
-  if (!file.IsValid()) return CreationFailed(::GetLastError(), path);
+  std::unique_ptr<CWritableFile> file;
+  const SysError created = CreateTemporaryFile(reader, directory, temporary, &file);
+  if (created != kSysOk) return CreationFailed(created, path);
 
   // A failure to open the data shows as a failure of the first read.
   const bool opened = unzOpenCurrentFile(reader.archive) == UNZ_OK;
   bool failed = !opened;
   unsigned char buffer[kCopyBufferSize];
   while (!failed) {
-    const int read = unzReadCurrentFile(reader.archive, buffer, kCopyBufferSize);
+    const int read = unzReadCurrentFile(reader.archive, buffer, unsigned(kCopyBufferSize));
     if (read < 0) failed = true;
     if (read <= 0) break;
-    DWORD written = 0;
-    // A short write is as much a failure as a failed one.
-    if (!::WriteFile(file.Get(), buffer, DWORD(read), &written, nullptr) || written != DWORD(read)) failed = true;
-    if (!failed && reader.observer) reader.observer(reader.observerContext, written);
+    if (file->Write(buffer, size_t(read)) != kSysOk) failed = true;
+    if (!failed && reader.observer) reader.observer(reader.observerContext, uint32_t(read));
   }
   if (opened) {
     // Data that ends before its declared size is never checked against its CRC by
@@ -127,28 +116,23 @@ ArchiveResult ArchiveExtractEntryW(ArchiveHandle handle, int32_t index, const WC
     if (unzCloseCurrentFile(reader.archive) != UNZ_OK) failed = true;
   }
 
-  // Times only for data that checked out: a failed entry's file is deleted anyway.
-  if (!failed) {
-    // Creation, last access, last write. On Linux the stand-in sets the last two only:
-    // POSIX has no call that sets a file's creation (birth) time.
-    ::SetFileTime(file.Get(), TimeOrNothing(entry.creationTime), TimeOrNothing(entry.accessTime),
-                  TimeOrNothing(entry.writeTime));
-  }
+  // Times only for data that checked out: a failed entry's file is deleted anyway. A
+  // time the archive does not give (0) leaves the file's own.
+  if (!failed) file->SetTimes(entry.creationTime, entry.accessTime, entry.writeTime);
   // A full disk can show only when the file is closed.
-  if (!file.Close()) failed = true;
+  if (file->Close() != kSysOk) failed = true;
   if (failed) {
-    ::DeleteFileW(temporary);
+    Env().Remove(temporary.Str());
     return ArchiveErrTransfer;
   }
   // The old file goes only now, in the same step that puts the new one in its place.
-  if (!::MoveFileExW(temporary, path, MOVEFILE_REPLACE_EXISTING)) {
-    const DWORD error = ::GetLastError();
-    ::DeleteFileW(temporary);
-    return CreationFailed(error, path);
+  const SysError replaced = Env().Replace(temporary.Str(), path.Str());
+  if (replaced != kSysOk) {
+    Env().Remove(temporary.Str());
+    return CreationFailed(replaced, path);
   }
   return ArchiveOk;
 }
-
 ArchiveResult ArchiveExtractEntry(ArchiveHandle handle, int32_t index, const char* target, uint32_t length,
                                   int32_t kind, char mode, const char* directory) {
   if (!handle) return ArchiveErrArgument;

@@ -16,23 +16,23 @@ const int32_t kArchiveHandleKind = 1;
 
 // How many bytes the stream reads ahead. minizip asks for most header fields one byte
 // at a time; without a read-ahead every one of those is a platform call.
-const DWORD kArchiveReadAheadDefault = 4096;
+const uint32_t kArchiveReadAheadDefault = 4096;
 
 // The byte source minizip reads the archive through. One per open archive, owned by
 // minizip's handle and closed with it.
 struct ArchiveStream {
-  CHandle osHandle;     // closed with the stream
-  bool canSeek = false;  // the handle is a disk file
+  std::unique_ptr<CReadableFile> file;  // closed with the stream
+  bool canSeek = false;  // a disk file
   bool failed = false;   // a platform read failed; never cleared
 
   // Read-ahead window: buffer[0, fill) holds the file's bytes from bufferStart on, and
   // the next byte handed out is buffer[pos]. The platform's file position is always
   // bufferStart + fill, so a seek inside the window costs no platform call.
   std::unique_ptr<unsigned char[]> buffer;
-  DWORD capacity = 0;
-  DWORD bufferStart = 0;
-  DWORD fill = 0;
-  DWORD pos = 0;
+  uint32_t capacity = 0;
+  uint32_t bufferStart = 0;
+  uint32_t fill = 0;
+  uint32_t pos = 0;
   // The last platform read found the end of the file, and the position has not moved
   // since: minizip goes on reading every field of a record past the end one byte at a
   // time, and each of those would otherwise be a platform call returning nothing.
@@ -46,11 +46,11 @@ struct ArchiveStream {
 // What the stream's open function is given as minizip's opaque pointer: the settings
 // for the stream it opens, and where it records that stream.
 struct ArchiveStreamOpener {
-  DWORD readAhead;
+  uint32_t readAhead;
   ArchiveStream* opened;
   bool openedDiskFile;  // what the last open found, still known once that stream is closed
   // The file to open, named in wide text; null once the archive is open.
-  const WCHAR* widePath = nullptr;
+  const wchar_t* widePath = nullptr;
 };
 
 // The file functions, over the platform's file calls, with `opener` as opaque pointer.
@@ -59,7 +59,7 @@ struct ArchiveStreamOpener {
 void FillArchiveStreamFunctions(zlib_filefunc64_def* functions, ArchiveStreamOpener* opener);
 
 // Reads `count` bytes at `position` of the file; false unless all of them arrive.
-bool ReadArchiveAt(ArchiveStream& stream, uint64_t position, void* buffer, DWORD count);
+bool ReadArchiveAt(ArchiveStream& stream, uint64_t position, void* buffer, uint32_t count);
 // The size of the file; false when it cannot be positioned.
 bool ArchiveFileSize(ArchiveStream& stream, uint64_t* size);
 
@@ -110,7 +110,7 @@ struct ArchiveHandleData {
 };
 
 // ArchiveOpen with a chosen read-ahead (0: every read goes to the platform).
-ArchiveHandle OpenArchiveFile(const WCHAR* path, DWORD readAhead);
+ArchiveHandle OpenArchiveFile(const wchar_t* path, uint32_t readAhead);
 
 // Moves the archive to entry `index` and gives its record, built or from the cache.
 // Leaves no entry data open.
@@ -120,13 +120,6 @@ ArchiveResult PositionAndDescribe(ArchiveReader& reader, int32_t index, ArchiveE
 
 // Windows attribute bits from a ZIP entry's external attributes.
 uint32_t AttributesFromExternal(uint32_t external);
-
-// A DOS date and time as the same wall-clock reading in UTC; zero when the stamp is
-// not a valid date and time.
-FILETIME FileTimeFromDos(uint16_t date, uint16_t time);
-
-// Seconds since 1970-01-01 UTC as a file time; times before 1970 included.
-FILETIME FileTimeFromUnix(int32_t seconds);
 
 // Applies the first "UT" block of a local extra field to `entry`'s times. Returns
 // ArchiveErrExtraField when a block it examines claims more bytes than the field holds.

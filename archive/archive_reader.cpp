@@ -3,6 +3,7 @@
 #include "archive/archive_internal.h"
 #include "archive/entry_names.h"
 #include "archive/name_encoding.h"
+#include "platform/calendar.h"
 #include "platform/utf8.h"
 
 #include <algorithm>
@@ -104,7 +105,7 @@ ArchiveResult BuildRecord(ArchiveReader& reader, int32_t index, ArchiveEntry& en
     const uint64_t dataAt = unzGetCurrentFileZStreamPos64(reader.archive);
     extra.resize(size_t(extraLength));
     if (dataAt < uint64_t(extraLength) || !reader.opener.opened ||
-        !ReadArchiveAt(*reader.opener.opened, dataAt - uint64_t(extraLength), extra.data(), DWORD(extraLength)))
+        !ReadArchiveAt(*reader.opener.opened, dataAt - uint64_t(extraLength), extra.data(), uint32_t(extraLength)))
       result = ArchiveErrExtraField;
   }
   // Only the header was wanted: a CRC complaint about unread data means nothing here.
@@ -119,8 +120,11 @@ ArchiveResult BuildRecord(ArchiveReader& reader, int32_t index, ArchiveEntry& en
   if (result != ArchiveOk) return result;
   built.attributes = AttributesFromExternal(uint32_t(info.external_fa));
   // A name that ends in a separator names a folder, whatever the attributes say.
-  if (EndsInSeparator(built.wideName)) built.attributes |= FILE_ATTRIBUTE_DIRECTORY;
-  const FILETIME dos = FileTimeFromDos(WORD(info.dosDate >> 16), WORD(info.dosDate & 0xFFFF));
+  if (EndsInSeparator(built.wideName)) built.attributes |= kAttributeDirectory;
+  // No time-zone adjustment: the stored wall-clock reading is taken as UTC. A stamp
+  // Windows refuses carries no time rather than a made-up one; extraction then leaves
+  // the file's time alone.
+  const FileTime dos = FileTimeFromDos(uint16_t(info.dosDate >> 16), uint16_t(info.dosDate & 0xFFFF));
   built.accessTime = built.creationTime = built.writeTime = dos;
   // Only the local header's timestamp counts; the central directory's is not consulted.
   result = ApplyExtendedTimestamp(extra.data(), extra.size(), built);
@@ -172,23 +176,17 @@ ArchiveResult PositionAndDescribe(ArchiveReader& reader, int32_t index, ArchiveE
   return ArchiveOk;
 }
 
-ArchiveHandle OpenArchiveFile(const WCHAR* path, DWORD readAhead) {
+ArchiveHandle OpenArchiveFile(const wchar_t* path, uint32_t readAhead) {
   if (!path) return nullptr;
   std::unique_ptr<ArchiveReader> reader(new (std::nothrow) ArchiveReader);
   if (!reader) return nullptr;
   reader->opener.readAhead = readAhead;
   reader->opener.widePath = path;
 
-  // Directory entries are created beneath the directory that is current now. Its length
-  // is asked first: a buffer of fixed size could be too small.
-  const DWORD needed = ::GetCurrentDirectoryW(0, nullptr);
-  if (needed > 0) {
-    WCHAR* buffer = reader->baseDirectory.GetBuffer(int(needed));
-    const DWORD length = ::GetCurrentDirectoryW(needed, buffer);
-    reader->baseDirectory.ReleaseBuffer(length < needed ? int(length) : 0);
-  }
-  if (reader->baseDirectory.IsEmpty()) return nullptr;
-  reader->baseDirectory += L'\\';
+  // Directory entries are created beneath the folder that is current now.
+  std::wstring base;
+  if (Env().CurrentFolder(&base) != kSysOk || base.empty()) return nullptr;
+  reader->baseDirectory = CStringW(base + L"\\");
 
   zlib_filefunc64_def functions;
   FillArchiveStreamFunctions(&functions, &reader->opener);
@@ -217,7 +215,7 @@ ArchiveHandle OpenArchiveFile(const WCHAR* path, DWORD readAhead) {
   return handle;
 }
 
-ArchiveHandle ArchiveOpenW(const WCHAR* source, uint32_t /*length: not used for a file*/, int32_t kind) {
+ArchiveHandle ArchiveOpenW(const wchar_t* source, uint32_t /*length: not used for a file*/, int32_t kind) {
   // Other kinds of source (memory, for one) are not supported.
   if (kind != ArchiveKindFile) return nullptr;
   return OpenArchiveFile(source, kArchiveReadAheadDefault);
@@ -239,7 +237,7 @@ ArchiveResult ArchiveGetEntry(ArchiveHandle handle, int32_t index, ArchiveEntry*
     entry->index = reader.entryCount;
     entry->name[0] = '\0';
     entry->attributes = 0;
-    entry->accessTime = entry->creationTime = entry->writeTime = FILETIME{};
+    entry->accessTime = entry->creationTime = entry->writeTime = 0;
     entry->compressedSize = entry->uncompressedSize = 0;
     return ArchiveOk;
   }

@@ -6,8 +6,8 @@
 // code for each kind of failure; ArchiveOpen returns no handle when it fails.
 #pragma once
 
+#include "platform/env.h"
 #include "platform/handles.h"
-#include "platform/win32_api.h"
 
 #include <cstdint>
 
@@ -56,15 +56,15 @@ const uint32_t ArchiveNameUnicodePath = 2;  // UTF-8, from a Unicode Path extra 
 struct ArchiveEntry {
   int32_t index;                // the entry's index; for request -1, the entry count
   char name[kArchiveNameSize];  // the stored name, byte for byte, NUL-terminated
-  uint32_t attributes;          // FILE_ATTRIBUTE_* bits; 0x80 always present
-  FILETIME accessTime;          // all times UTC; zero when the archive holds no valid time
-  FILETIME creationTime;
-  FILETIME writeTime;
+  uint32_t attributes;          // kAttribute* bits (env.h); 0x80 always present
+  FileTime accessTime;          // all times UTC; zero when the archive holds no valid time
+  FileTime creationTime;
+  FileTime writeTime;
   uint32_t compressedSize;      // from the central directory
   uint32_t uncompressedSize;
   // The name as it reads: the stored bytes in the ANSI code page, or decoded from UTF-8.
   // The file is written under it, through the wide calls.
-  WCHAR wideName[kArchiveNameSize];
+  wchar_t wideName[kArchiveNameSize];
   uint32_t nameEncoding;        // ArchiveName*
 };
 
@@ -77,7 +77,7 @@ typedef ArchiveHandleData* ArchiveHandle;
 // (nullptr) when the file cannot be opened, is not a disk file, or holds no archive.
 ArchiveHandle ArchiveOpen(const char* source, uint32_t length, int32_t kind);
 // The same for a file named in wide text (a folder the ANSI code page cannot hold).
-ArchiveHandle ArchiveOpenW(const WCHAR* source, uint32_t length, int32_t kind);
+ArchiveHandle ArchiveOpenW(const wchar_t* source, uint32_t length, int32_t kind);
 
 // Fills `*entry` with the record of entry `index` (0 to count-1), or with the entry
 // count in `index` for the request -1. Asking again for the same index is served from
@@ -99,8 +99,8 @@ ArchiveResult ArchiveGetEntry(ArchiveHandle handle, int32_t index, ArchiveEntry*
 ArchiveResult ArchiveExtractEntry(ArchiveHandle handle, int32_t index, const char* target,
                                   uint32_t length, int32_t kind, char mode, const char* directory);
 // The same with the name and the directory in wide text.
-ArchiveResult ArchiveExtractEntryW(ArchiveHandle handle, int32_t index, const WCHAR* target,
-                                   uint32_t length, int32_t kind, char mode, const WCHAR* directory);
+ArchiveResult ArchiveExtractEntryW(ArchiveHandle handle, int32_t index, const wchar_t* target,
+                                   uint32_t length, int32_t kind, char mode, const wchar_t* directory);
 
 // Releases the handle and everything behind it.
 ArchiveResult ArchiveClose(ArchiveHandle handle);
@@ -129,4 +129,4 @@ using COpenArchive = COwnedHandle<ArchiveHandleTraits>;
 // directories and failed creations are not reported. Returns false, creating nothing,
 // when `path` would leave `base`: a ".." component, a colon (drive letter or stream),
 // or a leading separator (absolute or UNC path).
-bool EnsureDirectoryChain(const WCHAR* base, const WCHAR* path);
+bool EnsureDirectoryChain(const wchar_t* base, const wchar_t* path);

@@ -1,8 +1,9 @@
-// The file functions minizip reads an archive through, over the platform's file calls.
+// The file functions minizip reads an archive through, over the environment's files.
 //
 // Positions are 32-bit: an archive file of 4 GB or more cannot be positioned to its end
 // and is refused when it is opened, rather than read at a wrapped position.
 #include "archive/archive_internal.h"
+#include "platform/env.h"
 
 #include <algorithm>
 #include <cstring>
@@ -16,17 +17,10 @@ ArchiveStream* AsStream(voidpf stream) { return static_cast<ArchiveStream*>(stre
 // The largest position the stream hands out; 0xFFFFFFFF is minizip's "unknown".
 const uint64_t kLastPosition = 0xFFFFFFFEu;
 
-// Sets the platform's file position; false when it cannot be set or lies beyond 32 bits.
-bool SetPlatformPosition(ArchiveStream& s, LONG distance, DWORD method, DWORD& position) {
-  LONG high = 0;
-  // A low half of 0xFFFFFFFF is a valid result: only the last error tells a failure.
-  ::SetLastError(ERROR_SUCCESS);
-  const DWORD low = ::SetFilePointer(s.osHandle.Get(), distance, &high, method);
+// Sets the file's position; false when it cannot be set or lies beyond 32 bits.
+bool SetPlatformPosition(ArchiveStream& s, uint64_t position) {
   ++s.platformSeeks;
-  if (low == INVALID_SET_FILE_POINTER && ::GetLastError() != ERROR_SUCCESS) return false;
-  if (high != 0 || low > kLastPosition) return false;
-  position = low;
-  return true;
+  return position <= kLastPosition && s.file->Seek(position) == kSysOk;
 }
 
 // Makes `target` the stream's position. Inside the read-ahead window only the window
@@ -34,13 +28,11 @@ bool SetPlatformPosition(ArchiveStream& s, LONG distance, DWORD method, DWORD& p
 bool MoveTo(ArchiveStream& s, uint64_t target) {
   if (target > kLastPosition) return false;
   if (target >= s.bufferStart && target <= uint64_t(s.bufferStart) + s.fill) {
-    s.pos = DWORD(target - s.bufferStart);
+    s.pos = uint32_t(target - s.bufferStart);
     return true;
   }
-  DWORD position = 0;
-  // The 64-bit distance is high:low = 0:target, so targets of 2 GB and more work too.
-  if (!SetPlatformPosition(s, LONG(DWORD(target)), FILE_BEGIN, position)) return false;
-  s.bufferStart = position;
+  if (!SetPlatformPosition(s, target)) return false;
+  s.bufferStart = uint32_t(target);
   s.fill = s.pos = 0;
   s.atEnd = false;
   return true;
@@ -50,22 +42,19 @@ bool MoveTo(ArchiveStream& s, uint64_t target) {
 voidpf ZCALLBACK StreamOpen(voidpf opaque, const void* /*filename*/, int /*mode: always read*/) {
   auto* opener = static_cast<ArchiveStreamOpener*>(opaque);
   if (!opener || !opener->widePath) return nullptr;
-  CHandle file(::CreateFileW(opener->widePath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.IsValid()) return nullptr;
+  std::unique_ptr<CReadableFile> file;
+  if (Env().OpenForReading(opener->widePath, &file) != kSysOk) return nullptr;
   auto* s = new (std::nothrow) ArchiveStream{};
   if (!s) return nullptr;
-  s->osHandle = std::move(file);
-  s->canSeek = ::GetFileType(s->osHandle.Get()) == FILE_TYPE_DISK;
-  s->capacity = opener ? opener->readAhead : kArchiveReadAheadDefault;
+  s->file = std::move(file);
+  s->canSeek = s->file->IsDiskFile();
+  s->capacity = opener->readAhead;
   if (s->capacity) {
     s->buffer.reset(new (std::nothrow) unsigned char[s->capacity]);
-    if (!s->buffer) s->capacity = 0;  // reads then go straight to the platform
+    if (!s->buffer) s->capacity = 0;  // reads then go straight to the file
   }
-  if (opener) {
-    opener->opened = s;
-    opener->openedDiskFile = s->canSeek;
-  }
+  opener->opened = s;
+  opener->openedDiskFile = s->canSeek;
   return s;
 }
 
@@ -75,7 +64,7 @@ uLong ZCALLBACK StreamRead(voidpf, voidpf stream, void* buf, uLong size) {
   uLong done = 0;
   while (done < size) {
     if (s.pos < s.fill) {
-      const DWORD n = DWORD(std::min<uLong>(s.fill - s.pos, size - done));
+      const uint32_t n = uint32_t(std::min<uLong>(s.fill - s.pos, size - done));
       std::memcpy(out + done, s.buffer.get() + s.pos, n);
       s.pos += n;
       done += n;
@@ -88,22 +77,22 @@ uLong ZCALLBACK StreamRead(voidpf, voidpf stream, void* buf, uLong size) {
     const uLong want = size - done;
     if (want >= s.capacity) {
       // Entry data comes in large pieces: read it straight into the caller's buffer.
-      const DWORD ask = DWORD(std::min<uLong>(want, 0x40000000u));
-      DWORD got = 0;
-      const BOOL ok = ::ReadFile(s.osHandle.Get(), out + done, ask, &got, nullptr);
+      const size_t ask = std::min<uLong>(want, 0x40000000u);
+      size_t got = 0;
+      const bool ok = s.file->Read(out + done, ask, &got) == kSysOk;
       ++s.platformReads;
       if (!ok) s.failed = true;
-      s.bufferStart += got;
+      s.bufferStart += uint32_t(got);
       done += got;
       if (ok && got < ask) s.atEnd = true;
       if (!ok || got < ask) break;
       continue;
     }
-    DWORD got = 0;
-    const BOOL ok = ::ReadFile(s.osHandle.Get(), s.buffer.get(), s.capacity, &got, nullptr);
+    size_t got = 0;
+    const bool ok = s.file->Read(s.buffer.get(), s.capacity, &got) == kSysOk;
     ++s.platformReads;
     if (!ok) s.failed = true;
-    s.fill = got;
+    s.fill = uint32_t(got);
     if (ok && got < s.capacity) s.atEnd = true;
     if (!ok || got == 0) break;
   }
@@ -132,14 +121,13 @@ long ZCALLBACK StreamSeek(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
       target = uint64_t(s.bufferStart) + s.pos + offset;
       break;
     case ZLIB_FILEFUNC_SEEK_END: {
-      DWORD size = 0;
-      if (!SetPlatformPosition(s, 0, FILE_END, size)) {
-        // Put the platform's position back where the window expects it.
-        DWORD ignored = 0;
-        SetPlatformPosition(s, LONG(s.bufferStart + s.fill), FILE_BEGIN, ignored);
+      uint64_t size = 0;
+      if (s.file->Size(&size) != kSysOk || !SetPlatformPosition(s, size)) {
+        // Put the file's position back where the window expects it.
+        SetPlatformPosition(s, uint64_t(s.bufferStart) + s.fill);
         return -1;
       }
-      s.bufferStart = size;
+      s.bufferStart = uint32_t(size);
       s.fill = s.pos = 0;
       s.atEnd = false;
       target = uint64_t(size) + offset;
@@ -166,7 +154,7 @@ bool ArchiveFileSize(ArchiveStream& stream, uint64_t* size) {
   return true;
 }
 
-bool ReadArchiveAt(ArchiveStream& stream, uint64_t position, void* buffer, DWORD count) {
+bool ReadArchiveAt(ArchiveStream& stream, uint64_t position, void* buffer, uint32_t count) {
   if (!stream.canSeek || !MoveTo(stream, position)) return false;
   return StreamRead(nullptr, &stream, buffer, count) == count;
 }

@@ -41,7 +41,7 @@ struct DirectoryPlace {
 
 bool PlaceDirectory(ArchiveStream& stream, uint64_t fileSize, DirectoryPlace* place) {
   // The end record as minizip finds it: the last signature within its reach.
-  const DWORD reach = DWORD(std::min<uint64_t>(fileSize, uint64_t(kEndSearchReach)));
+  const uint32_t reach = uint32_t(std::min<uint64_t>(fileSize, uint64_t(kEndSearchReach)));
   std::vector<unsigned char> tail(reach);
   if (!ReadArchiveAt(stream, fileSize - reach, tail.data(), reach)) return false;
   const uint64_t zip64 = Zip64EndRecordAt(stream, tail, fileSize - reach);

@@ -15,7 +15,7 @@ struct NarrowText {
   // A lead byte without a second byte that completes it: Windows would turn it into
   // another character, and the file would not get the name the report gives it.
   bool Broken(size_t i, size_t n) const {
-    return n == 2 ? !codePage.IsTrailByte(BYTE(text[i + 1])) : codePage.IsLeadByte(BYTE(text[i]));
+    return n == 2 ? !codePage.IsTrailByte(uint8_t(text[i + 1])) : codePage.IsLeadByte(uint8_t(text[i]));
   }
   // Superscript one, two and three: these bytes in 1252 and its kin; in a double-byte
   // code page they are other characters.
@@ -173,7 +173,7 @@ size_t FinalComponentOffset(std::string_view name, const CCodePage& codePage) {
 }
 size_t FinalComponentOffset(std::wstring_view name) { return BehindLast(WideText{name}, IsSeparator); }
 
-CStringW InstallPathOf(const WCHAR* directory, std::wstring_view name) {
+CStringW InstallPathOf(const wchar_t* directory, std::wstring_view name) {
   return CStringW(directory) + L"\\" + std::wstring(name.substr(FinalComponentOffset(name))).c_str();
 }
 

@@ -30,7 +30,7 @@ bool EndsInSeparator(std::wstring_view name);
 
 // The file an entry is written to: `directory`, one backslash, the name's final
 // component. The directory is taken as given, a trailing backslash and all.
-CStringW InstallPathOf(const WCHAR* directory, std::wstring_view name);
+CStringW InstallPathOf(const wchar_t* directory, std::wstring_view name);
 
 enum class NameFault {
   kNone,

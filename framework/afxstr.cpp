@@ -1,14 +1,15 @@
 #include "framework/afxstr.h"
 
+#include "platform/code_page.h"
+#include "platform/env.h"
+
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
 #include <utility>
 #include <vector>
 
-int CString::CharLength(size_t i) const {
-  return IsDBCSLeadByte(BYTE(s_[i])) && i + 1 < s_.size() ? 2 : 1;
-}
+int CString::CharLength(size_t i) const { return int(CCodePage::Active().CharLength(s_.data(), i, s_.size())); }
 
 int CString::Find(char ch, int start) const {
   for (size_t i = size_t(start < 0 ? 0 : start); i < s_.size(); i += size_t(CharLength(i))) {
@@ -113,30 +114,14 @@ void CString::ReleaseBuffer(int newLength) {
 }
 
 CStringW::CStringW(const CString& ansi) {
-  if (ansi.IsEmpty()) return;
-  const int n = ::MultiByteToWideChar(CP_ACP, 0, ansi.GetString(), ansi.GetLength(), nullptr, 0);
-  if (n <= 0) return;
-  s_.resize(size_t(n));
-  ::MultiByteToWideChar(CP_ACP, 0, ansi.GetString(), ansi.GetLength(), &s_[0], n);
+  if (!ansi.IsEmpty()) s_ = Env().ToWide(Env().AnsiCodePage(), std::string_view(ansi.GetString(), size_t(ansi.GetLength())));
 }
 
 CString CStringW::ToAnsi(bool* lossless) const {
   if (lossless) *lossless = true;
   if (s_.empty()) return CString();
-  BOOL defaulted = FALSE;
-  // No best fit: an 'e' written for an 'ё' would name another file.
-  const int n = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, s_.c_str(), int(s_.size()), nullptr, 0, nullptr,
-                                      &defaulted);
-  if (n <= 0) {
-    if (lossless) *lossless = false;
-    return CString();
-  }
-  CString ansi;
-  ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, s_.c_str(), int(s_.size()), ansi.GetBuffer(n), n, nullptr,
-                        &defaulted);
-  ansi.ReleaseBuffer(n);
-  if (lossless) *lossless = !defaulted;
-  return ansi;
+  const std::string ansi = Env().FromWide(Env().AnsiCodePage(), s_, lossless);
+  return CString(ansi.data(), int(ansi.size()));
 }
 
 wchar_t* CStringW::GetBuffer(int minLength) {

@@ -5,8 +5,6 @@
 // so a Shift-JIS character whose trail byte is 0x5C is not a backslash.
 #pragma once
 
-#include "platform/win32_api.h"
-
 #include <cstdarg>
 #include <string>
 #include <utility>
@@ -24,8 +22,8 @@ class CString {
   char GetAt(int index) const { return s_.at(size_t(index)); }
   char operator[](int index) const { return GetAt(index); }
   void SetAt(int index, char ch) { s_.at(size_t(index)) = ch; }
-  operator LPCTSTR() const { return s_.c_str(); }  // NOLINT: as the framework's
-  LPCTSTR GetString() const { return s_.c_str(); }
+  operator const char*() const { return s_.c_str(); }  // NOLINT: as the framework's
+  const char* GetString() const { return s_.c_str(); }
 
   CString& operator=(const char* text) { s_ = text ? text : ""; return *this; }
   CString& operator+=(const CString& other) { s_ += other.s_; return *this; }
@@ -71,7 +69,7 @@ class CString {
   std::string s_;
 };
 
-// Wide text: UTF-16 on Windows (wchar_t is 32 bits in the Linux stand-in). Paths and
+// Wide text: UTF-16 on Windows (wchar_t is 32 bits on Linux). Paths and
 // names that the ANSI code page may not hold (a typed folder in another script, a file
 // named in UTF-8 in the archive) are kept and used in it, through the wide calls.
 class CStringW {
@@ -112,6 +110,14 @@ class CStringW {
 
  private:
   std::wstring s_;
+};
+
+// Width and height, in whatever unit a drawing context measures.
+struct CSize {
+  CSize() = default;
+  CSize(int width, int height) : cx(width), cy(height) {}
+  friend bool operator==(const CSize& a, const CSize& b) { return a.cx == b.cx && a.cy == b.cy; }
+  int cx = 0, cy = 0;
 };
 
 struct __POSITION {};

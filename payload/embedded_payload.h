@@ -4,9 +4,9 @@
 #include "framework/afxstr.h"
 #include "payload/install_progress.h"
 #include "payload/setup_image.h"
-#include "platform/win32_api.h"
 
 #include <cstddef>
+#include <cstdint>
 
 struct PayloadExtraction {
   // 0 when the setup file could not be sized, opened or read (after a message); 1
@@ -20,7 +20,7 @@ struct PayloadExtraction {
 // The setup file is read and scanned through one buffer of this size, and the archive
 // behind its second marker written to the pack file as it comes: memory does not grow
 // with the setup file.
-const DWORD kPayloadBufferSize = 1 << 20;
+const size_t kPayloadBufferSize = 1 << 20;
 
 // Reads `image` and writes the archive behind its second marker to `packFile`, telling
 // `progress` (when given) of the bytes written.
@@ -30,4 +30,4 @@ PayloadExtraction ExtractEmbeddedPayload(const SetupImage& image, const CStringW
 // Scans `data` for the marker and writes what follows its second occurrence to
 // `packFile`. 1 when the pack file was written whole; 0 after a message otherwise, and
 // then no partial pack file is left.
-int SavePayload(const BYTE* data, size_t size, const CStringW& packFile);
+int SavePayload(const uint8_t* data, size_t size, const CStringW& packFile);

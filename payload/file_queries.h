@@ -4,7 +4,6 @@
 #pragma once
 
 #include "framework/afxstr.h"
-#include "platform/win32_api.h"
 
 // 1 when the path names an existing file or directory. A name is looked up as given,
 // never matched as a pattern: a path holding '?' or '*' names nothing, as no file can

@@ -1,8 +1,6 @@
 // The marker that announces the archive appended to a setup file.
 #pragma once
 
-#include "platform/win32_api.h"
-
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -15,7 +13,7 @@ extern const char PayloadMarker[];
 // The positions just behind each occurrence of the marker in [data, data + size), in
 // order. Occurrences never overlap: after a match the search goes on behind it, after a
 // mismatch at the next byte, so sixteen 0x55 bytes are two occurrences, fifteen one.
-std::vector<DWORD> FindMarkerOccurrences(const BYTE* data, size_t size);
+std::vector<uint32_t> FindMarkerOccurrences(const uint8_t* data, size_t size);
 
 // The same count over bytes that arrive piece by piece, in constant memory: a setup file
 // is scanned as it is read. The marker is one byte value repeated, so within a run of
@@ -24,7 +22,7 @@ class CMarkerScan {
  public:
   CMarkerScan();
   // The next `size` bytes of the file.
-  void Feed(const BYTE* data, size_t size);
+  void Feed(const uint8_t* data, size_t size);
   // Occurrences so far.
   uint64_t Count() const { return m_count; }
   // The position just behind the second occurrence, once Count() >= 2.
@@ -33,7 +31,7 @@ class CMarkerScan {
   uint64_t Scanned() const { return m_scanned; }
 
  private:
-  BYTE m_byte;
+  uint8_t m_byte;
   size_t m_length;
   size_t m_run = 0;  // bytes of the marker's value in a row, up to the last one fed
   uint64_t m_count = 0;

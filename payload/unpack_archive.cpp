@@ -2,7 +2,7 @@
 
 #include "archive/archive_reader.h"
 #include "archive/entry_names.h"
-#include "framework/afxwin.h"
+#include "platform/env.h"
 #include "payload/file_queries.h"
 
 #include <algorithm>
@@ -36,15 +36,15 @@ int UnpackArchive(const CStringW& packFile, const CStringW& directory, std::vect
                   CInstallProgress* progress) {
   CString message;
   if (!FileExists(packFile)) {
-    AfxMessageBox(L"ZIP file " + packFile + L" not found", MB_OK);
+    Env().Tell((L"ZIP file " + packFile + L" not found").Str());
     return 1;
   }
   // Directory entries are created beneath the current directory at open time.
-  ::SetCurrentDirectoryW(directory);
+  Env().SetCurrentFolder(directory.Str());
 
   const COpenArchive opened(ArchiveOpenW(packFile, 0, ArchiveKindFile));
   if (!opened.IsValid()) {
-    AfxMessageBox(L"Error in unZIPping " + packFile, MB_OK);
+    Env().Tell((L"Error in unZIPping " + packFile).Str());
     return 1;
   }
 
@@ -70,7 +70,7 @@ int UnpackArchive(const CStringW& packFile, const CStringW& directory, std::vect
       CString number;
       number.Format("#%d", i + 1);
       message.Format("Can't access component file %s.", number.GetString());
-      AfxMessageBox(message, MB_OK);
+      Env().Tell(CStringW(message).Str());
       result = 2;
       // The central directory ends here, short of its count. The reader can only step
       // through it record by record, so every entry behind this one fails the same way:
@@ -85,7 +85,7 @@ int UnpackArchive(const CStringW& packFile, const CStringW& directory, std::vect
     // the bar moves past it.
     if (progress) progress->Written(std::min(stage.total, done));
     if (extracted != ArchiveOk) {
-      AfxMessageBox(L"Error unzipping " + BaseNameOf(CStringW(entry.wideName)) + L".", MB_OK);
+      Env().Tell((L"Error unzipping " + BaseNameOf(CStringW(entry.wideName)) + L".").Str());
       result = 3;
       continue;
     }

@@ -47,13 +47,16 @@ int64_t UnixTimeFromCivil(const CivilTime& t) {
   return DaysFromCivil(t.year, t.month, t.day) * 86400 + t.hour * 3600 + t.minute * 60 + t.second;
 }
 
-FILETIME FileTimeFromTicksSince1970(int64_t ticks) {
-  const uint64_t v = uint64_t(ticks + kFileTimeTicksAt1970);
-  return FILETIME{DWORD(v), DWORD(v >> 32)};
-}
+uint64_t FileTimeFromTicksSince1970(int64_t ticks) { return uint64_t(ticks + kFileTimeTicksAt1970); }
 
-FILETIME FileTimeFromUnixTime(int64_t seconds) { return FileTimeFromTicksSince1970(seconds * kFileTimeTicksPerSecond); }
+uint64_t FileTimeFromUnixTime(int64_t seconds) { return FileTimeFromTicksSince1970(seconds * kFileTimeTicksPerSecond); }
 
-int64_t TicksSince1970Of(const FILETIME& time) {
-  return int64_t((uint64_t(time.dwHighDateTime) << 32) | time.dwLowDateTime) - kFileTimeTicksAt1970;
+int64_t TicksSince1970Of(uint64_t time) { return int64_t(time) - kFileTimeTicksAt1970; }
+
+uint64_t FileTimeFromDos(uint16_t date, uint16_t time) {
+  const CivilTime t{1980 + (date >> 9), (date >> 5) & 0x0F, date & 0x1F, time >> 11, (time >> 5) & 0x3F, (time & 0x1F) * 2};
+  if (t.month < 1 || t.month > 12 || t.day < 1 || t.day > DaysInMonth(t.year, t.month) || t.hour > 23 ||
+      t.minute > 59 || t.second > 59)
+    return 0;
+  return FileTimeFromUnixTime(UnixTimeFromCivil(t));
 }

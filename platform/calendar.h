@@ -3,8 +3,6 @@
 // run-time library's gmtime refuses times before 1970 on Windows and shares its buffer.
 #pragma once
 
-#include "platform/win32_api.h"
-
 #include <cstdint>
 
 // A FILETIME counts 100-ns intervals since 1601-01-01 00:00:00 UTC.
@@ -29,8 +27,12 @@ int DaysInMonth(int64_t year, int month);
 CivilTime CivilFromUnixTime(int64_t seconds);
 int64_t UnixTimeFromCivil(const CivilTime& time);
 
-// A file time is seconds x 10,000,000 + 116444736000000000, split into two halves;
-// these take and give the 100-ns intervals since 1970 (negative before).
-FILETIME FileTimeFromTicksSince1970(int64_t ticks);
-FILETIME FileTimeFromUnixTime(int64_t seconds);
-int64_t TicksSince1970Of(const FILETIME& time);
+// A file time (env.h) is seconds x 10,000,000 + 116444736000000000; these take and give
+// the 100-ns intervals since 1970 (negative before).
+uint64_t FileTimeFromTicksSince1970(int64_t ticks);
+uint64_t FileTimeFromUnixTime(int64_t seconds);
+int64_t TicksSince1970Of(uint64_t time);
+
+// A DOS date and time as the same wall-clock reading; 0 for a stamp Windows refuses
+// (month 0 or 13, day 0 or past the month's end, hour 24, minute 60, second 60 or 62).
+uint64_t FileTimeFromDos(uint16_t date, uint16_t time);

@@ -1,6 +1,10 @@
 #include "platform/code_page.h"
 
-bool IsLeadByteOfCodePage(UINT codePage, BYTE byte) {
+#include "platform/env.h"
+
+CCodePage CCodePage::Active() { return CCodePage(Env().AnsiCodePage()); }
+
+bool IsLeadByteOfCodePage(unsigned codePage, uint8_t byte) {
   switch (codePage) {
     case 932: return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
     case 936:
@@ -10,12 +14,7 @@ bool IsLeadByteOfCodePage(UINT codePage, BYTE byte) {
   }
 }
 
-bool CCodePage::IsDoubleByte() const {
-  // Every double-byte code page has 0x81 among its lead bytes.
-  return IsLeadByte(0x81);
-}
-
-bool IsTrailByteOfCodePage(UINT codePage, BYTE byte) {
+bool IsTrailByteOfCodePage(unsigned codePage, uint8_t byte) {
   switch (codePage) {
     case 932: return (byte >= 0x40 && byte <= 0x7E) || (byte >= 0x80 && byte <= 0xFC);
     case 936: return (byte >= 0x40 && byte <= 0x7E) || (byte >= 0x80 && byte <= 0xFE);
@@ -25,7 +24,7 @@ bool IsTrailByteOfCodePage(UINT codePage, BYTE byte) {
   }
 }
 
-bool IsAnsiCodePage(UINT codePage) {
+bool IsAnsiCodePage(unsigned codePage) {
   return codePage == 874 || (codePage >= 1250 && codePage <= 1258) || codePage == 932 || codePage == 936 ||
          codePage == 949 || codePage == 950;
 }

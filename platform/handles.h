@@ -1,11 +1,9 @@
 // Owners of the platform's handles. Each owns one handle and closes it when it goes, on
 // every path; a Close that is asked for says whether closing worked (for a file that was
 // written, a full disk may show only there), with the detail left where the platform
-// leaves it: GetLastError, or errno for the C library's streams. The calls that open
+// leaves it (errno for the C library's streams). The calls that open
 // handles stay at their call sites, flags and all; an owner only takes what they return.
 #pragma once
-
-#include "platform/win32_api.h"
 
 #include <cstdio>
 #include <utility>
@@ -43,21 +41,6 @@ class COwnedHandle {
   Handle m_handle = Traits::Invalid();
 };
 
-struct KernelHandleTraits {
-  using Handle = HANDLE;
-  static Handle Invalid() { return INVALID_HANDLE_VALUE; }
-  // Some calls give null for failure (processes, threads), the file calls the invalid value.
-  static bool IsValid(Handle h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
-  static bool Close(Handle h) { return ::CloseHandle(h) != FALSE; }
-};
-
-struct FindHandleTraits {
-  using Handle = HANDLE;
-  static Handle Invalid() { return INVALID_HANDLE_VALUE; }
-  static bool IsValid(Handle h) { return h != INVALID_HANDLE_VALUE; }
-  static bool Close(Handle h) { return ::FindClose(h) != FALSE; }
-};
-
 struct CrtFileTraits {
   using Handle = FILE*;
   static Handle Invalid() { return nullptr; }
@@ -65,9 +48,5 @@ struct CrtFileTraits {
   static bool Close(Handle f) { return std::fclose(f) == 0; }
 };
 
-// A handle CloseHandle closes: a file from CreateFileA, a process, a thread.
-using CHandle = COwnedHandle<KernelHandleTraits>;
-// A search from FindFirstFileW, ended by FindClose.
-using CFindHandle = COwnedHandle<FindHandleTraits>;
 // A C library stream from fopen, closed by fclose.
 using CCrtFile = COwnedHandle<CrtFileTraits>;

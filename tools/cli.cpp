@@ -167,7 +167,7 @@ bool TakeProduct(const std::string& name, const ProductProfile** product) {
 bool TakeCodePage(const std::string& text, unsigned* codePage) {
   char* end = nullptr;
   const unsigned long number = std::strtoul(text.c_str(), &end, 10);
-  if (!text.empty() && *end == '\0' && number <= 0xFFFF && IsAnsiCodePage(UINT(number))) {
+  if (!text.empty() && *end == '\0' && number <= 0xFFFF && IsAnsiCodePage(unsigned(number))) {
     *codePage = unsigned(number);
     return true;
   }

@@ -385,7 +385,7 @@ int Build(const Arguments& args) {
     }
     ready = signedPartial;
   }
-  if (!host::ReplaceFile(ready, a.out, &error)) {
+  if (!host::RenameOver(ready, a.out, &error)) {
     Say(error);
     host::RemoveFile(ready);
     return kExitRefused;

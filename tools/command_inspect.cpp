@@ -31,8 +31,8 @@ std::string TimeText(int64_t unixTime) {
   return text;
 }
 
-std::string FileTimeText(const FILETIME& t) {
-  if (t.dwLowDateTime == 0 && t.dwHighDateTime == 0) return "-";
+std::string FileTimeText(FileTime t) {
+  if (t == 0) return "-";
   const int64_t ticks = TicksSince1970Of(t);
   // Whole seconds, rounded down also before 1970.
   return TimeText(ticks / kFileTimeTicksPerSecond - (ticks % kFileTimeTicksPerSecond < 0 ? 1 : 0));

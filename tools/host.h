@@ -31,7 +31,7 @@ bool ReadFile(const std::string& path, std::vector<uint8_t>& bytes, std::string*
 bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string* error);
 
 // Renames `from` to `to`, replacing a file of that name.
-bool ReplaceFile(const std::string& from, const std::string& to, std::string* error);
+bool RenameOver(const std::string& from, const std::string& to, std::string* error);
 
 // Removes a file; false when there was none or it could not be removed.
 bool RemoveFile(const std::string& path);
@@ -71,8 +71,7 @@ std::string FindInPath(const std::string& name);
 // not be started.
 int RunProgram(const std::vector<std::string>& arguments);
 
-// A new, empty file in the temporary folder, open for writing, whose `path` the setup
-// program's reader (which takes ANSI paths on Windows) can open. False when none can be
+// A new, empty file in the temporary folder, open for writing. False when none can be
 // made.
 bool MakeTemporaryFile(std::string* path, FILE** file);
 

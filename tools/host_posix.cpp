@@ -87,7 +87,7 @@ std::vector<std::string> Arguments(int argc, char** argv) { return std::vector<s
 
 FILE* OpenFile(const std::string& path, const char* mode) { return std::fopen(path.c_str(), mode); }
 
-bool ReplaceFile(const std::string& from, const std::string& to, std::string* error) {
+bool RenameOver(const std::string& from, const std::string& to, std::string* error) {
   if (std::rename(from.c_str(), to.c_str()) == 0) return true;
   *error = "cannot rename " + from + " to " + to + ": " + Reason();
   return false;

@@ -2,7 +2,7 @@
 // vendor's file or folder whose name the ANSI code page cannot hold is still found.
 #include "tools/host.h"
 
-#include "platform/handles.h"
+#include "platform/win32_handles.h"
 #include "platform/utf8.h"
 
 #include <windows.h>
@@ -116,7 +116,7 @@ FILE* OpenFile(const std::string& path, const char* mode) {
   return _wfopen(WideFromUtf8(path).c_str(), WideFromUtf8(mode).c_str());
 }
 
-bool ReplaceFile(const std::string& from, const std::string& to, std::string* error) {
+bool RenameOver(const std::string& from, const std::string& to, std::string* error) {
   if (MoveFileExW(WideFromUtf8(from).c_str(), WideFromUtf8(to).c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
   *error = "cannot rename " + from + " to " + to + ": " + Reason();
   return false;
@@ -224,20 +224,12 @@ bool MakeTemporaryFile(std::string* path, FILE** file) {
   wchar_t name[MAX_PATH + 1];
   const DWORD length = GetTempPathW(MAX_PATH + 1, directory);
   if (length == 0 || length > MAX_PATH || !GetTempFileNameW(directory, L"mks", 0, name)) return false;
-  // The reader opens it by its ANSI name: where the long name does not fit the code
-  // page (a user name in another script), its short name does.
-  wchar_t shortName[MAX_PATH + 1];
-  const DWORD shortLength = GetShortPathNameW(name, shortName, MAX_PATH + 1);
-  const wchar_t* usable = shortLength > 0 && shortLength <= MAX_PATH ? shortName : name;
-  char ansi[MAX_PATH * 2 + 1];
-  BOOL lossy = FALSE;
-  const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, usable, -1, ansi, sizeof ansi, nullptr, &lossy);
-  *file = n > 0 && !lossy ? _wfopen(name, L"wb") : nullptr;
+  *file = _wfopen(name, L"wb");
   if (!*file) {
     DeleteFileW(name);
     return false;
   }
-  *path = ansi;
+  *path = Utf8FromWide(name);
   return true;
 }
 

@@ -2,7 +2,7 @@
 
 #include "archive/zip_format.h"
 #include "platform/utf8.h"
-#include "platform/win32_api.h"
+#include "platform/env.h"
 #include "tools/text_format.h"
 
 namespace mksetup {
@@ -11,15 +11,9 @@ namespace {
 // `wide` in code page `codePage`, when every character of it has bytes there that read
 // back as that character. Without best fit: Windows would otherwise write "e" for "ё".
 bool InCodePage(const std::wstring& wide, unsigned codePage, std::string* bytes) {
-  BOOL usedDefault = FALSE;
-  const int n = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide.data(), int(wide.size()), nullptr, 0,
-                                    nullptr, &usedDefault);
-  if (n <= 0 || usedDefault) return false;
-  bytes->assign(size_t(n), '\0');
-  if (WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide.data(), int(wide.size()), &(*bytes)[0], n, nullptr,
-                          &usedDefault) != n ||
-      usedDefault)
-    return false;
+  bool lossless = false;
+  *bytes = Env().FromWide(codePage, wide, &lossless);
+  if (!lossless) return false;
   // A mapping one way only (a table of the C library may have some) would store a name
   // that Windows reads as another.
   bool exact = false;
@@ -103,18 +97,7 @@ std::wstring WideFromCodePage(std::string_view bytes, unsigned codePage, bool* e
   *exact = true;
   // ASCII reads the same in every ANSI code page; most names need no conversion.
   if (IsAscii(bytes)) return std::wstring(bytes.begin(), bytes.end());
-  const int length = int(bytes.size());
-  DWORD flags = MB_ERR_INVALID_CHARS;
-  int n = MultiByteToWideChar(codePage, flags, bytes.data(), length, nullptr, 0);
-  if (n <= 0) {
-    *exact = false;
-    flags = 0;
-    n = MultiByteToWideChar(codePage, flags, bytes.data(), length, nullptr, 0);
-    if (n <= 0) return std::wstring();
-  }
-  std::wstring wide(size_t(n), L'\0');
-  MultiByteToWideChar(codePage, flags, bytes.data(), length, &wide[0], n);
-  return wide;
+  return Env().ToWide(codePage, bytes, exact);
 }
 
 std::wstring UpperCased(std::wstring_view name) {

@@ -103,8 +103,10 @@ ReaderView ReadWithSetupReader(const uint8_t* pack, size_t size) {
     return view;
   }
   {
-    // The length is not used for a file source; the setup program passes 0 as well.
-    const COpenArchive archive(ArchiveOpen(path.c_str(), 0, ArchiveKindFile));
+    // The path is UTF-8 text (host.h): read as such, whatever the code page, it names
+    // the file made. The length is not used for a file source; the setup program passes
+    // 0 as well.
+    const COpenArchive archive(ArchiveOpenW(WideFromUtf8(path).c_str(), 0, ArchiveKindFile));
     if (archive.IsValid()) {
       view.opened = true;
       ArchiveEntry entry{};

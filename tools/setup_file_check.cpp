@@ -62,7 +62,7 @@ SetupFileCheck CheckSetupFile(const uint8_t* data, size_t size, const std::strin
                   c.product->productName, expected->productName, c.product->keyword, expected->keyword));
   }
 
-  for (DWORD at : FindMarkerOccurrences(data, size)) c.markers.push_back(at);
+  for (uint32_t at : FindMarkerOccurrences(data, size)) c.markers.push_back(at);
   if (c.markers.size() < 2) {
     defect(c.markers.empty() ? "the marker does not occur: this is no setup file"
                              : "the marker occurs once: a stub with no archive behind it");

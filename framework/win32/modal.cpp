@@ -1,4 +1,4 @@
-#include "framework/modal.h"
+#include "framework/win32/modal.h"
 
 #include <cstring>
 #include <vector>

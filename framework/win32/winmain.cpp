@@ -1,7 +1,7 @@
 // The Windows entry point. Before anything else, DLLs are restricted to the system
 // directory: a setup program is started from a downloads folder, and a DLL planted
 // beside it must never be loaded in its place.
-#include "framework/afxwin.h"
+#include "framework/win32/afxwin.h"
 
 #include <commctrl.h>
 

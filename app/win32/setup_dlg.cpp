@@ -1,49 +1,69 @@
-#include "app/setup_dlg.h"
+#include "app/win32/setup_dlg.h"
 
-#include "app/agreement_text.h"
-#include "app/product_profiles.h"
+#include "agreement/win32/agreement_dlg.h"
 #include "payload/embedded_payload.h"
+#include "platform/env.h"
 
 BEGIN_MESSAGE_MAP(CSetupDlg, CDialog)
   ON_WM_PAINT()
   ON_WM_QUERYDRAGICON()
 END_MESSAGE_MAP()
 
-CSetupDlg::CSetupDlg(CWnd* parent) : CDialog(IDD, parent), m_strDirectory("") {
-  m_hIcon = AfxGetApp()->LoadIcon(IDR_MAINFRAME);
-}
+CSetupDlg::CSetupDlg(CWnd* parent) : CDialog(IDD, parent) { m_hIcon = AfxGetApp()->LoadIcon(IDR_MAINFRAME); }
 
 void CSetupDlg::DoDataExchange(CDataExchange* pDX) {
   CDialog::DoDataExchange(pDX);
-  DDX_Text(pDX, IDC_DIRECTORY, m_strDirectory);
+  DDX_Text(pDX, IDC_DIRECTORY, m_setup.m_strDirectory);
 }
 
 BOOL CSetupDlg::OnInitDialog() {
   CDialog::OnInitDialog();
   SetIcon(m_hIcon, TRUE);
   SetIcon(m_hIcon, FALSE);
-
-  m_strSetupFile = ::GetCommandLineA();
-  m_strSetupFile.Remove('"');
-  CString upper = m_strSetupFile;
-  upper.MakeUpper();
-
-  if (const ProductProfile* profile = FindProductProfile(upper)) {
-    m_strDirectory = CStringW(CString(profile->defaultDirectory));
-    m_strProductName = profile->productName;
-    m_chPackSelector = profile->packSelector;
+  if (const ProductProfile* profile = StartSetup(CString(Env().CommandLine().c_str()), m_setup)) {
     SetWindowText(profile->windowTitle);
   } else {
-    CString message;
-    message.Format("Invalid setup file name:%s", m_strSetupFile.GetString());
-    AfxMessageBox(message, MB_OK);
     // The modal loop never starts; the rest of initialisation is harmless.
     EndDialog(0);
   }
-
   UpdateData(FALSE);
-  AppendAgreementLines(m_agreementLines);
   return TRUE;
+}
+
+void CSetupDlg::OnOK() {
+  // The dialog is disabled while it installs; should a command reach it all the same,
+  // one installation at a time.
+  if (m_bInstalling) return;
+  m_bInstalling = true;
+  const bool over = RunInstallation(*this, m_setup);
+  m_bInstalling = false;
+  if (over) CDialog::OnOK();
+}
+
+int CSetupDlg::InstallFiles() { return ::InstallFiles(*this, m_setup); }
+
+bool CSetupDlg::AgreementAccepted(const CStringList& lines) {
+  CAgreementDlg agreement(nullptr);
+  agreement.m_pLines = &lines;
+  return agreement.DoModal() == IDOK;
+}
+
+CStringW CSetupDlg::TypedDirectory() {
+  UpdateData(TRUE);
+  return m_setup.m_strDirectory;
+}
+
+CInstallProgress& CSetupDlg::BeginWork(const CStringW& packFile, const CStringW& directory) {
+  BeginWaitCursor();
+  m_pProgress.reset(new CInstallProgressDlg(this, packFile, directory));
+  m_pProgress->Open();
+  return *m_pProgress;
+}
+
+void CSetupDlg::EndWork() {
+  if (m_pProgress) m_pProgress->Close();
+  m_pProgress.reset();
+  EndWaitCursor();
 }
 
 void CSetupDlg::OnPaint() {

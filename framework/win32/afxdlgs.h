@@ -2,7 +2,7 @@
 // printer without showing anything.
 #pragma once
 
-#include "framework/afxwin.h"
+#include "framework/win32/afxwin.h"
 
 class CPrintDialog {
  public:

@@ -1,4 +1,4 @@
-#include "framework/afxdlgs.h"
+#include "framework/win32/afxdlgs.h"
 
 #include <cstring>
 

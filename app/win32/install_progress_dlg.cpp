@@ -1,4 +1,4 @@
-#include "app/install_progress_dlg.h"
+#include "app/win32/install_progress_dlg.h"
 
 CInstallProgressDlg::CInstallProgressDlg(CWnd* owner, const CStringW& packFile, const CStringW& directory)
     : CDialog(IDD, owner), m_pOwner(owner), m_strPackFile(packFile), m_strDirectory(directory) {}

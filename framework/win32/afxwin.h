@@ -1,10 +1,10 @@
 // The small application framework the program is written against: application object,
 // windows and modal dialogs with message maps, dialog data exchange, message boxes, the
 // wait cursor and drawing contexts. Windows and dialogs are real Win32 ones, built from
-// the program's resource templates (on Linux, the stand-in's).
+// the program's resource templates; Windows only.
 #pragma once
 
-#include "framework/afxmsg.h"
+#include "framework/win32/afxmsg.h"
 #include "framework/afxstr.h"
 #include "platform/win32_api.h"
 
@@ -40,14 +40,6 @@ class CRect : public RECT {
   int Width() const { return right - left; }
   int Height() const { return bottom - top; }
   operator LPRECT() { return this; }  // NOLINT: as the framework's
-};
-
-class CSize : public SIZE {
- public:
-  CSize() : SIZE{0, 0} {}
-  CSize(int cx, int cy) : SIZE{cx, cy} {}
-  CSize(SIZE size) : SIZE(size) {}  // NOLINT: as the framework's
-  friend bool operator==(const CSize& a, const CSize& b) { return a.cx == b.cx && a.cy == b.cy; }
 };
 
 class CFont;

@@ -1,7 +1,17 @@
-#include "framework/afxwin.h"
+#include "framework/win32/afxwin.h"
+#include "platform/env.h"
 
 namespace {
 CWinApp* g_app = nullptr;
+
+// What the program tells and asks through its environment goes to the framework's
+// message boxes: owned by the dialog in front, captioned with the application title.
+class CFrameworkEnv : public CEnvWrapper {
+ public:
+  CFrameworkEnv() : CEnvWrapper(CEnv::Default()) {}
+  void Tell(const std::wstring& text) override { AfxMessageBox(CStringW(text), MB_OK); }
+  bool Ask(const std::wstring& text) override { return AfxMessageBox(CStringW(text), MB_YESNO) == IDYES; }
+};
 }  // namespace
 
 HWND AfxActiveModalWindow();
@@ -83,6 +93,8 @@ int AfxMessageBox(const CStringW& text, UINT type, UINT helpId) {
 int AfxWinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLine*/, int /*show*/) {
   CWinApp* app = AfxGetApp();
   if (!app) return -1;
+  CFrameworkEnv env;
+  const CScopedEnv framed(&env);
   app->SetCurrentHandles(instance);
   if (!app->InitApplication() || !app->InitInstance()) {
     app->m_pMainWnd = nullptr;

@@ -1,5 +1,5 @@
 // The one application object of the setup program, constructed before the framework's
 // entry point runs.
-#include "app/setup_app.h"
+#include "app/win32/setup_app.h"
 
 CSetupApp theApp;

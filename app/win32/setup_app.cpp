@@ -1,6 +1,6 @@
-#include "app/setup_app.h"
+#include "app/win32/setup_app.h"
 
-#include "app/setup_dlg.h"
+#include "app/win32/setup_dlg.h"
 
 BEGIN_MESSAGE_MAP(CSetupApp, CWinApp)
   ON_COMMAND(ID_HELP, &CWinApp::OnHelp)

@@ -1,5 +1,5 @@
-#include "framework/afxwin.h"
-#include "framework/modal.h"
+#include "framework/win32/afxwin.h"
+#include "framework/win32/modal.h"
 
 #include <vector>
 

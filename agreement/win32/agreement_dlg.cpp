@@ -1,9 +1,9 @@
-#include "agreement/agreement_dlg.h"
+#include "agreement/win32/agreement_dlg.h"
 
 #include "agreement/agreement_print.h"
-#include "agreement/dc_print_surface.h"
+#include "agreement/win32/dc_print_surface.h"
 #include "agreement/text_wrap.h"
-#include "framework/afxdlgs.h"
+#include "framework/win32/afxdlgs.h"
 
 BEGIN_MESSAGE_MAP(CAgreementDlg, CDialog)
   ON_BN_CLICKED(IDC_PRINT, &CAgreementDlg::OnPrint)

@@ -1,11 +1,17 @@
 // The setup dialog: picks the product from the command line, offers its default
-// directory, and carries out the installation behind "OK/Save".
+// directory, and carries out the installation behind "OK/Save" (install_sequence.h)
+// as the screens it runs in.
 #pragma once
 
-#include "framework/afxwin.h"
+#include "app/install_sequence.h"
+#include "app/setup_screens.h"
+#include "app/win32/install_progress_dlg.h"
+#include "framework/win32/afxwin.h"
 #include "res/resource.h"
 
-class CSetupDlg : public CDialog {
+#include <memory>
+
+class CSetupDlg : public CDialog, public CSetupScreens {
  public:
   enum { IDD = IDD_SETUP_DIALOG };
 
@@ -21,9 +27,15 @@ class CSetupDlg : public CDialog {
   // `packFile`. 1 when the pack file was written whole; 0 after a message otherwise.
   int SavePayload(const BYTE* data, size_t size, const CString& packFile);
 
-  // One installation step into m_strDirectory: 1 when it went on to the end, 0 when
-  // it stopped after a message.
+  // One installation step into the directory: 1 when it went on to the end, 0 when it
+  // stopped after a message.
   int InstallFiles();
+
+  // ---- the screens the installation runs in ----
+  bool AgreementAccepted(const CStringList& lines) override;
+  CStringW TypedDirectory() override;
+  CInstallProgress& BeginWork(const CStringW& packFile, const CStringW& directory) override;
+  void EndWork() override;
 
  protected:
   void DoDataExchange(CDataExchange* pDX) override;
@@ -34,16 +46,12 @@ class CSetupDlg : public CDialog {
   afx_msg void OnPaint();
   afx_msg HCURSOR OnQueryDragIcon();
 
-  CString m_strSetupFile;    // the command line without its double quotes: picks the product
-  char m_chPackSelector = 0;  // set when a profile is chosen
-  CString m_strProductName;
-  CStringW m_strPackFile;    // wide, as the directory it lies in
-  CStringList m_agreementLines;
-  // Exchanged with the directory box as typed, in whatever script: the wide calls create
-  // it and write into it.
-  CStringW m_strDirectory;
+  // The product, the directory (exchanged with the directory box as typed, in whatever
+  // script: the wide calls create it and write into it), the pack file, the agreement.
+  CSetupTarget m_setup;
   HICON m_hIcon;
   bool m_bInstalling = false;  // InstallFiles is running: no second installation, no cancel
+  std::unique_ptr<CInstallProgressDlg> m_pProgress;
 
   DECLARE_MESSAGE_MAP()
 };

@@ -2,7 +2,7 @@
 // it closes.
 #pragma once
 
-#include "framework/afxwin.h"
+#include "framework/win32/afxwin.h"
 
 class CSetupApp : public CWinApp {
  public:

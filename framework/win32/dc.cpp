@@ -1,4 +1,4 @@
-#include "framework/afxwin.h"
+#include "framework/win32/afxwin.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -25,7 +25,7 @@ HDC CDC::Detach() {
 CSize CDC::GetTextExtent(LPCTSTR text, int count) const {
   SIZE size = {0, 0};
   ::GetTextExtentPoint32A(m_hDC, text, count, &size);
-  return CSize(size);
+  return CSize(int(size.cx), int(size.cy));
 }
 
 int CDC::StartDoc(LPCTSTR docName) {

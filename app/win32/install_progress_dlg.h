@@ -4,7 +4,7 @@
 // window system as it works, so that none of its windows looks hung.
 #pragma once
 
-#include "framework/afxwin.h"
+#include "framework/win32/afxwin.h"
 #include "payload/install_progress.h"
 #include "res/resource.h"
 

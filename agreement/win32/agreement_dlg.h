@@ -3,7 +3,7 @@
 // prints it on the default printer.
 #pragma once
 
-#include "framework/afxwin.h"
+#include "framework/win32/afxwin.h"
 #include "res/resource.h"
 
 class CAgreementDlg : public CDialog {
