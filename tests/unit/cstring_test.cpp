@@ -1,6 +1,6 @@
 // The string and list classes the program's paths and messages live in.
 #include "framework/afxstr.h"
-#include "platform/posix/standin.h"
+#include "tests/unit/test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +10,9 @@ namespace {
 
 class DoubleByteCodePage : public ::testing::Test {
  protected:
-  void SetUp() override { standin::SetAnsiCodePage(932); }
-  void TearDown() override { standin::SetAnsiCodePage(1252); }
+  void SetUp() override { env.codePage = 932; }
+  testing_support::CTestEnv env;
+  CScopedEnv use{&env};
 };
 
 // In Shift-JIS, 0x95 0x5C is one character whose second byte has the value of '\'.

@@ -1,6 +1,5 @@
 // Finding the archive behind the second marker, and writing it out as the pack file.
-#include "app/setup_app.h"
-#include "app/setup_dlg.h"
+#include "payload/embedded_payload.h"
 #include "payload/payload_marker.h"
 #include "tests/unit/test_support.h"
 
@@ -19,34 +18,34 @@ const std::string M(8, 'U');
 
 // The scan on a heap copy of exactly the given bytes, so that AddressSanitizer catches
 // any read past the end.
-std::vector<DWORD> Scan(const std::string& bytes) {
-  std::unique_ptr<BYTE[]> copy(new BYTE[bytes.size() ? bytes.size() : 1]);
+std::vector<uint32_t> Scan(const std::string& bytes) {
+  std::unique_ptr<uint8_t[]> copy(new uint8_t[bytes.size() ? bytes.size() : 1]);
   std::memcpy(copy.get(), bytes.data(), bytes.size());
   return FindMarkerOccurrences(copy.get(), bytes.size());
 }
 
 TEST(MarkerScan, CountsOccurrencesWithoutOverlap) {
-  EXPECT_EQ(std::vector<DWORD>({11, 22}), Scan("abc" + M + "def" + M + "PK"));
-  EXPECT_EQ(std::vector<DWORD>({8, 16}), Scan(std::string(16, 'U')));
-  EXPECT_EQ(std::vector<DWORD>({8}), Scan(std::string(15, 'U')));
-  EXPECT_EQ(std::vector<DWORD>({9}), Scan("xUUUUUUUUUUUUUUx"));  // 14: one, then six left over
+  EXPECT_EQ(std::vector<uint32_t>({11, 22}), Scan("abc" + M + "def" + M + "PK"));
+  EXPECT_EQ(std::vector<uint32_t>({8, 16}), Scan(std::string(16, 'U')));
+  EXPECT_EQ(std::vector<uint32_t>({8}), Scan(std::string(15, 'U')));
+  EXPECT_EQ(std::vector<uint32_t>({9}), Scan("xUUUUUUUUUUUUUUx"));  // 14: one, then six left over
   EXPECT_TRUE(Scan("").empty());
   EXPECT_TRUE(Scan("UUUUUUU").empty());
 }
 
 TEST(MarkerScan, NeverReadsPastTheEnd) {
   // 0x55 bytes among the last seven: candidates whose eight bytes would run off the end.
-  EXPECT_EQ(std::vector<DWORD>({8}), Scan(M + "x" + "UUUUUUU"));
-  EXPECT_EQ(std::vector<DWORD>({8}), Scan(M + "xyzU"));
-  EXPECT_EQ(std::vector<DWORD>({9, 17}), Scan("x" + M + M));  // second one ends the data
+  EXPECT_EQ(std::vector<uint32_t>({8}), Scan(M + "x" + "UUUUUUU"));
+  EXPECT_EQ(std::vector<uint32_t>({8}), Scan(M + "xyzU"));
+  EXPECT_EQ(std::vector<uint32_t>({9, 17}), Scan("x" + M + M));  // second one ends the data
 }
 
 // The streamed count against the whole-buffer one, the input cut into two pieces at
 // every offset, and into pieces of every small size: the count and where the archive
 // starts must not depend on where a read ends.
 void ExpectStreamedAgrees(const std::string& bytes) {
-  const std::vector<DWORD> whole = Scan(bytes);
-  const auto* data = reinterpret_cast<const BYTE*>(bytes.data());
+  const std::vector<uint32_t> whole = Scan(bytes);
+  const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
   const auto check = [&](const CMarkerScan& scan, const std::string& how) {
     EXPECT_EQ(whole.size(), scan.Count()) << how;
     if (whole.size() >= 2) {
@@ -82,27 +81,25 @@ TEST(MarkerScan, StreamedCountAgreesWithTheWholeBufferAtEveryBoundary) {
   }
 }
 
-// SavePayload as the setup dialog runs it.
+// SavePayload over bytes in memory.
 class SavePayloadTest : public ::testing::Test {
  protected:
-  void SetUp() override { standin::ResetRecords(); }
-
   int Save(const std::string& bytes, const std::string& packFile) {
-    std::unique_ptr<BYTE[]> copy(new BYTE[bytes.size() ? bytes.size() : 1]);
+    std::unique_ptr<uint8_t[]> copy(new uint8_t[bytes.size() ? bytes.size() : 1]);
     std::memcpy(copy.get(), bytes.data(), bytes.size());
-    return dlg.SavePayload(copy.get(), bytes.size(), packFile.c_str());
+    return SavePayload(copy.get(), bytes.size(), testing_support::W(packFile));
   }
 
+  testing_support::CTestEnv env;
+  CScopedEnv use{&env};
   ScratchDir dir;
-  CSetupApp app;
-  CSetupDlg dlg;
 };
 
 TEST_F(SavePayloadTest, WritesExactlyTheBytesBehindTheSecondMarker) {
   const std::string archive = std::string("PK\x03\x04", 4) + "entries" + std::string("\0\x01\x02", 3) + "PK\x05\x06end";
   EXPECT_EQ(1, Save("MZ image " + M + " more image" + M + archive, dir.Win("pack.zip")));
   EXPECT_EQ(archive, ReadBytes(dir.Posix("pack.zip")));
-  EXPECT_EQ("", testing_support::MessagesShown());
+  EXPECT_EQ("", env.Told());
 }
 
 TEST_F(SavePayloadTest, ReplacesAnExistingPackFileWhole) {
@@ -122,16 +119,16 @@ TEST_F(SavePayloadTest, AnyOtherCountIsNoPayloadAndWritesNothing) {
                                   std::string("no marker at all"),     // image without its constant
                                   "image" + M + M + "zip with " + M,   // archive holds a run
                                   "image" + M + std::string(16, 'U')}) {
-    standin::ResetRecords();
+    env.told.clear();
     EXPECT_EQ(0, Save(file, dir.Win("pack.zip")));
-    EXPECT_EQ("No embedded setup data found.|", testing_support::MessagesShown());
+    EXPECT_EQ("No embedded setup data found.|", env.Told());
     EXPECT_FALSE(testing_support::Exists(dir.Posix("pack.zip")));
   }
 }
 
 TEST_F(SavePayloadTest, APackFileThatCannotBeCreatedIsReported) {
   EXPECT_EQ(0, Save("image" + M + M + "zip", dir.Win("missing\\pack.zip")));
-  EXPECT_EQ("Cannot save setup file|", testing_support::MessagesShown());
+  EXPECT_EQ("Cannot save setup file|", env.Told());
 }
 
 }  // namespace

@@ -20,11 +20,11 @@ class RecordingSurface : public CPrintSurface {
 
   int GetPageWidth() const override { return width_; }
   int GetPageHeight() const override { return height_; }
-  void StartDoc(LPCTSTR docName) override { calls.push_back(std::string("StartDoc ") + docName); }
+  void StartDocument(const char* docName) override { calls.push_back(std::string("StartDoc ") + docName); }
   void StartPage() override { calls.push_back("StartPage"); }
   void EndPage() override { calls.push_back("EndPage"); }
-  void EndDoc() override { calls.push_back("EndDoc"); }
-  void SelectPointFont(int pointSize, LPCTSTR faceName) override {
+  void EndDocument() override { calls.push_back("EndDoc"); }
+  void SelectPointFont(int pointSize, const char* faceName) override {
     calls.push_back("Font " + std::string(faceName) + " " + std::to_string(pointSize));
     font_ = true;
   }
@@ -32,7 +32,7 @@ class RecordingSurface : public CPrintSurface {
     calls.push_back("RestoreFont");
     font_ = false;
   }
-  void TextOut(int x, int y, const CString& text) override {
+  void WriteText(int x, int y, const CString& text) override {
     calls.push_back("TextOut " + std::to_string(x) + "," + std::to_string(y) + " " + text.GetString());
   }
   CSize GetTextExtent(const CString& text) const override {

@@ -1,19 +1,24 @@
-// Shared by the native tests: a scratch directory, files, and a scripted user that plays
-// the dialogs and message boxes of the program through the window-system stand-in.
+// Shared by the core's tests, which run natively and under Wine: a scratch directory and
+// its files through the C++ library (not through the environment under test), and the
+// environment the code under test works in, wrapped to record what it tells the user and
+// to inject what Windows does to programs (files held by others, full disks).
 #pragma once
 
 #include "framework/afxstr.h"
-#include "platform/posix/standin.h"
+#include "platform/env.h"
 
+#include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
 namespace testing_support {
 
-// A fresh directory in $TMPDIR (default /tmp), removed with everything in it at the end
-// of the test.
+// A fresh directory in the system's temporary folder, removed with everything in it at
+// the end of the test. Paths are UTF-8 text.
 class ScratchDir {
  public:
   ScratchDir();
@@ -23,53 +28,107 @@ class ScratchDir {
   const std::string& path() const { return path_; }
   // `name` inside the directory, joined with a backslash as the program joins paths.
   std::string Win(const std::string& name) const { return path_ + "\\" + name; }
+  // The same joined with a slash, which the file calls of both systems take.
   std::string Posix(const std::string& name) const { return path_ + "/" + name; }
 
  private:
   std::string path_;
 };
 
-void WriteBytes(const std::string& posixPath, const std::string& bytes);
-std::string ReadBytes(const std::string& posixPath);
-bool Exists(const std::string& posixPath);
+// Files and folders by UTF-8 path, either separator.
+void WriteBytes(const std::string& path, const std::string& bytes);
+std::string ReadBytes(const std::string& path);
+bool Exists(const std::string& path);
+void MakeDir(const std::string& path);
 // The names in a directory, sorted.
-std::vector<std::string> ListDir(const std::string& posixPath);
-
-// The texts of the message boxes shown so far, each followed by "|".
-std::string MessagesShown();
-// The same, as they read (wide boxes with names the ANSI code page lacks), in UTF-8.
-std::string MessagesShownUtf8();
+std::vector<std::string> ListDir(const std::string& path);
+void ChangeDir(const std::string& path);
+std::string CurrentDir();
+// Seconds since 1970 (test_files_posix.cpp, test_files_windows.cpp).
+int64_t ModifiedAt(const std::string& path);
+int64_t AccessedAt(const std::string& path);
+void SetModifiedAt(const std::string& path, int64_t seconds);
+// The read-only attribute, as Windows has it; on Linux no write bits.
+void SetReadOnly(const std::string& path, bool readOnly);
+// A device every write to fails on as on a full disk (Linux's /dev/full, also under
+// Wine); empty where there is none.
+std::string FullDevice();
+// Whether the tests run on Windows (under Wine), where the environment is Win32's.
+bool OnWindows();
 
 // Wide text from UTF-8 (the tests' own strings), and back.
 CStringW W(const std::string& utf8);
 std::string Utf8(const CStringW& wide);
+std::string Utf8(const std::wstring& wide);
 
-// Plays the user: each step acts on the dialog that waits, which must be the template
-// the step names. Message boxes of type MB_OK are answered OK; others take the next
-// queued answer.
-class ScriptedUser : public standin::User {
+// The system's environment, as the code under test sees it in a test: messages and
+// questions are recorded and answered here, pauses counted instead of slept, the command
+// line, module path, code page and desktop set by the test, and files held by other
+// programs or on a full disk made so. Paths are compared with either separator.
+class CTestEnv : public CEnvWrapper {
  public:
-  using Step = std::function<void(HWND)>;
-  ScriptedUser() { standin::SetUser(this); }
-  ~ScriptedUser() override { standin::SetUser(nullptr); }
+  CTestEnv();
 
-  ScriptedUser& On(int templateId, Step step);
-  ScriptedUser& Answer(int answer);
+  // ---- what the user sees and answers ----
+  std::vector<std::wstring> told;      // every message and question, in order
+  std::deque<bool> answers;            // to the questions; No when none is left
+  int unansweredQuestions = 0;
+  // Called with each message as it is told (the state of the windows then, say).
+  std::function<void(const std::wstring&)> onTell;
+  // The texts told so far, in UTF-8, each followed by "|".
+  std::string Told() const;
 
-  bool Act(HWND dialog, int templateId) override;
-  int Answer(const standin::MessageBoxShown& box) override;
+  // ---- the process ----
+  std::string commandLine = "\"C:\\Setup.exe\"";
+  std::wstring modulePath;  // empty: the test's own
+  unsigned codePage = 1252;
 
-  // Steps that were queued but never ran, and dialogs that waited for a step that
-  // was not there: a test expects both empty.
-  std::vector<std::string> problems;
-  bool AllStepsRan() const { return steps_.empty() && answers_.empty(); }
+  // ---- the clock ----
+  uint32_t paused = 0;  // milliseconds of Pause, which does not sleep
+
+  // ---- the desktop ----
+  std::wstring desktop;  // empty: the desktop folder cannot be determined
+  int32_t shortcutResult = 0;  // what SaveShortcut gives, when not 0 it writes nothing
+  struct Shortcut {
+    std::string path, target, description;  // UTF-8
+  };
+  std::vector<Shortcut> shortcuts;
+
+  // ---- other programs and the disk ----
+  // Another program holds the file open without sharing for the next `opens` attempts
+  // to open it (-1: for ever): they fail with 32; until then it can be neither written,
+  // deleted nor replaced.
+  void HoldWithoutSharing(const std::string& path, int opens);
+  // Another program has the file open, sharing reading only: writing, deleting or
+  // renaming it fails with 32, replacing it with 5, as on Windows.
+  void MarkInUse(const std::string& path);
+  int sharingViolations = 0;
+  // Files written from now on take this many bytes in all before the disk is full
+  // (112); -1: no limit.
+  int64_t diskRoom = -1;
+  // Closing a file written from now on fails as on a full disk (112).
+  bool failCloses = false;
+
+  SysError OpenForReading(const std::wstring& path, std::unique_ptr<CReadableFile>* file) override;
+  SysError OpenForWriting(const std::wstring& path, CreateMode mode, std::unique_ptr<CWritableFile>* file) override;
+  SysError ProbeWritable(const std::wstring& path) override;
+  SysError Replace(const std::wstring& from, const std::wstring& to) override;
+  SysError Remove(const std::wstring& path) override;
+  std::wstring ModulePath() override;
+  std::string CommandLine() override { return commandLine; }
+  unsigned AnsiCodePage() override { return codePage; }
+  void Pause(uint32_t milliseconds) override { paused += milliseconds; }
+  SysError DesktopFolder(std::wstring* folder) override;
+  int32_t SaveShortcut(const std::wstring& shortcut, const std::wstring& target,
+                       const std::wstring& description) override;
+  void Tell(const std::wstring& text) override;
+  bool Ask(const std::wstring& text) override;
 
  private:
-  std::deque<std::pair<int, Step>> steps_;
-  std::deque<int> answers_;
+  bool Held(const std::wstring& path, bool opening);
+  bool InUse(const std::wstring& path) const;
+  std::map<std::wstring, int> held_;
+  std::set<std::wstring> inUse_;
 };
-
-// Presses a control of the waiting dialog.
-ScriptedUser::Step Press(int controlId);
 
 }  // namespace testing_support

@@ -1,7 +1,7 @@
 // Word-wrapping by measured width, splitting at delimiters and joining with CR LF,
 // measured with exact metrics: every character is one pixel wide.
 #include "agreement/text_wrap.h"
-#include "platform/posix/standin.h"
+#include "tests/unit/test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -116,11 +116,12 @@ TEST(SplitByDelimiters, ASetOfSeveralCharactersLosesNoText) {
 }
 
 TEST(SplitByDelimiters, NeverCutsADoubleByteCharacterAtItsSecondByte) {
-  standin::SetAnsiCodePage(932);
+  testing_support::CTestEnv env;
+  env.codePage = 932;
+  CScopedEnv use(&env);
   Lines tokens;
   // 0x81 0x40 is one Shift-JIS character whose second byte is '@'.
   const int count = Split("\x81\x40@x", "@", &tokens);
-  standin::SetAnsiCodePage(1252);
   EXPECT_EQ(2, count);
   EXPECT_EQ((Lines{"\x81\x40", "x"}), tokens);
 }
