@@ -19,15 +19,20 @@ const char kVendorContact[] = "Problem in setup program. Please contact the vend
 // no screen holds that many lines anyway: a longer report names the files up to here and
 // says how many more there are.
 const int kReportLimit = 30000;
+const int kMoreFilesRoom = 32;  // "and 2147483647 more files\n"
 
 // The report names every file by its true name, in a wide message box: a name the ANSI
 // code page cannot hold is the name the user will find in the folder.
 CStringW ReportOf(const std::vector<CStringW>& unpackedFiles) {
   CStringW report = L"Unpacked files:\n";
+  int whole = report.GetLength();
+  for (const CStringW& path : unpackedFiles) whole += path.GetLength() + 1;
+  // A list that does not fit keeps room for the line that says how many more there are.
+  const int limit = whole <= kReportLimit ? kReportLimit : kReportLimit - kMoreFilesRoom;
   size_t listed = 0;
   for (; listed < unpackedFiles.size(); ++listed) {
     const CStringW& path = unpackedFiles[listed];
-    if (report.GetLength() + path.GetLength() + 1 > kReportLimit) break;
+    if (report.GetLength() + path.GetLength() + 1 > limit) break;
     report += path;
     report += L"\n";
   }

@@ -1,17 +1,13 @@
 // "OK/Save" from start to end: the agreement, the destination directory as typed, the
 // pack file, unpacking, the report, the advice or the vendor's address, the shortcut
-// question; and the dialog closing after every installation step.
-#include "app/setup_app.h"
-#include "platform/posix/standin_files.h"
-#include "platform/posix/standin_shell.h"
-#include "res/resource.h"
+// question; and whether the setup dialog closes after the step or stays open.
+#include "app/install_sequence.h"
 #include "tests/unit/test_support.h"
 #include "tests/unit/zip_builder.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <unistd.h>
+#include <deque>
 
 using namespace testing_support;
 
@@ -24,63 +20,97 @@ std::string Advice(const std::string& pack, const std::string& dir) {
          " folder and use an unZIP program to unpack it. This produces the program file\nand its associated files.";
 }
 
+// The windows as the user works them: an answer to each agreement, a directory typed for
+// each "OK/Save"; and what the installation showed them.
+class CFakeScreens : public CSetupScreens, public CInstallProgress {
+ public:
+  std::deque<bool> accepts;         // one per agreement shown
+  std::deque<std::wstring> typed;   // one per "OK/Save"
+  int agreementsShown = 0;
+  std::vector<std::string> agreementLines;  // of the last one shown
+  bool working = false;
+  int worksBegun = 0;
+  uint64_t stageTotal = 0, written = 0;
+  int writtenCalls = 0;
+
+  bool AgreementAccepted(const CStringList& lines) override {
+    ++agreementsShown;
+    agreementLines.clear();
+    for (POSITION pos = lines.GetHeadPosition(); pos;) agreementLines.push_back(lines.GetNext(pos).GetString());
+    if (accepts.empty()) return false;
+    const bool accepted = accepts.front();
+    accepts.pop_front();
+    return accepted;
+  }
+  CStringW TypedDirectory() override {
+    if (typed.empty()) return CStringW();
+    const CStringW directory(typed.front());
+    typed.pop_front();
+    return directory;
+  }
+  CInstallProgress& BeginWork(const CStringW&, const CStringW&) override {
+    EXPECT_FALSE(working) << "the work began twice";
+    working = true;
+    ++worksBegun;
+    return *this;
+  }
+  void EndWork() override { working = false; }
+  void BeginStage(InstallStage, uint64_t total) override {
+    stageTotal = total;
+    written = 0;
+  }
+  void Written(uint64_t done) override {
+    EXPECT_GE(done, written);
+    EXPECT_LE(done, stageTotal);
+    written = done;
+    ++writtenCalls;
+  }
+};
+
+enum class Ended { kInstalled, kStillOpen };
+
 class InstallSequence : public ::testing::Test {
  protected:
   void SetUp() override {
-    standin::ResetRecords();
-    standin::ResetShell();
-    standin::ClearInUse();
-    ASSERT_EQ(0, mkdir(dir.Posix("Desktop").c_str(), 0777));
-    standin::SetDesktopDirectory(dir.Win("Desktop"));
+    MakeDir(dir.Posix("Desktop"));
+    env.desktop = W(dir.Win("Desktop")).Str();
     ZipBuilder zip;
     zip.AddDeflated("d:/Galvery/RELEASE/Galvery.EXE", "MZ the program");
     zip.AddDeflated("d:/Galvery/HLP/Galvery.HLP", "the help");
     kArchive = zip.Build();
+    saved = CurrentDir();
   }
-  void TearDown() override {
-    standin::ClearInUse();
-    ASSERT_EQ(0, chdir("/"));  // the installation makes its directory the current one
-  }
+  // The installation makes its directory the current one.
+  void TearDown() override { ChangeDir(saved); }
 
   void WriteSetupFile(const std::string& name, const std::string& archive) {
     WriteBytes(dir.Posix(name), "MZ image " + kMarker + " image" + kMarker + archive);
-    standin::SetCommandLine("\"" + dir.Win(name) + "\"");
-    standin::SetModuleFileName(dir.Win(name));
+    env.commandLine = "\"" + dir.Win(name) + "\"";
+    env.modulePath = W(dir.Win(name)).Str();
   }
   void WriteSetupFile(const std::string& name) { WriteSetupFile(name, kArchive); }
-  static ScriptedUser::Step TypeAndSave(const std::string& directory) {
-    return [directory](HWND dialog) {
-      standin::Type(dialog, IDC_DIRECTORY, directory);
-      standin::Press(dialog, IDOK);
-    };
-  }
-  static INT_PTR RunSetup() {
-    CSetupApp app;
-    AfxWinMain(nullptr, nullptr, nullptr, 1);
-    return standin::Dialogs().empty() ? 0 : standin::Dialogs().front().result;
-  }
+
   // Runs the setup file: the user types each directory in turn, presses OK/Save and
-  // accepts the agreement; answers the shortcut question with `shortcut` if it comes;
-  // and presses Cancel if the dialog is still open at the end.
-  INT_PTR Install(const std::vector<std::string>& directories, int shortcut = IDNO) {
-    ScriptedUser user;
+  // accepts the agreement, until the setup dialog closes; answers the shortcut question
+  // with `shortcut` if it comes. kStillOpen when the dialog is left open at the end (the
+  // user then cancels).
+  Ended Install(const std::vector<std::string>& directories, bool shortcut = false) {
+    CSetupTarget target;
+    EXPECT_NE(nullptr, StartSetup(CString(env.commandLine.c_str()), target)) << env.commandLine;
+    env.answers.push_back(shortcut);
     for (const std::string& d : directories) {
-      user.On(IDD_SETUP_DIALOG, TypeAndSave(d)).On(IDD_AGREEMENT_DIALOG, Press(IDOK));
+      screens.typed.push_back(W(d).Str());
+      screens.accepts.push_back(true);
+      if (RunInstallation(screens, target)) {
+        EXPECT_FALSE(screens.working) << "the work did not end";
+        return Ended::kInstalled;
+      }
     }
-    user.On(IDD_SETUP_DIALOG, Press(IDCANCEL));
-    user.Answer(shortcut);
-    const INT_PTR result = RunSetup();
-    EXPECT_TRUE(user.problems.empty()) << user.problems.front();
-    return result;
+    return Ended::kStillOpen;
   }
-  INT_PTR Run(const std::string& name, const std::vector<std::string>& directories) {
+  Ended Run(const std::string& name, const std::vector<std::string>& directories) {
     WriteSetupFile(name);
     return Install(directories);
-  }
-  static std::vector<std::pair<int, INT_PTR>> DialogRuns() {
-    std::vector<std::pair<int, INT_PTR>> runs;
-    for (const auto& run : standin::Dialogs()) runs.emplace_back(run.templateId, run.result);
-    return runs;
   }
   std::string Report(const std::vector<std::string>& files) const {
     std::string report = "Unpacked files:\n";
@@ -93,34 +123,39 @@ class InstallSequence : public ::testing::Test {
 
   const std::string kMarker = std::string(8, 'U');
   std::string kArchive;
+  CTestEnv env;
+  CScopedEnv use{&env};
+  CFakeScreens screens;
   ScratchDir dir;
+  std::string saved;
 };
 
 TEST_F(InstallSequence, InstallsReportsAndCreatesTheShortcutOnYes) {
   WriteSetupFile("SetupGalvery.exe");
   const std::string inst = dir.Win("Galvery");
-  EXPECT_EQ(IDOK, Install({inst}, IDYES));
-  EXPECT_EQ(Report({inst + "\\Galvery.EXE", inst + "\\Galvery.HLP"}) + "|" + Question("Galvery") + "|", testing_support::MessagesShown());
-  EXPECT_EQ(MB_YESNO | MB_ICONEXCLAMATION, standin::MessageBoxes().back().type);
+  EXPECT_EQ(Ended::kInstalled, Install({inst}, true));
+  EXPECT_EQ(Report({inst + "\\Galvery.EXE", inst + "\\Galvery.HLP"}) + "|" + Question("Galvery") + "|", env.Told());
   EXPECT_EQ("MZ the program", ReadBytes(dir.Posix("Galvery/Galvery.EXE")));
   EXPECT_EQ("the help", ReadBytes(dir.Posix("Galvery/Galvery.HLP")));
   EXPECT_EQ(kArchive, ReadBytes(dir.Posix("Galvery/Galvery_pack.zip")));
-  ASSERT_EQ(1u, standin::Shortcuts().size());
-  EXPECT_EQ(dir.Win("Desktop") + "\\Galvery.lnk", standin::Shortcuts()[0].path);
-  EXPECT_EQ(inst + "\\Galvery.exe", standin::Shortcuts()[0].target);
-  EXPECT_EQ("Galvery", standin::Shortcuts()[0].description);
-  EXPECT_FALSE(standin::WaitCursorShown());
+  ASSERT_EQ(1u, env.shortcuts.size());
+  EXPECT_EQ(dir.Win("Desktop") + "\\Galvery.lnk", env.shortcuts[0].path);
+  EXPECT_EQ(inst + "\\Galvery.exe", env.shortcuts[0].target);
+  EXPECT_EQ("Galvery", env.shortcuts[0].description);
+  EXPECT_TRUE(Exists(dir.Posix("Desktop/Galvery.lnk")));
+  EXPECT_EQ(1, screens.worksBegun);
+  EXPECT_FALSE(screens.working);
 }
 
 TEST_F(InstallSequence, AShortcutThatCannotBeSavedIsReportedOnce) {
   WriteSetupFile("SetupGalvery.exe");
-  standin::SetDesktopDirectory(dir.Win("no desktop"));
+  env.desktop = W(dir.Win("no desktop")).Str();
   const std::string inst = dir.Win("Galvery");
-  EXPECT_EQ(IDOK, Install({inst}, IDYES));
+  EXPECT_EQ(Ended::kInstalled, Install({inst}, true));
   EXPECT_EQ(Report({inst + "\\Galvery.EXE", inst + "\\Galvery.HLP"}) + "|" + Question("Galvery") +
                 "|Can't create the desktop shortcut Galvery.lnk|",
-            testing_support::MessagesShown());
-  EXPECT_TRUE(standin::Shortcuts().empty());
+            env.Told());
+  EXPECT_TRUE(env.shortcuts.empty());
 }
 
 TEST_F(InstallSequence, AReportTooLongForAMessageBoxSaysHowManyMoreFiles) {
@@ -129,9 +164,10 @@ TEST_F(InstallSequence, AReportTooLongForAMessageBoxSaysHowManyMoreFiles) {
   for (int i = 0; i < 3000; ++i) zip.AddStored("d:/data/file" + std::to_string(i) + ".dat", "x");
   WriteSetupFile("SetupGalvery.exe", zip.Build());
   const std::string inst = dir.Win("Galvery");
-  EXPECT_EQ(IDOK, Install({inst}));
-  const std::string report = standin::MessageBoxes().at(0).text;
-  EXPECT_LE(report.size(), 30000u);
+  EXPECT_EQ(Ended::kInstalled, Install({inst}));
+  ASSERT_EQ(2u, env.told.size());
+  const std::string report = Utf8(env.told[0]);
+  EXPECT_LE(env.told[0].size(), 30000u);
   std::vector<std::string> listed;
   std::string more;
   for (size_t at = report.find('\n') + 1, nl; (nl = report.find('\n', at)) != std::string::npos; at = nl + 1) {
@@ -143,65 +179,45 @@ TEST_F(InstallSequence, AReportTooLongForAMessageBoxSaysHowManyMoreFiles) {
   for (size_t i = 0; i < listed.size(); ++i) EXPECT_EQ(inst + "\\file" + std::to_string(i) + ".dat", listed[i]);
   EXPECT_EQ("and " + std::to_string(3000 - listed.size()) + " more files", more);
   EXPECT_EQ(3001u, ListDir(dir.Posix("Galvery")).size());  // every file, and the pack file
-  EXPECT_EQ(Question("Galvery"), standin::MessageBoxes().at(1).text);
+  EXPECT_EQ(Question("Galvery"), Utf8(env.told[1]));
 }
 
 TEST_F(InstallSequence, NoAtTheShortcutQuestionStillClosesAndKeepsThePackFile) {
   WriteSetupFile("SetupGalvery.exe");
-  EXPECT_EQ(IDOK, Install({dir.Win("Galvery")}, IDNO));
-  EXPECT_TRUE(standin::Shortcuts().empty());
+  EXPECT_EQ(Ended::kInstalled, Install({dir.Win("Galvery")}, false));
+  EXPECT_TRUE(env.shortcuts.empty());
   EXPECT_EQ(std::vector<std::string>({"Galvery.EXE", "Galvery.HLP", "Galvery_pack.zip"}),
             ListDir(dir.Posix("Galvery")));
 }
 
-// Looks at the windows whenever a message box is shown.
-class WindowWatcher : public ScriptedUser {
- public:
-  struct Seen {
-    std::string text;
-    bool setupEnabled, progressOpen, ownedByProgress, waitCursor;
-    standin::ProgressBar bar;
-  };
-  int Answer(const standin::MessageBoxShown& box) override {
-    const HWND progress = standin::OpenDialog(IDD_PROGRESS_DIALOG);
-    seen.push_back({box.text, standin::IsEnabled(standin::OpenDialog(IDD_SETUP_DIALOG)), progress != nullptr,
-                    progress && box.owner == progress, standin::WaitCursorShown(),
-                    progress ? standin::ProgressOf(progress, IDC_PROGRESS_BAR) : standin::ProgressBar{0, 0, 0}});
-    return ScriptedUser::Answer(box);
-  }
-  std::vector<Seen> seen;
-};
-
-TEST_F(InstallSequence, WhileItInstallsTheDialogIsDisabledUnderAProgressWindow) {
+TEST_F(InstallSequence, FailuresWhileItWorksAreToldUnderTheProgressAndTheReportAfterIt) {
   ZipBuilder zip;
   zip.AddDeflated("d:/Galvery/first.txt", std::string(5000, 'f'));
   zip.AddDeflated("d:/Galvery/CON", "a device name: not created");
   WriteSetupFile("SetupGalvery.exe", zip.Build());
-  WindowWatcher user;
+  struct Seen {
+    std::string text;
+    bool working;
+    uint64_t written, total;
+  };
+  std::vector<Seen> seen;
+  env.onTell = [&](const std::wstring& text) {
+    seen.push_back({Utf8(text), screens.working, screens.written, screens.stageTotal});
+  };
   const std::string inst = dir.Win("Galvery");
-  user.On(IDD_SETUP_DIALOG, TypeAndSave(inst)).On(IDD_AGREEMENT_DIALOG, Press(IDOK)).Answer(IDNO);
-  EXPECT_EQ(IDOK, RunSetup());
-  ASSERT_EQ(5u, user.seen.size()) << testing_support::MessagesShown();
-  // The failure of the second entry, while it installs: the setup dialog cannot be
-  // pressed, the message belongs to the progress window, whose bar is past the first
-  // entry; the wait cursor stays.
-  for (int i : {0, 1}) {
-    EXPECT_FALSE(user.seen[i].setupEnabled) << user.seen[i].text;
-    EXPECT_TRUE(user.seen[i].ownedByProgress) << user.seen[i].text;
-    EXPECT_TRUE(user.seen[i].waitCursor) << user.seen[i].text;
-  }
-  EXPECT_EQ("Error unzipping CON.", user.seen[1].text);
-  EXPECT_EQ(0, user.seen[1].bar.low);
-  EXPECT_EQ(1000, user.seen[1].bar.high);
-  EXPECT_GT(user.seen[1].bar.position, 900);
-  // The report, the advice and the question come when the window is gone.
-  for (int i : {2, 3, 4}) {
-    EXPECT_TRUE(user.seen[i].setupEnabled) << user.seen[i].text;
-    EXPECT_FALSE(user.seen[i].progressOpen) << user.seen[i].text;
-    EXPECT_FALSE(user.seen[i].waitCursor) << user.seen[i].text;
-  }
-  EXPECT_EQ(Report({inst + "\\first.txt"}), user.seen[2].text);
-  EXPECT_GT(standin::MessageQueuePeeks(), 0u);
+  EXPECT_EQ(Ended::kInstalled, Install({inst}));
+  ASSERT_EQ(5u, seen.size()) << env.Told();
+  // The failure of the second entry, while it installs: the progress is past the first
+  // entry and the window is still up.
+  EXPECT_EQ("Error 123 in creating file " + inst + "\\CON", seen[0].text);
+  EXPECT_EQ("Error unzipping CON.", seen[1].text);
+  for (int i : {0, 1}) EXPECT_TRUE(seen[i].working) << seen[i].text;
+  EXPECT_GE(seen[1].written, 5000u);
+  // The report, the advice and the question come when the window is gone, the bar full.
+  EXPECT_EQ(Report({inst + "\\first.txt"}), seen[2].text);
+  for (int i : {2, 3, 4}) EXPECT_FALSE(seen[i].working) << seen[i].text;
+  EXPECT_EQ(seen[2].total, seen[2].written);
+  EXPECT_GT(screens.writtenCalls, 2);
 }
 
 TEST_F(InstallSequence, ADirectoryTypedBeyondTheCodePageIsThatDirectory) {
@@ -209,82 +225,76 @@ TEST_F(InstallSequence, ADirectoryTypedBeyondTheCodePageIsThatDirectory) {
   // that name, and the pack file, the files and the shortcut's target are there.
   WriteSetupFile("SetupGalvery.exe");
   const std::string inst = dir.Win("Программы");
-  ScriptedUser user;
-  user.On(IDD_SETUP_DIALOG,
-          [&](HWND d) {
-            standin::TypeWide(d, IDC_DIRECTORY, W(inst).Str());
-            standin::Press(d, IDOK);
-          })
-      .On(IDD_AGREEMENT_DIALOG, Press(IDOK))
-      .Answer(IDYES);
-  EXPECT_EQ(IDOK, RunSetup());
-  EXPECT_EQ(Report({inst + "\\Galvery.EXE", inst + "\\Galvery.HLP"}) + "|" + Question("Galvery") + "|",
-            MessagesShownUtf8());
+  EXPECT_EQ(Ended::kInstalled, Install({inst}, true));
+  EXPECT_EQ(Report({inst + "\\Galvery.EXE", inst + "\\Galvery.HLP"}) + "|" + Question("Galvery") + "|", env.Told());
   EXPECT_EQ("MZ the program", ReadBytes(dir.Posix("Программы/Galvery.EXE")));
   EXPECT_EQ(kArchive, ReadBytes(dir.Posix("Программы/Galvery_pack.zip")));
-  ASSERT_EQ(1u, standin::Shortcuts().size());
-  EXPECT_EQ(inst + "\\Galvery.exe", standin::Shortcuts()[0].target);
+  ASSERT_EQ(1u, env.shortcuts.size());
+  EXPECT_EQ(inst + "\\Galvery.exe", env.shortcuts[0].target);
 }
 
 TEST_F(InstallSequence, APatternIsNoDirectoryThatExists) {
   // "Down*" would find Downloads as a pattern; as a name it is one no folder can have.
   WriteSetupFile("SetupGalvery.exe");
-  ASSERT_EQ(0, mkdir(dir.Posix("Downloads").c_str(), 0777));
-  EXPECT_EQ(IDCANCEL, Install({dir.Win("Down*")}));
-  EXPECT_EQ("Can't create directory " + dir.Win("Down*") + "|", testing_support::MessagesShown());
+  MakeDir(dir.Posix("Downloads"));
+  EXPECT_EQ(Ended::kStillOpen, Install({dir.Win("Down*")}));
+  EXPECT_EQ("Can't create directory " + dir.Win("Down*") + "|", env.Told());
   EXPECT_EQ(std::vector<std::string>({"Desktop", "Downloads", "SetupGalvery.exe"}), ListDir(dir.path()));
   EXPECT_TRUE(ListDir(dir.Posix("Downloads")).empty());
 }
 
 TEST_F(InstallSequence, AnExistingDirectoryIsUsedUnchanged) {
-  ASSERT_EQ(0, mkdir(dir.Posix("Galvery").c_str(), 0555));
+  MakeDir(dir.Posix("Galvery"));
   WriteBytes(dir.Posix("Galvery/notes.txt"), "the user's own");
+  SetModifiedAt(dir.Posix("Galvery/notes.txt"), 1000000000);
   WriteSetupFile("SetupGalvery.exe");
-  EXPECT_EQ(IDOK, Install({dir.Win("Galvery")}));
+  EXPECT_EQ(Ended::kInstalled, Install({dir.Win("Galvery")}));
   EXPECT_EQ("the user's own", ReadBytes(dir.Posix("Galvery/notes.txt")));
-  struct stat st;
-  ASSERT_EQ(0, stat(dir.Posix("Galvery").c_str(), &st));
-  EXPECT_EQ(0555u, st.st_mode & 0777);
+  EXPECT_EQ(1000000000, ModifiedAt(dir.Posix("Galvery/notes.txt")));
+  EXPECT_EQ(std::vector<std::string>({"Galvery.EXE", "Galvery.HLP", "Galvery_pack.zip", "notes.txt"}),
+            ListDir(dir.Posix("Galvery")));
 }
 
 TEST_F(InstallSequence, ADirectoryThatCannotBeCreatedKeepsTheDialogOpen) {
-  ASSERT_EQ(0, mkdir(dir.Posix("there").c_str(), 0777));
+  MakeDir(dir.Posix("there"));
   // A missing parent, an empty box, an existing directory with a trailing backslash.
   const std::vector<std::string> typed = {dir.Win("a\\b"), "", dir.Win("there") + "\\"};
-  EXPECT_EQ(IDCANCEL, Run("SetupGalvery.exe", typed));
-  EXPECT_EQ("Can't create directory " + typed[0] + "|Can't create directory |Can't create directory " +
-                typed[2] + "|",
-            testing_support::MessagesShown());
+  EXPECT_EQ(Ended::kStillOpen, Run("SetupGalvery.exe", typed));
+  EXPECT_EQ("Can't create directory " + typed[0] + "|Can't create directory |Can't create directory " + typed[2] +
+                "|",
+            env.Told());
   EXPECT_FALSE(Exists(dir.Posix("a")));
   EXPECT_TRUE(ListDir(dir.Posix("there")).empty());
+  EXPECT_EQ(3, screens.agreementsShown);  // every try shows the agreement first
+  EXPECT_EQ(0, screens.worksBegun);
 }
 
 TEST_F(InstallSequence, ANewDirectoryTypedWithATrailingBackslashIsCreatedAndJoinedAsTyped) {
   const std::string inst = dir.Win("ZOV") + "\\";
-  EXPECT_EQ(IDOK, Run("SetupZov.exe", {inst}));
+  EXPECT_EQ(Ended::kInstalled, Run("SetupZov.exe", {inst}));
   EXPECT_EQ(kArchive, ReadBytes(dir.Posix("ZOV/zov_pack.exe")));
-  EXPECT_EQ(Report({inst + "\\Galvery.EXE", inst + "\\Galvery.HLP"}), standin::MessageBoxes()[0].text);
+  EXPECT_EQ(Report({inst + "\\Galvery.EXE", inst + "\\Galvery.HLP"}), Utf8(env.told.at(0)));
 }
 
 TEST_F(InstallSequence, ARelativeDirectoryIsMadeAbsoluteBeforeAnythingIsCreated) {
   // Typed as "inst" in a setup started from its own folder: the installation changes the
   // current directory to the new one, where a relative pack file path would find nothing.
   WriteSetupFile("SetupGalvery.exe");
-  ASSERT_EQ(0, chdir(dir.path().c_str()));
-  const std::string inst = dir.path() + "\\inst";
-  EXPECT_EQ(IDOK, Install({"inst"}, IDYES));
-  EXPECT_EQ(Report({inst + "\\Galvery.EXE", inst + "\\Galvery.HLP"}) + "|" + Question("Galvery") + "|",
-            testing_support::MessagesShown());
+  ChangeDir(dir.path());
+  const std::string here = CurrentDir();
+  const std::string inst = here + "\\inst";
+  EXPECT_EQ(Ended::kInstalled, Install({"inst"}, true));
+  EXPECT_EQ(Report({inst + "\\Galvery.EXE", inst + "\\Galvery.HLP"}) + "|" + Question("Galvery") + "|", env.Told());
   EXPECT_EQ(kArchive, ReadBytes(dir.Posix("inst/Galvery_pack.zip")));
   EXPECT_EQ("MZ the program", ReadBytes(dir.Posix("inst/Galvery.EXE")));
-  ASSERT_EQ(1u, standin::Shortcuts().size());
-  EXPECT_EQ(inst + "\\Galvery.exe", standin::Shortcuts()[0].target);
+  ASSERT_EQ(1u, env.shortcuts.size());
+  EXPECT_EQ(inst + "\\Galvery.exe", env.shortcuts[0].target);
 
   // "." and ".." are resolved, and a parent that is missing is named in full.
-  standin::ResetRecords();
-  ASSERT_EQ(0, chdir(dir.path().c_str()));
-  EXPECT_EQ(IDCANCEL, Install({".\\gone\\..\\missing\\sub"}));
-  EXPECT_EQ("Can't create directory " + dir.path() + "\\missing\\sub|", testing_support::MessagesShown());
+  env.told.clear();
+  ChangeDir(dir.path());
+  EXPECT_EQ(Ended::kStillOpen, Install({".\\gone\\..\\missing\\sub"}));
+  EXPECT_EQ("Can't create directory " + here + "\\missing\\sub|", env.Told());
 }
 
 TEST_F(InstallSequence, QuilletAndHarnwickShareOnePackFile) {
@@ -292,9 +302,9 @@ TEST_F(InstallSequence, QuilletAndHarnwickShareOnePackFile) {
   ZipBuilder other;
   other.AddStored("Harnwick.EXE", "Harnwick's program");
   WriteSetupFile("SetupHarnwick.exe", other.Build());
-  EXPECT_EQ(IDOK, Install({dir.Win("tlvn")}));
+  EXPECT_EQ(Ended::kInstalled, Install({dir.Win("tlvn")}));
   EXPECT_EQ(other.Build(), ReadBytes(dir.Posix("tlvn/Quillet_pack.zip")));
-  EXPECT_EQ(Question("Harnwick"), standin::MessageBoxes().back().text);
+  EXPECT_EQ(Question("Harnwick"), Utf8(env.told.back()));
 }
 
 TEST_F(InstallSequence, HoweverItWasStartedTheProgramReadsItsOwnFile) {
@@ -303,72 +313,70 @@ TEST_F(InstallSequence, HoweverItWasStartedTheProgramReadsItsOwnFile) {
   // product, the module path leads to the archive.
   for (const std::string& commandLine : {"\"" + dir.Win("Setup.exe") + "\" GALVERY", std::string("Setup galvery"),
                                          "\"" + dir.Win("Setup.exe") + "\" extra GALVERY"}) {
-    standin::ResetRecords();
+    env.told.clear();
     WriteSetupFile("Setup.exe");
-    standin::SetCommandLine(commandLine);
+    env.commandLine = commandLine;
     const std::string inst = dir.Win("Galvery");
-    EXPECT_EQ(IDOK, Install({inst}, IDNO));
-    EXPECT_EQ(Report({inst + "\\Galvery.EXE", inst + "\\Galvery.HLP"}) + "|" + Question("Galvery") + "|",
-              testing_support::MessagesShown())
+    EXPECT_EQ(Ended::kInstalled, Install({inst}));
+    EXPECT_EQ(Report({inst + "\\Galvery.EXE", inst + "\\Galvery.HLP"}) + "|" + Question("Galvery") + "|", env.Told())
         << commandLine;
   }
 }
 
 TEST_F(InstallSequence, ASetupFileThatCannotBeReadEndsWithoutTheQuestion) {
   WriteSetupFile("SetupGalvery.exe");
-  standin::SetModuleFileName(dir.Win("moved away.exe"));
-  EXPECT_EQ(IDOK, Install({dir.Win("Galvery")}, IDYES));
-  EXPECT_EQ("Can't determine file size for " + dir.Win("moved away.exe") + ". Last error 2|",
-            testing_support::MessagesShown());
-  EXPECT_TRUE(standin::Shortcuts().empty());
+  env.modulePath = W(dir.Win("moved away.exe")).Str();
+  EXPECT_EQ(Ended::kInstalled, Install({dir.Win("Galvery")}, true));
+  EXPECT_EQ("Can't determine file size for " + dir.Win("moved away.exe") + ". Last error 2|", env.Told());
+  EXPECT_TRUE(env.shortcuts.empty());
 }
 
 TEST_F(InstallSequence, NoPayloadEndsWithTheVendorsAddress) {
   WriteBytes(dir.Posix("SetupGalvery.exe"), "MZ image " + kMarker);
-  standin::SetCommandLine(dir.Win("SetupGalvery.exe"));
-  standin::SetModuleFileName(dir.Win("SetupGalvery.exe"));
-  EXPECT_EQ(IDOK, Install({dir.Win("Galvery")}, IDYES));
+  env.commandLine = dir.Win("SetupGalvery.exe");
+  env.modulePath = W(dir.Win("SetupGalvery.exe")).Str();
+  EXPECT_EQ(Ended::kInstalled, Install({dir.Win("Galvery")}, true));
   const std::string pack = dir.Win("Galvery") + "\\Galvery_pack.zip";
   EXPECT_EQ("No embedded setup data found.|ZIP file " + pack + " not found|" + Report({}) + "|" + kVendor + "|",
-            testing_support::MessagesShown());
+            env.Told());
   EXPECT_TRUE(ListDir(dir.Posix("Galvery")).empty());
 }
 
 TEST_F(InstallSequence, APackFileThatCannotBeWrittenEndsWithTheVendorsAddress) {
   WriteSetupFile("SetupGalvery.exe");
-  ASSERT_EQ(0, mkdir(dir.Posix("Galvery").c_str(), 0777));
+  MakeDir(dir.Posix("Galvery"));
   const std::string pack = dir.Win("Galvery") + "\\Galvery_pack.zip";
-  standin::MarkInUse(pack);
-  EXPECT_EQ(IDOK, Install({dir.Win("Galvery")}, IDYES));
-  EXPECT_EQ("Cannot save setup file|ZIP file " + pack + " not found|" + Report({}) + "|" + kVendor + "|", testing_support::MessagesShown());
+  env.MarkInUse(pack);
+  EXPECT_EQ(Ended::kInstalled, Install({dir.Win("Galvery")}, true));
+  EXPECT_EQ("Cannot save setup file|ZIP file " + pack + " not found|" + Report({}) + "|" + kVendor + "|", env.Told());
 }
 
 TEST_F(InstallSequence, AStalePackFileThatCannotBeReplacedIsNeverInstalled) {
-  ASSERT_EQ(0, mkdir(dir.Posix("Galvery").c_str(), 0777));
+  MakeDir(dir.Posix("Galvery"));
   ZipBuilder old;
   old.AddStored("Old.EXE", "an earlier version");
   WriteBytes(dir.Posix("Galvery/Galvery_pack.zip"), old.Build());
   const std::string pack = dir.Win("Galvery") + "\\Galvery_pack.zip";
-  standin::MarkInUse(pack);  // neither deleted nor rewritten
+  env.MarkInUse(pack);  // neither deleted nor rewritten
   WriteSetupFile("SetupGalvery.exe");
-  EXPECT_EQ(IDOK, Install({dir.Win("Galvery")}, IDYES));
+  EXPECT_EQ(Ended::kInstalled, Install({dir.Win("Galvery")}, true));
   EXPECT_EQ("Cannot save setup file|The file " + pack +
                 " is left from an earlier setup and cannot be replaced. Please close the program that uses it, "
                 "delete it and run setup again.|",
-            testing_support::MessagesShown());
+            env.Told());
   EXPECT_EQ(std::vector<std::string>{"Galvery_pack.zip"}, ListDir(dir.Posix("Galvery")));
-  EXPECT_TRUE(standin::Shortcuts().empty());
+  EXPECT_TRUE(env.shortcuts.empty());
 }
 
 TEST_F(InstallSequence, APayloadThatIsNoArchiveGetsTheAdviceAndTheQuestion) {
   WriteSetupFile("SetupGalvery.exe", "no archive at all");
   const std::string inst = dir.Win("Galvery"), pack = inst + "\\Galvery_pack.zip";
-  EXPECT_EQ(IDOK, Install({inst}, IDYES));
+  EXPECT_EQ(Ended::kInstalled, Install({inst}, true));
   EXPECT_EQ("Error in unZIPping " + pack + "|" + Report({}) + "|" + Advice(pack, inst) + "|" + Question("Galvery") + "|",
-            testing_support::MessagesShown());
+            env.Told());
   // The shortcut points where the program will be once the user has unpacked by hand.
-  ASSERT_EQ(1u, standin::Shortcuts().size());
-  EXPECT_EQ(inst + "\\Galvery.exe", standin::Shortcuts()[0].target);
+  ASSERT_EQ(1u, env.shortcuts.size());
+  EXPECT_EQ(inst + "\\Galvery.exe", env.shortcuts[0].target);
 }
 
 TEST_F(InstallSequence, AnArchiveWhoseEntriesAllFailStillReportsAdvisesAndAsks) {
@@ -377,11 +385,11 @@ TEST_F(InstallSequence, AnArchiveWhoseEntriesAllFailStillReportsAdvisesAndAsks) 
   zip.AddStored("HLP\\aux.txt", "");
   WriteSetupFile("SetupGalvery.exe", zip.Build());
   const std::string inst = dir.Win("Galvery"), pack = inst + "\\Galvery_pack.zip";
-  EXPECT_EQ(IDOK, Install({inst}));
+  EXPECT_EQ(Ended::kInstalled, Install({inst}));
   const std::string creation = "Error 123 in creating file " + inst + "\\";
   EXPECT_EQ(creation + "CON|Error unzipping CON.|" + creation + "aux.txt|Error unzipping aux.txt.|" + Report({}) +
                 "|" + Advice(pack, inst) + "|" + Question("Galvery") + "|",
-            testing_support::MessagesShown());
+            env.Told());
 }
 
 TEST_F(InstallSequence, ACentralDirectoryShortOfItsCountIsSaidOnceAndTheSequenceGoesOn) {
@@ -391,28 +399,28 @@ TEST_F(InstallSequence, ACentralDirectoryShortOfItsCountIsSaidOnceAndTheSequence
   zip.countOverride = 60000;
   WriteSetupFile("SetupGalvery.exe", zip.Build());
   const std::string inst = dir.Win("Galvery"), pack = inst + "\\Galvery_pack.zip";
-  EXPECT_EQ(IDOK, Install({inst}));
+  EXPECT_EQ(Ended::kInstalled, Install({inst}));
   EXPECT_EQ("Can't access component file #3.|" + Report({inst + "\\Galvery.EXE", inst + "\\Galvery.HLP"}) + "|" +
                 Advice(pack, inst) + "|" + Question("Galvery") + "|",
-            testing_support::MessagesShown());
+            env.Told());
   EXPECT_EQ("the help", ReadBytes(dir.Posix("Galvery/Galvery.HLP")));
 }
 
 TEST_F(InstallSequence, AnUpdateWhoseHelpFileIsDamagedKeepsTheInstalledOne) {
   WriteSetupFile("SetupGalvery.exe");
   const std::string inst = dir.Win("Galvery"), pack = inst + "\\Galvery_pack.zip";
-  EXPECT_EQ(IDOK, Install({inst}));
+  EXPECT_EQ(Ended::kInstalled, Install({inst}));
 
   // Version 2: a new program, and a help file whose data no longer matches its CRC-32.
-  standin::ResetRecords();
+  env.told.clear();
   ZipBuilder update;
   update.AddDeflated("d:/Galvery/RELEASE/Galvery.EXE", "MZ version 2");
   update.AddStored("d:/Galvery/HLP/Galvery.HLP", "the new help").payload[4] ^= 0x20;
   WriteSetupFile("SetupGalvery.exe", update.Build());
-  EXPECT_EQ(IDOK, Install({inst}));
+  EXPECT_EQ(Ended::kInstalled, Install({inst}));
   EXPECT_EQ("Error unzipping Galvery.HLP.|" + Report({inst + "\\Galvery.EXE"}) + "|" + Advice(pack, inst) + "|" +
                 Question("Galvery") + "|",
-            testing_support::MessagesShown());
+            env.Told());
   EXPECT_EQ("MZ version 2", ReadBytes(dir.Posix("Galvery/Galvery.EXE")));
   EXPECT_EQ("the help", ReadBytes(dir.Posix("Galvery/Galvery.HLP")));
   EXPECT_EQ(std::vector<std::string>({"Galvery.EXE", "Galvery.HLP", "Galvery_pack.zip"}),
@@ -421,74 +429,49 @@ TEST_F(InstallSequence, AnUpdateWhoseHelpFileIsDamagedKeepsTheInstalledOne) {
 
 TEST_F(InstallSequence, AnEmptyArchiveAndADirectoryEntryAreReportedAsTheyAre) {
   WriteSetupFile("SetupGalvery.exe", ZipBuilder().Build());
-  EXPECT_EQ(IDOK, Install({dir.Win("Empty")}));
-  EXPECT_EQ(Report({}) + "|" + Question("Galvery") + "|", testing_support::MessagesShown());
+  EXPECT_EQ(Ended::kInstalled, Install({dir.Win("Empty")}));
+  EXPECT_EQ(Report({}) + "|" + Question("Galvery") + "|", env.Told());
 
-  standin::ResetRecords();
+  env.told.clear();
   ZipBuilder zip;
   zip.AddDirectory("docs/");
   WriteSetupFile("SetupGalvery.exe", zip.Build());
   const std::string inst = dir.Win("Dirs");
-  EXPECT_EQ(IDOK, Install({inst}));
-  EXPECT_EQ(Report({inst + "\\"}), standin::MessageBoxes()[0].text);
+  EXPECT_EQ(Ended::kInstalled, Install({inst}));
+  EXPECT_EQ(Report({inst + "\\"}), Utf8(env.told.at(0)));
   EXPECT_TRUE(Exists(dir.Posix("Dirs/docs")));
 }
 
 TEST_F(InstallSequence, DecliningTheAgreementKeepsTheDialogOpenAndWritesNothingUntilAccepted) {
   WriteSetupFile("SetupGalvery.exe");
-  bool writtenBeforeAcceptance = true;
-  ScriptedUser user;
-  user.On(IDD_SETUP_DIALOG, TypeAndSave(dir.Win("Galvery")))
-      .On(IDD_AGREEMENT_DIALOG, testing_support::Press(IDCANCEL))
-      // The close box declines too.
-      .On(IDD_SETUP_DIALOG, TypeAndSave(dir.Win("Galvery")))
-      .On(IDD_AGREEMENT_DIALOG, [](HWND d) { SendMessageA(d, WM_CLOSE, 0, 0); })
-      .On(IDD_SETUP_DIALOG, [&](HWND d) {
-        writtenBeforeAcceptance = Exists(dir.Posix("Galvery"));
-        TypeAndSave(dir.Win("Galvery"))(d);
-      })
-      .On(IDD_AGREEMENT_DIALOG, testing_support::Press(IDOK))
-      .Answer(IDNO);
-  EXPECT_EQ(IDOK, RunSetup());
-  EXPECT_TRUE(user.AllStepsRan());
-  EXPECT_FALSE(writtenBeforeAcceptance);
-  const std::vector<std::pair<int, INT_PTR>> expected = {{IDD_SETUP_DIALOG, IDOK},
-                                                         {IDD_AGREEMENT_DIALOG, IDCANCEL},
-                                                         {IDD_AGREEMENT_DIALOG, IDCANCEL},
-                                                         {IDD_AGREEMENT_DIALOG, IDOK},
-                                                         {IDD_PROGRESS_DIALOG, 0}};
-  EXPECT_EQ(expected, DialogRuns());
+  CSetupTarget target;
+  ASSERT_NE(nullptr, StartSetup(CString(env.commandLine.c_str()), target));
+  for (int i = 0; i < 2; ++i) {
+    screens.accepts.push_back(false);
+    screens.typed.push_back(W(dir.Win("Galvery")).Str());
+    EXPECT_FALSE(RunInstallation(screens, target));
+    EXPECT_FALSE(Exists(dir.Posix("Galvery")));
+  }
+  screens.typed.clear();
+  screens.accepts.push_back(true);
+  screens.typed.push_back(W(dir.Win("Galvery")).Str());
+  EXPECT_TRUE(RunInstallation(screens, target));
+  EXPECT_EQ(3, screens.agreementsShown);
+  EXPECT_EQ(1, screens.worksBegun);
   EXPECT_EQ(kArchive, ReadBytes(dir.Posix("Galvery/Galvery_pack.zip")));
   EXPECT_TRUE(Exists(dir.Posix("Galvery/Galvery.EXE")));
 }
 
-TEST_F(InstallSequence, AnAgreementThatWasNeverAnsweredIsNotAnAcceptance) {
+TEST_F(InstallSequence, TheAgreementIsTwoParagraphsAroundAnEmptyLine) {
   WriteSetupFile("SetupGalvery.exe");
-  ScriptedUser user;
-  // No step for the agreement: the stand-in abandons it, and DoModal gives -1.
-  user.On(IDD_SETUP_DIALOG, TypeAndSave(dir.Win("Galvery"))).On(IDD_SETUP_DIALOG, testing_support::Press(IDCANCEL));
-  EXPECT_EQ(IDCANCEL, RunSetup());
-  const std::vector<std::pair<int, INT_PTR>> expected = {{IDD_SETUP_DIALOG, IDCANCEL}, {IDD_AGREEMENT_DIALOG, -1}};
-  EXPECT_EQ(expected, DialogRuns());
-  EXPECT_FALSE(Exists(dir.Posix("Galvery")));
-  EXPECT_EQ("", testing_support::MessagesShown());
-}
-
-TEST_F(InstallSequence, TheAgreementShowsTheSetupDialogsLinesWrapped) {
-  WriteSetupFile("SetupGalvery.exe");
-  std::string shown;
-  ScriptedUser user;
-  user.On(IDD_SETUP_DIALOG, TypeAndSave(dir.Win("Galvery")))
-      .On(IDD_AGREEMENT_DIALOG, [&](HWND d) {
-        standin::Paint(d);
-        shown = standin::ControlText(d, IDC_AGREEMENT_TEXT);
-        standin::Press(d, IDCANCEL);
-      })
-      .On(IDD_SETUP_DIALOG, testing_support::Press(IDCANCEL));
-  RunSetup();
-  EXPECT_EQ(0u, shown.find("LICENSOR MAKES NO GUARANTEE "));
-  EXPECT_NE(std::string::npos, shown.find(" \r\n\r\nLICENSEE ACKNOWLEDGES "));
-  EXPECT_EQ(" \r\n", shown.substr(shown.size() - 3));
+  CSetupTarget target;
+  ASSERT_NE(nullptr, StartSetup(CString(env.commandLine.c_str()), target));
+  screens.accepts.push_back(false);
+  EXPECT_FALSE(RunInstallation(screens, target));
+  ASSERT_EQ(3u, screens.agreementLines.size());
+  EXPECT_EQ(0u, screens.agreementLines[0].find("LICENSOR MAKES NO GUARANTEE "));
+  EXPECT_EQ("", screens.agreementLines[1]);
+  EXPECT_EQ(0u, screens.agreementLines[2].find("LICENSEE ACKNOWLEDGES "));
 }
 
 }  // namespace
