@@ -80,7 +80,7 @@ TEST(MksetupArchive, TheSetupProgramReadsBackWhatWasAdded) {
   ASSERT_EQ(2, view.count);
   const ArchiveEntry& exe = view.records[0].entry;
   ASSERT_EQ(ArchiveOk, view.records[0].result);
-  auto ticks = [](const FILETIME& t) { return uint64_t(t.dwHighDateTime) << 32 | t.dwLowDateTime; };
+  auto ticks = [](FileTime t) { return uint64_t(t); };
   EXPECT_EQ(uint64_t(kModified) * 10000000 + 116444736000000000ULL, ticks(exe.writeTime));
   EXPECT_EQ(uint64_t(kModified - 1) * 10000000 + 116444736000000000ULL, ticks(exe.creationTime));
   EXPECT_EQ(ticks(exe.creationTime), ticks(exe.accessTime));

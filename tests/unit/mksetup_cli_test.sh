@@ -102,6 +102,15 @@ grep -Eq 'Galvery\.EXE +[0-9]+ +[0-9]+ +deflated .*2024-03-01 12:00:00.* d:/Galv
 grep -q '^verified: 2 entries' verify.txt || fail "verify says: $(cat verify.txt)"
 echo "ok: build, list, verify"
 
+# A temporary folder named in another script (a user name in Cyrillic, say): the pack
+# file the setup program's reader checks is made there and must be found by its name.
+mkdir "$work/Временная папка"
+TMPDIR="$work/Временная папка" "$mksetup" verify --product Galvery SetupGalvery.exe > verify-tmp.txt ||
+  fail "verify with a non-ASCII TMPDIR failed: $(cat verify-tmp.txt)"
+grep -q '^verified: 2 entries' verify-tmp.txt || fail "verify with a non-ASCII TMPDIR says: $(cat verify-tmp.txt)"
+[ -z "$(ls -A "$work/Временная папка")" ] || fail "verify left files in TMPDIR: $(ls -A "$work/Временная папка")"
+echo "ok: verify with a temporary folder outside ASCII"
+
 # --- the same inputs give the same bytes ---
 cp SetupGalvery.exe first.exe
 "$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery.exe "${galvery[@]}" > /dev/null
