@@ -1,7 +1,7 @@
 // Entry names as text: what mksetup stores for a name it is given, and how stored bytes
-// read in an ANSI code page. Code pages are converted by the system's
-// MultiByteToWideChar and WideCharToMultiByte (on Linux the stand-in's, over iconv), so
-// that both builds of mksetup store the same bytes.
+// read in an ANSI code page. Code pages are converted by the environment (platform/env.h:
+// Windows' own conversions, iconv on Linux), so that both builds of mksetup store the
+// same bytes.
 #pragma once
 
 #include <cstddef>
