@@ -1,192 +1,172 @@
 // Copying the archive out of the running setup file (its module path), streamed through
 // one buffer, including the failures on the way.
-#include "app/setup_app.h"
-#include "app/setup_dlg.h"
 #include "payload/embedded_payload.h"
-#include "platform/posix/standin_files.h"
+#include "payload/setup_image.h"
 #include "tests/unit/test_support.h"
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <system_error>
+#include <vector>
 
+using testing_support::CTestEnv;
 using testing_support::Exists;
+using testing_support::MakeDir;
 using testing_support::ReadBytes;
 using testing_support::ScratchDir;
+using testing_support::Utf8;
+using testing_support::W;
 using testing_support::WriteBytes;
 
 namespace {
 
-// Limits the size of files this process writes, for as long as it lives: the way to
-// make a write fail as on a full disk without filling one.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    getrlimit(RLIMIT_FSIZE, &saved_);
-    previous_ = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = saved_;
-    limit.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &saved_);
-    std::signal(SIGXFSZ, previous_);
-  }
-
- private:
-  rlimit saved_;
-  void (*previous_)(int);
-};
-
 class ExtractPayload : public ::testing::Test {
  protected:
-  void SetUp() override { standin::ResetRecords(); }
-
-  void TearDown() override { standin::SetAnsiCodePage(1252); }
-
   // A setup file: an image holding the marker once, the marker, the archive. It is the
   // running program, whatever the command line says.
   void MakeSetupFile(const std::string& archive) {
     WriteBytes(dir.Posix("SetupGalvery.exe"), kImage + kMarker + archive);
     Run(dir.Win("SetupGalvery.exe"));
   }
-  static void Run(const std::string& modulePath) {
-    standin::SetModuleFileName(modulePath);
-    standin::SetCommandLine("SetupGalvery");
+  void Run(const std::string& modulePath) {
+    env.modulePath = W(modulePath).Str();
+    env.commandLine = "SetupGalvery";
+  }
+  PayloadExtraction Extract(const std::string& packFile, CInstallProgress* progress = nullptr) {
+    return ExtractEmbeddedPayload(LocateSetupImage(), W(dir.Win(packFile)), progress);
+  }
+  int Save(const std::string& setup, const std::string& packFile) {
+    return SavePayload(reinterpret_cast<const uint8_t*>(setup.data()), setup.size(), W(dir.Win(packFile)));
   }
 
   const std::string kMarker = std::string(8, 'U');
   const std::string kImage = "MZ\x90 image " + kMarker + " rest of image";
   const std::string kArchive = std::string("PK\x03\x04", 4) + std::string(3000, 'z') + "PK\x05\x06";
   ScratchDir dir;
-  CSetupApp app;
-  CSetupDlg dlg;
+  CTestEnv env;
+  CScopedEnv scoped{&env};
 };
 
 TEST_F(ExtractPayload, CopiesTheArchiveToThePackFile) {
   MakeSetupFile(kArchive);
-  EXPECT_EQ(1, dlg.ExtractEmbeddedPayload(dir.Win("Galvery_pack.zip").c_str()));
-  EXPECT_EQ("", testing_support::MessagesShown());
+  const PayloadExtraction outcome = Extract("Galvery_pack.zip");
+  EXPECT_EQ(1, outcome.result);
+  EXPECT_TRUE(outcome.packFileSaved);
+  EXPECT_EQ("", env.Told());
   EXPECT_EQ(kArchive, ReadBytes(dir.Posix("Galvery_pack.zip")));
 }
 
 TEST_F(ExtractPayload, NoPayloadIsReportedButIsNoFailureOfTheStep) {
   WriteBytes(dir.Posix("Setup.exe"), "image " + kMarker + " and nothing appended");
   Run(dir.Win("Setup.exe"));
-  EXPECT_EQ(1, dlg.ExtractEmbeddedPayload(dir.Win("pack.zip").c_str()));
-  EXPECT_EQ("No embedded setup data found.|", testing_support::MessagesShown());
+  const PayloadExtraction outcome = Extract("pack.zip");
+  EXPECT_EQ(1, outcome.result);
+  EXPECT_FALSE(outcome.packFileSaved);
+  EXPECT_EQ("No embedded setup data found.|", env.Told());
   EXPECT_FALSE(Exists(dir.Posix("pack.zip")));
 }
 
 TEST_F(ExtractPayload, ASetupFileThatCannotBeFoundOpenedOrReadEndsTheStep) {
   Run(dir.Win("gone.exe"));
-  EXPECT_EQ(0, dlg.ExtractEmbeddedPayload(dir.Win("pack.zip").c_str()));
+  EXPECT_EQ(0, Extract("pack.zip").result);
 
-  ASSERT_EQ(0, mkdir(dir.Posix("folder.exe").c_str(), 0777));
+  MakeDir(dir.Posix("folder.exe"));
   Run(dir.Win("folder.exe"));
-  EXPECT_EQ(0, dlg.ExtractEmbeddedPayload(dir.Win("pack.zip").c_str()));
+  EXPECT_EQ(0, Extract("pack.zip").result);
 
   WriteBytes(dir.Posix("empty.exe"), "");
   Run(dir.Win("empty.exe"));
-  EXPECT_EQ(0, dlg.ExtractEmbeddedPayload(dir.Win("pack.zip").c_str()));
+  EXPECT_EQ(0, Extract("pack.zip").result);
 
-  const auto& boxes = standin::MessageBoxes();
-  ASSERT_EQ(3u, boxes.size());
-  EXPECT_EQ("Can't determine file size for " + dir.Win("gone.exe") + ". Last error 2", boxes[0].text);
-  EXPECT_EQ("Can't open file " + dir.Win("folder.exe") + ". Last error 5", boxes[1].text);
-  EXPECT_EQ(0u, boxes[2].text.rfind("Can't read from file " + dir.Win("empty.exe") + ". Last error ", 0));
+  ASSERT_EQ(3u, env.told.size());
+  EXPECT_EQ("Can't determine file size for " + dir.Win("gone.exe") + ". Last error 2", Utf8(env.told[0]));
+  EXPECT_EQ("Can't open file " + dir.Win("folder.exe") + ". Last error 5", Utf8(env.told[1]));
+  EXPECT_EQ(0u, Utf8(env.told[2]).rfind("Can't read from file " + dir.Win("empty.exe") + ". Last error ", 0));
   EXPECT_FALSE(Exists(dir.Posix("pack.zip")));
 }
 
 TEST_F(ExtractPayload, ASetupFileHeldForAMomentIsWaitedForAboutTwoSeconds) {
   // A virus scanner opens the freshly downloaded file without sharing it, and lets go.
   MakeSetupFile(kArchive);
-  standin::ClearInUse();
-  standin::HoldWithoutSharing(dir.Win("SetupGalvery.exe"), 5);
-  EXPECT_EQ(1, dlg.ExtractEmbeddedPayload(dir.Win("pack.zip").c_str()));
-  EXPECT_EQ("", testing_support::MessagesShown());
+  env.HoldWithoutSharing(dir.Win("SetupGalvery.exe"), 5);
+  EXPECT_EQ(1, Extract("pack.zip").result);
+  EXPECT_EQ("", env.Told());
   EXPECT_EQ(kArchive, ReadBytes(dir.Posix("pack.zip")));
-  EXPECT_EQ(5, standin::SharingViolations());
-  EXPECT_EQ(500u, standin::MillisecondsSlept());
+  EXPECT_EQ(5, env.sharingViolations);
+  EXPECT_EQ(500u, env.paused);
 
   // Held for good: after about two seconds the sharing violation is reported as it is.
-  standin::ClearInUse();
-  standin::HoldWithoutSharing(dir.Win("SetupGalvery.exe"), -1);
-  EXPECT_EQ(0, dlg.ExtractEmbeddedPayload(dir.Win("pack2.zip").c_str()));
-  EXPECT_EQ("Can't open file " + dir.Win("SetupGalvery.exe") + ". Last error 32|", testing_support::MessagesShown());
-  EXPECT_EQ(2000u, standin::MillisecondsSlept());
-  EXPECT_EQ(21, standin::SharingViolations());
+  env.paused = 0;
+  env.sharingViolations = 0;
+  env.HoldWithoutSharing(dir.Win("SetupGalvery.exe"), -1);
+  EXPECT_EQ(0, Extract("pack2.zip").result);
+  EXPECT_EQ("Can't open file " + dir.Win("SetupGalvery.exe") + ". Last error 32|", env.Told());
+  EXPECT_EQ(2000u, env.paused);
+  EXPECT_EQ(21, env.sharingViolations);
+  EXPECT_FALSE(Exists(dir.Posix("pack2.zip")));
 
   // Any other failure is reported at once.
-  standin::ClearInUse();
-  standin::ResetRecords();
-  ASSERT_EQ(0, mkdir(dir.Posix("folder.exe").c_str(), 0777));
+  env.paused = 0;
+  MakeDir(dir.Posix("folder.exe"));
   Run(dir.Win("folder.exe"));
-  EXPECT_EQ(0, dlg.ExtractEmbeddedPayload(dir.Win("pack.zip").c_str()));
-  EXPECT_EQ(0u, standin::MillisecondsSlept());
-  standin::ClearInUse();
+  EXPECT_EQ(0, Extract("pack.zip").result);
+  EXPECT_EQ(0u, env.paused);
 }
 
 TEST_F(ExtractPayload, ASetupFileBeyondTwoGigabytesIsReadWithSizesOf64Bits) {
-  // Sparse: the image and the first marker, a hole of zeros, then the second marker and
-  // the archive beyond 2 GB, where a signed 32-bit size or position would wrap.
+  // Sparse where the file system allows: the image and the first marker, a hole of
+  // zeros, then the second marker and the archive beyond 2 GB, where a signed 32-bit size
+  // or position would wrap.
   const std::string path = dir.Posix("SetupGalvery.exe");
   WriteBytes(path, kImage);
-  const int fd = open(path.c_str(), O_WRONLY);
-  ASSERT_GE(fd, 0);
-  const std::string tail = kMarker + kArchive;
-  ASSERT_EQ(ssize_t(tail.size()), pwrite(fd, tail.data(), tail.size(), (off_t(1) << 31) + 100));
-  close(fd);
+  std::filesystem::resize_file(std::filesystem::u8path(path), (uint64_t(1) << 31) + 100);
+  {
+    std::ofstream out(std::filesystem::u8path(path), std::ios::binary | std::ios::app);
+    const std::string tail = kMarker + kArchive;
+    out.write(tail.data(), std::streamsize(tail.size()));
+    ASSERT_TRUE(out.good());
+  }
   Run(dir.Win("SetupGalvery.exe"));
-  EXPECT_EQ(1, dlg.ExtractEmbeddedPayload(dir.Win("pack.zip").c_str()));
-  EXPECT_EQ("", testing_support::MessagesShown());
+  EXPECT_EQ(1, Extract("pack.zip").result);
+  EXPECT_EQ("", env.Told());
   EXPECT_EQ(kArchive, ReadBytes(dir.Posix("pack.zip")));
 }
 
 TEST_F(ExtractPayload, TheProgramIsFoundByItsModulePathNotItsCommandLine) {
   // Typed at a prompt without its extension; started from a folder the code page cannot
-  // spell (the module path is UTF-8 here, as Linux names files).
-  ASSERT_EQ(0, mkdir(dir.Posix("Дмитрий").c_str(), 0777));
+  // spell.
+  MakeDir(dir.Posix("Дмитрий"));
   WriteBytes(dir.Posix("Дмитрий/SetupGalvery.exe"), kImage + kMarker + kArchive);
   Run(dir.Win("Дмитрий\\SetupGalvery.exe"));
-  EXPECT_EQ(1, dlg.ExtractEmbeddedPayload(dir.Win("pack.zip").c_str()));
-  EXPECT_EQ("", testing_support::MessagesShown());
+  EXPECT_EQ(1, Extract("pack.zip").result);
+  EXPECT_EQ("", env.Told());
   EXPECT_EQ(kArchive, ReadBytes(dir.Posix("pack.zip")));
 
   // Messages name the module path as the code page shows it.
   Run(dir.Win("Дмитрий\\gone.exe"));
-  EXPECT_EQ(0, dlg.ExtractEmbeddedPayload(dir.Win("pack2.zip").c_str()));
-  EXPECT_EQ("Can't determine file size for " + dir.Win("???????\\gone.exe") + ". Last error 2|",
-            testing_support::MessagesShown());
+  EXPECT_EQ(0, Extract("pack2.zip").result);
+  EXPECT_EQ("Can't determine file size for " + dir.Win("???????\\gone.exe") + ". Last error 2|", env.Told());
 }
 
 TEST_F(ExtractPayload, AShortWriteRemovesThePartialPackFile) {
-  MakeSetupFile(std::string(200000, 'a'));  // larger than any stdio buffer
+  MakeSetupFile(std::string(200000, 'a'));
   const std::string setup = ReadBytes(dir.Posix("SetupGalvery.exe"));
-  int saved;
-  {
-    FileSizeLimit limit(50000);
-    saved = dlg.SavePayload(reinterpret_cast<const BYTE*>(setup.data()), setup.size(), dir.Win("pack.zip").c_str());
-  }
-  EXPECT_EQ(0, saved);
-  EXPECT_EQ("Cannot save setup file|", testing_support::MessagesShown());
+  env.diskRoom = 50000;
+  EXPECT_EQ(0, Save(setup, "pack.zip"));
+  EXPECT_EQ("Cannot save setup file|", env.Told());
   EXPECT_FALSE(Exists(dir.Posix("pack.zip")));
 }
 
 TEST_F(ExtractPayload, AFailureThatShowsOnlyAtCloseIsNoSuccessEither) {
-  MakeSetupFile(std::string(300, 'a'));  // fits the stdio buffer: the write "succeeds"
+  // Every write succeeds; the disk is found full only when the file is closed.
+  MakeSetupFile(std::string(300, 'a'));
   const std::string setup = ReadBytes(dir.Posix("SetupGalvery.exe"));
-  int saved;
-  {
-    FileSizeLimit limit(100);
-    saved = dlg.SavePayload(reinterpret_cast<const BYTE*>(setup.data()), setup.size(), dir.Win("pack.zip").c_str());
-  }
-  EXPECT_EQ(0, saved);
-  EXPECT_EQ("Cannot save setup file|", testing_support::MessagesShown());
+  env.failCloses = true;
+  EXPECT_EQ(0, Save(setup, "pack.zip"));
+  EXPECT_EQ("Cannot save setup file|", env.Told());
   EXPECT_FALSE(Exists(dir.Posix("pack.zip")));
 }
 
@@ -200,9 +180,10 @@ class ProgressProbe : public CInstallProgress {
     total_ = total;
   }
   void Written(uint64_t done) override {
-    struct stat st;
-    EXPECT_EQ(0, stat(packFile_.c_str(), &st));
-    EXPECT_EQ(uint64_t(st.st_size), done);
+    std::error_code error;
+    const uintmax_t size = std::filesystem::file_size(std::filesystem::u8path(packFile_), error);
+    EXPECT_FALSE(error) << error.message();
+    EXPECT_EQ(uint64_t(size), done);
     EXPECT_LE(done, total_);
     if (!reports.empty()) {
       EXPECT_GT(done, reports.back());
@@ -222,7 +203,7 @@ TEST_F(ExtractPayload, ProgressReachesTheTotalExactlyWithTheLastByteWritten) {
   const std::string archive = std::string("PK\x03\x04", 4) + std::string(3 * kPayloadBufferSize + 12345, 'q');
   MakeSetupFile(archive);
   ProgressProbe progress(dir.Posix("pack.zip"));
-  const PayloadExtraction outcome = ExtractEmbeddedPayload(LocateSetupImage(), testing_support::W(dir.Win("pack.zip")), &progress);
+  const PayloadExtraction outcome = Extract("pack.zip", &progress);
   EXPECT_EQ(1, outcome.result);
   EXPECT_TRUE(outcome.packFileSaved);
   EXPECT_EQ(std::vector<InstallStage>{InstallStage::kCopying}, progress.stages);
@@ -239,31 +220,30 @@ TEST_F(ExtractPayload, NoPackFileIsLeftByALateThirdMarkerOrAFullDisk) {
   archive.replace(archive.size() - 100, 8, kMarker);
   MakeSetupFile(archive);
   ProgressProbe progress(dir.Posix("pack.zip"));
-  const PayloadExtraction third = ExtractEmbeddedPayload(LocateSetupImage(), testing_support::W(dir.Win("pack.zip")), &progress);
+  const PayloadExtraction third = Extract("pack.zip", &progress);
   EXPECT_EQ(1, third.result);
   EXPECT_FALSE(third.packFileSaved);
-  EXPECT_EQ("No embedded setup data found.|", testing_support::MessagesShown());
+  EXPECT_EQ("No embedded setup data found.|", env.Told());
   EXPECT_FALSE(progress.reports.empty());
   EXPECT_FALSE(Exists(dir.Posix("pack.zip")));
 
   // The disk fills in the second buffer.
-  standin::ResetRecords();
+  env.told.clear();
   MakeSetupFile(std::string(3 * kPayloadBufferSize, 'b'));
-  PayloadExtraction full;
-  {
-    FileSizeLimit limit(kPayloadBufferSize + 4096);
-    full = ExtractEmbeddedPayload(LocateSetupImage(), testing_support::W(dir.Win("pack.zip")));
-  }
+  env.diskRoom = kPayloadBufferSize + 4096;
+  const PayloadExtraction full = Extract("pack.zip");
   EXPECT_EQ(1, full.result);
   EXPECT_FALSE(full.packFileSaved);
-  EXPECT_EQ("Cannot save setup file|", testing_support::MessagesShown());
+  EXPECT_EQ("Cannot save setup file|", env.Told());
   EXPECT_FALSE(Exists(dir.Posix("pack.zip")));
 }
 
 TEST_F(ExtractPayload, AFailedSaveStillLetsTheStepGoOn) {
   MakeSetupFile(kArchive);
-  EXPECT_EQ(1, dlg.ExtractEmbeddedPayload(dir.Win("no such dir\\pack.zip").c_str()));
-  EXPECT_EQ("Cannot save setup file|", testing_support::MessagesShown());
+  const PayloadExtraction outcome = Extract("no such dir\\pack.zip");
+  EXPECT_EQ(1, outcome.result);
+  EXPECT_FALSE(outcome.packFileSaved);
+  EXPECT_EQ("Cannot save setup file|", env.Told());
 }
 
 }  // namespace
