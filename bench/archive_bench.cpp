@@ -2,18 +2,17 @@
 // every entry, as the unpacking driver does, with and without the stream's read-ahead.
 // Prints platform calls (reads and seeks through the stream) and wall time per entry.
 // Then what writing each file costs: the whole extraction into a new folder and over the
-// files already there, and the platform calls of one file alone, written in place
-// (CREATE_ALWAYS over the target) against written beside it and put in its place (a look
-// at the target, CREATE_NEW, MoveFileExA), which is what extraction does.
+// files already there, and the environment's calls of one file alone, written in place
+// (created over the target) against written beside it and put in its place (a look at
+// the target, a new file, the replace), which is what extraction does.
 // Not a test: figures come from here, never from timed assertions.
+#include "platform/utf8.h"
 #include "tests/unit/archive_test_support.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 using namespace testing_support;
@@ -24,29 +23,28 @@ double MicrosecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
 }
 
-// Microseconds per file for writing `files` files of `data` into `folder` with the platform
-// calls alone, in place or beside and put in place.
+// Microseconds per file for writing `files` files of `data` into `folder` with the
+// environment's calls alone, in place or beside and put in place.
 double WriteFiles(const std::string& folder, int files, const std::string& data, bool beside) {
-  const FILETIME t = {0x6E8B2800, 0x01D2FC4A};
-  const std::string temporary = folder + "\\~0.tmp";
+  const FileTime t = 0x01D2FC4A6E8B2800;
+  const std::wstring temporary = WideFromUtf8(folder + "\\~0.tmp");
+  CEnv& env = Env();
   const auto start = std::chrono::steady_clock::now();
   for (int i = 0; i < files; ++i) {
-    const std::string path = folder + "\\file" + std::to_string(i) + ".dat";
-    DWORD written = 0;
+    const std::wstring path = WideFromUtf8(folder + "\\file" + std::to_string(i) + ".dat");
+    std::unique_ptr<CWritableFile> f;
     if (!beside) {
-      HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-      WriteFile(f, data.data(), DWORD(data.size()), &written, nullptr);
-      if (GetFileType(f) == FILE_TYPE_DISK) SetFileTime(f, &t, &t, &t);
-      if (!CloseHandle(f)) std::exit(1);
+      if (env.OpenForWriting(path, CreateMode::kAlways, &f) != kSysOk || f->Write(data.data(), data.size()) != kSysOk)
+        std::exit(1);
+      f->SetTimes(t, t, t);
+      if (f->Close() != kSysOk) std::exit(1);
       continue;
     }
-    HANDLE existing = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (existing != INVALID_HANDLE_VALUE) CloseHandle(existing);
-    HANDLE f = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    WriteFile(f, data.data(), DWORD(data.size()), &written, nullptr);
-    SetFileTime(f, &t, &t, &t);
-    if (!CloseHandle(f) || !MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) std::exit(1);
+    env.ProbeWritable(path);
+    if (env.OpenForWriting(temporary, CreateMode::kNew, &f) != kSysOk || f->Write(data.data(), data.size()) != kSysOk)
+      std::exit(1);
+    f->SetTimes(t, t, t);
+    if (f->Close() != kSysOk || env.Replace(temporary, path) != kSysOk) std::exit(1);
   }
   return MicrosecondsSince(start) / files;
 }
@@ -64,13 +62,13 @@ int main(int argc, char** argv) {
     e.localExtra = UtBlock(7, {1500000000, 1500000000, 1500000000});
   }
   WriteBytes(dir.Posix("a.zip"), zip.Build());
-  mkdir(dir.Posix("out").c_str(), 0700);
-  if (chdir(dir.path().c_str()) != 0) return 1;
+  MakeDir(dir.Posix("out"));
+  ChangeDir(dir.path());
 
-  for (DWORD readAhead : {0u, kArchiveReadAheadDefault}) {
+  for (uint32_t readAhead : {0u, kArchiveReadAheadDefault}) {
     for (bool extract : {false, true}) {
       const auto start = std::chrono::steady_clock::now();
-      ArchiveHandle h = OpenArchiveFile(CStringW(CString(dir.Win("a.zip").c_str())), readAhead);
+      ArchiveHandle h = OpenArchiveFile(W(dir.Win("a.zip")), readAhead);
       if (!h) return 1;
       ArchiveEntry e{};
       for (int i = 0; i < entries; ++i) {
@@ -90,9 +88,9 @@ int main(int argc, char** argv) {
   // The whole extraction, as the unpacking driver does it, into a folder of its own and
   // then once more over the files it left.
   for (const char* pass : {"into a new folder", "over its files"}) {
-    if (pass[0] == 'i') mkdir(dir.Posix("fresh").c_str(), 0700);
+    if (pass[0] == 'i') MakeDir(dir.Posix("fresh"));
     const auto start = std::chrono::steady_clock::now();
-    ArchiveHandle h = OpenArchiveFile(CStringW(CString(dir.Win("a.zip").c_str())), kArchiveReadAheadDefault);
+    ArchiveHandle h = OpenArchiveFile(W(dir.Win("a.zip")), kArchiveReadAheadDefault);
     if (!h) return 1;
     ArchiveEntry e{};
     for (int i = 0; i < entries; ++i)
@@ -112,7 +110,7 @@ int main(int argc, char** argv) {
   for (int round = 0; round < 5; ++round) {
     for (int way = 0; way < 2; ++way) {
       const std::string folder = "w" + std::to_string(way) + "r" + std::to_string(round);
-      mkdir(dir.Posix(folder).c_str(), 0700);
+      MakeDir(dir.Posix(folder));
       for (int over = 0; over < 2; ++over) figures[way][over].push_back(WriteFiles(dir.Win(folder), entries, data, way == 1));
     }
   }

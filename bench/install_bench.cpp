@@ -7,13 +7,12 @@
 // runs in a child process of its own so that the peak is that side's alone.
 //
 //   install_bench [--small-files N] [--big-mb N] [--huge-mb N] [--rounds N] [--keep DIR]
-#include "app/setup_app.h"
-#include "app/setup_dlg.h"
+#include "payload/embedded_payload.h"
 #include "payload/payload_marker.h"
+#include "payload/setup_image.h"
 #include "payload/unpack_archive.h"
-#include "platform/crt.h"
-#include "platform/handles.h"
-#include "platform/posix/standin.h"
+#include "platform/env.h"
+#include "platform/utf8.h"
 
 #include <zip.h>
 
@@ -118,39 +117,49 @@ Figures InChild(Work work) {
   return {seconds, usage.ru_maxrss};
 }
 
+// The system's environment, in which the setup file is the running program.
+class CStartedFrom : public CEnvWrapper {
+ public:
+  explicit CStartedFrom(const std::string& setupFile)
+      : CEnvWrapper(CEnv::Default()), m_module(WideFromUtf8(setupFile)) {}
+  std::wstring ModulePath() override { return m_module; }
+
+ private:
+  std::wstring m_module;
+};
+
 // The installation step as the program runs it: the setup file is the running program.
 bool InstallStep(const std::string& setupFile, const std::string& directory) {
-  CSetupApp app;
-  standin::SetModuleFileName(setupFile);
-  CSetupDlg dlg;
-  const CString pack = (directory + "\\pack.zip").c_str();
-  if (!dlg.ExtractEmbeddedPayload(pack)) return false;
+  CStartedFrom env(setupFile);
+  CScopedEnv use(&env);
+  const CStringW pack = WideFromUtf8(directory + "\\pack.zip");
+  if (!ExtractEmbeddedPayload(LocateSetupImage(), pack).result) return false;
   std::vector<CStringW> files;
-  return UnpackArchive(CStringW(pack), CStringW(CString(directory.c_str())), files) == 0;
+  return UnpackArchive(pack, WideFromUtf8(directory), files) == 0;
 }
 
 // The reference: the setup file read whole into one zero-filled buffer, scanned there,
 // and the archive written in one write, then unpacked the same way.
 bool WholeFileStep(const std::string& setupFile, const std::string& directory) {
-  CSetupApp app;
   struct stat st;
   if (stat(setupFile.c_str(), &st) != 0) return false;
-  BYTE* data = static_cast<BYTE*>(std::calloc(size_t(st.st_size), 1));
+  uint8_t* data = static_cast<uint8_t*>(std::calloc(size_t(st.st_size), 1));
   if (!data) return false;
   FILE* in = std::fopen(setupFile.c_str(), "rb");
   const bool read = in && std::fread(data, 1, size_t(st.st_size), in) == size_t(st.st_size);
   if (in) std::fclose(in);
-  const std::vector<DWORD> found = FindMarkerOccurrences(data, size_t(st.st_size));
-  const CString pack = (directory + "\\pack.zip").c_str();
+  const std::vector<uint32_t> found = FindMarkerOccurrences(data, size_t(st.st_size));
+  const CStringW pack = WideFromUtf8(directory + "\\pack.zip");
   bool saved = false;
   if (read && found.size() == 2) {
-    CCrtFile out(crt::wfopen(CStringW(pack), "w+b"));
+    std::unique_ptr<CWritableFile> out;
     const size_t length = size_t(st.st_size) - found[1];
-    saved = out.IsValid() && std::fwrite(data + found[1], 1, length, out.Get()) == length && out.Close();
+    saved = Env().OpenForWriting(pack.Str(), CreateMode::kAlways, &out) == kSysOk &&
+            out->Write(data + found[1], length) == kSysOk && out->Close() == kSysOk;
   }
   std::free(data);
   std::vector<CStringW> files;
-  return saved && UnpackArchive(CStringW(pack), CStringW(CString(directory.c_str())), files) == 0;
+  return saved && UnpackArchive(pack, WideFromUtf8(directory), files) == 0;
 }
 
 bool CpAndUnzip(const std::string& archive, const std::string& directory) {

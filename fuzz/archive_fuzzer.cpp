@@ -4,42 +4,49 @@
 // the two directories the reader was given (the base directory and the target).
 // The fuzzer changes its current directory: give it corpus folders by absolute path.
 #include "archive/archive_reader.h"
-#include "platform/posix/standin.h"
+#include "platform/env.h"
 
 #include <cstdio>
 #include <cstdlib>
-#include <dirent.h>
-#include <ftw.h>
+#include <filesystem>
+#include <fstream>
 #include <set>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
+
+namespace fs = std::filesystem;
 
 namespace {
 
 // <root>/in.zip is the input; directory entries go beneath <root>/l1/l2/base (the
 // current directory), files into <root>/l1/l2/out. The levels between make an escape
 // by one or two ".." visible as well.
-std::string g_root;
+fs::path g_root;
 
-std::set<std::string> Names(const std::string& dir) {
+// The system's environment without its messages: a creation failure would write one to
+// stderr for every entry of every input.
+class CQuietEnv : public CEnvWrapper {
+ public:
+  CQuietEnv() : CEnvWrapper(CEnv::Default()) {}
+  void Tell(const std::wstring&) override {}
+  bool Ask(const std::wstring&) override { return false; }
+};
+
+std::set<std::string> Names(const fs::path& dir) {
   std::set<std::string> names;
-  if (DIR* d = opendir(dir.c_str())) {
-    while (dirent* e = readdir(d))
-      if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") names.insert(e->d_name);
-    closedir(d);
-  }
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(dir, error)) names.insert(entry.path().filename().string());
   return names;
 }
 
-int RemoveOne(const char* path, const struct stat*, int, struct FTW*) { return std::remove(path); }
-
-void Empty(const std::string& dir) {
-  for (const std::string& name : Names(dir))
-    nftw((dir + "/" + name).c_str(), RemoveOne, 16, FTW_DEPTH | FTW_PHYS);
+// Read-only files and folders are emptied too: the owner may always change the mode.
+void Empty(const fs::path& dir) {
+  std::error_code error;
+  for (auto it = fs::recursive_directory_iterator(dir, error); !error && it != fs::end(it); it.increment(error))
+    fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, error);
+  for (const std::string& name : Names(dir)) fs::remove_all(dir / name, error);
 }
 
-void Expect(const std::string& dir, const std::set<std::string>& names) {
+void Expect(const fs::path& dir, const std::set<std::string>& names) {
   if (Names(dir) != names) {
     std::fprintf(stderr, "archive_fuzzer: something was created outside the directories given, in %s\n", dir.c_str());
     std::abort();
@@ -47,11 +54,17 @@ void Expect(const std::string& dir, const std::set<std::string>& names) {
 }
 
 // The scratch tree goes when the fuzzer ends normally; after a finding it stays.
-void RemoveRoot() { nftw(g_root.c_str(), RemoveOne, 16, FTW_DEPTH | FTW_PHYS); }
+void RemoveRoot() {
+  std::error_code error;
+  fs::current_path(g_root.parent_path(), error);
+  fs::remove_all(g_root, error);
+}
 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  static CQuietEnv quiet;
+  static CScopedEnv use(&quiet);
   // Memory-backed when the machine has it: each input creates and removes files.
   char pattern[] = "/dev/shm/archive-fuzz.XXXXXX";
   char fallback[] = "/tmp/archive-fuzz.XXXXXX";
@@ -59,23 +72,24 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   if (!root) root = mkdtemp(fallback);
   if (!root) std::abort();
   g_root = root;
-  for (const char* sub : {"/l1", "/l1/l2", "/l1/l2/base", "/l1/l2/out"})
-    if (mkdir((g_root + sub).c_str(), 0700) != 0) std::abort();
-  if (chdir((g_root + "/l1/l2/base").c_str()) != 0) std::abort();
+  std::error_code error;
+  fs::create_directories(g_root / "l1/l2/base", error);
+  fs::create_directories(g_root / "l1/l2/out", error);
+  fs::current_path(g_root / "l1/l2/base", error);
+  if (error) std::abort();
   std::atexit(RemoveRoot);
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::string archive = g_root + "/in.zip";
-  FILE* f = std::fopen(archive.c_str(), "wb");
-  if (!f) std::abort();
-  if (size) std::fwrite(data, 1, size, f);
-  std::fclose(f);
+  const std::string archive = (g_root / "in.zip").string();
+  {
+    std::ofstream f(archive, std::ios::binary | std::ios::trunc);
+    f.write(reinterpret_cast<const char*>(data), std::streamsize(size));
+    if (!f) std::abort();
+  }
 
-  // Creation failures show a message box; the stand-in records each one.
-  standin::ResetRecords();
-  const std::string out = g_root + "/l1/l2/out";
+  const std::string out = (g_root / "l1/l2/out").string();
   if (ArchiveHandle h = ArchiveOpen(archive.c_str(), 0, ArchiveKindFile)) {
     ArchiveEntry e{};
     ArchiveGetEntry(h, -1, &e);
@@ -89,9 +103,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   Expect(g_root, {"in.zip", "l1"});
-  Expect(g_root + "/l1", {"l2"});
-  Expect(g_root + "/l1/l2", {"base", "out"});
-  Empty(g_root + "/l1/l2/base");
+  Expect(g_root / "l1", {"l2"});
+  Expect(g_root / "l1/l2", {"base", "out"});
+  Empty(g_root / "l1/l2/base");
   Empty(out);
   return 0;
 }

@@ -17,9 +17,9 @@ seeds=$top/build/native/tests/unit/archive-seeds
 if [ -z "$(ls -A "$seeds" 2>/dev/null)" ]; then
   echo "fuzz: no seeds yet; running the archive unit tests to make them"
   [ -f build/native/CMakeCache.txt ] || cmake --preset native >/dev/null
-  cmake --build --preset native --target unit_tests
+  cmake --build --preset native --target core_tests
   mkdir -p "$seeds"
-  ARCHIVE_SEED_DIR=$seeds build/native/tests/unit/unit_tests --gtest_filter='Archive*' >/dev/null
+  ARCHIVE_SEED_DIR=$seeds build/native/tests/unit/core_tests --gtest_filter='Archive*' >/dev/null
 fi
 
 # run_fuzzer NAME SECONDS: new inputs go to the first folder, which persists between

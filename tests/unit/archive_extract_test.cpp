@@ -1,15 +1,9 @@
 // Writing entries out: target paths, directory entries, times, files replaced, and the
 // entries and names that must fail without leaving anything outside the directories
 // given, nor a damaged file or a lost one inside them.
-#include "platform/posix/standin_files.h"
 #include "tests/unit/archive_test_support.h"
 
-#include <csignal>
 #include <ctime>
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 using namespace testing_support;
 
@@ -21,31 +15,19 @@ std::string Patterned(size_t n) {
   return s;
 }
 
-struct stat StatOf(const std::string& posixPath) {
-  struct stat st {};
-  EXPECT_EQ(0, stat(posixPath.c_str(), &st)) << posixPath;
-  return st;
-}
-
 // The file's modification time was given by the file system, not by the archive.
-bool HasItsOwnTime(const std::string& posixPath) {
-  return StatOf(posixPath).st_mtim.tv_sec > std::time(nullptr) - 3600;
-}
+bool HasItsOwnTime(const std::string& path) { return ModifiedAt(path) > int64_t(std::time(nullptr)) - 3600; }
 
 class ArchiveExtraction : public ArchiveTest {
  protected:
   void SetUp() override {
-    standin::ResetRecords();
-    ASSERT_EQ(0, mkdir(dir.Posix("base").c_str(), 0700));
-    ASSERT_EQ(0, mkdir(dir.Posix("out").c_str(), 0700));
-    ASSERT_NE(nullptr, getcwd(saved_, sizeof saved_));
+    MakeDir(dir.Posix("base"));
+    MakeDir(dir.Posix("out"));
+    saved_ = CurrentDir();
     // Directory entries are created beneath the current directory at open time.
-    ASSERT_EQ(0, chdir(dir.Posix("base").c_str()));
+    ChangeDir(dir.Posix("base"));
   }
-  void TearDown() override {
-    standin::ClearInUse();
-    ASSERT_EQ(0, chdir(saved_));
-  }
+  void TearDown() override { ChangeDir(saved_); }
 
   ArchiveResult Extract(int index, const std::string& directory) {
     ArchiveEntry e{};
@@ -63,18 +45,17 @@ class ArchiveExtraction : public ArchiveTest {
   // A good file of an earlier installation, dated long ago.
   void WriteOld(const std::string& name) {
     WriteBytes(dir.Posix("out/" + name), OldContents(name));
-    const struct timespec times[2] = {{kOldTime, 0}, {kOldTime, 0}};
-    ASSERT_EQ(0, utimensat(AT_FDCWD, dir.Posix("out/" + name).c_str(), times, 0));
+    SetModifiedAt(dir.Posix("out/" + name), kOldTime);
   }
   // Still exactly that file: its bytes and its time.
   void ExpectOld(const std::string& name) {
     EXPECT_EQ(OldContents(name), ReadBytes(dir.Posix("out/" + name))) << name;
-    EXPECT_EQ(kOldTime, StatOf(dir.Posix("out/" + name)).st_mtim.tv_sec) << name;
+    EXPECT_EQ(kOldTime, ModifiedAt(dir.Posix("out/" + name))) << name;
   }
   static std::string OldContents(const std::string& name) { return "the good old " + name + Patterned(30000); }
-  static constexpr time_t kOldTime = 1000000000;
+  static constexpr int64_t kOldTime = 1000000000;
 
-  char saved_[4096];
+  std::string saved_;
 };
 
 TEST_F(ArchiveExtraction, FilesLandUnderTheirBaseNamesWithTheirTimes) {
@@ -87,12 +68,11 @@ TEST_F(ArchiveExtraction, FilesLandUnderTheirBaseNamesWithTheirTimes) {
   for (int i = 0; i < 4; ++i) EXPECT_EQ(ArchiveOk, Extract(i, dir.Win("out")));
   // A directory that ends in a backslash gives two in a row, which is accepted.
   EXPECT_EQ(ArchiveOk, Extract(1, dir.Win("out") + "\\"));
-  EXPECT_EQ("", testing_support::MessagesShown());
+  EXPECT_EQ("", env.Told());
   ExpectTreeIs({}, {"Galvery.EXE", "Galvery.HLP", "readme.txt"});
   // Before the contents are read: reading moves the access time.
-  const struct stat st = StatOf(dir.Posix("out/Galvery.EXE"));
-  EXPECT_EQ(kDosStampUnix, st.st_mtim.tv_sec);
-  EXPECT_EQ(kDosStampUnix, st.st_atim.tv_sec);
+  EXPECT_EQ(kDosStampUnix, ModifiedAt(dir.Posix("out/Galvery.EXE")));
+  EXPECT_EQ(kDosStampUnix, AccessedAt(dir.Posix("out/Galvery.EXE")));
   EXPECT_EQ(Patterned(100000), ReadBytes(dir.Posix("out/Galvery.EXE")));
   EXPECT_EQ("help", ReadBytes(dir.Posix("out/Galvery.HLP")));
   EXPECT_EQ("second", ReadBytes(dir.Posix("out/readme.txt")));  // the later entry replaced the earlier
@@ -106,9 +86,9 @@ TEST_F(ArchiveExtraction, ExtendedTimestampAndStampsWithoutAValidTime) {
   ASSERT_TRUE(Open(zip));
   for (int i = 0; i < 3; ++i) ASSERT_EQ(ArchiveOk, Extract(i, dir.Win("out")));
   // Creation time cannot be set on Linux; the Windows end-to-end test reads it back.
-  EXPECT_EQ(1500000000, StatOf(dir.Posix("out/ut")).st_mtim.tv_sec);
-  EXPECT_EQ(1500000100, StatOf(dir.Posix("out/ut")).st_atim.tv_sec);
-  EXPECT_EQ(-86400, StatOf(dir.Posix("out/old")).st_mtim.tv_sec);
+  EXPECT_EQ(1500000000, ModifiedAt(dir.Posix("out/ut")));
+  EXPECT_EQ(1500000100, AccessedAt(dir.Posix("out/ut")));
+  EXPECT_EQ(-86400, ModifiedAt(dir.Posix("out/old")));
   EXPECT_TRUE(HasItsOwnTime(dir.Posix("out/month0")));
 }
 
@@ -152,7 +132,7 @@ TEST_F(ArchiveExtraction, NamesThatCannotBeStoredAsThatFileShowTheCreationFailur
   const std::string out = dir.Win("out") + "\\";
   EXPECT_EQ("Error 123 in creating file " + out + "CON|" + "Error 123 in creating file " + out +
                 "a:b|Error 206 in creating file " + out + std::string(250, 'n') + "|",
-            testing_support::MessagesShown());
+            env.Told());
   EXPECT_EQ(ArchiveOk, Extract(3, dir.Win("out")));
   EXPECT_EQ(ArchiveOk, Extract(4, dir.Win("out")));
   ExpectTreeIs({"docs"}, {std::string(259 - 1 - dir.Win("out").size(), 'n')});
@@ -170,7 +150,7 @@ TEST_F(ArchiveExtraction, CorruptDataFailsAndLeavesWhatWasThereAsItWas) {
   // An earlier version's good file under one of the names, longer than the new data.
   WriteOld("crc");
   for (int i = 0; i < 3; ++i) EXPECT_EQ(ArchiveErrTransfer, Extract(i, dir.Win("out"))) << i;
-  EXPECT_EQ("", testing_support::MessagesShown());
+  EXPECT_EQ("", env.Told());
   // No damaged file under any name, no temporary file left, the old one untouched.
   ExpectTreeIs({}, {"crc"});
   ExpectOld("crc");
@@ -181,17 +161,14 @@ TEST_F(ArchiveExtraction, FailedWriteIsATransferFailureThatKeepsTheOldFile) {
   zip.AddStored("big", Patterned(50000));
   ASSERT_TRUE(Open(zip));
   WriteOld("big");
-  rlimit saved;
-  getrlimit(RLIMIT_FSIZE, &saved);
-  auto* previous = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit limit = saved;
-  limit.rlim_cur = 20000;  // writes beyond this fail as on a full disk
-  setrlimit(RLIMIT_FSIZE, &limit);
-  const ArchiveResult result = Extract(0, dir.Win("out"));
-  setrlimit(RLIMIT_FSIZE, &saved);
-  std::signal(SIGXFSZ, previous);
-  EXPECT_EQ(ArchiveErrTransfer, result);
-  EXPECT_EQ("", testing_support::MessagesShown());
+  env.diskRoom = 20000;  // the disk is full after this many bytes
+  EXPECT_EQ(ArchiveErrTransfer, Extract(0, dir.Win("out")));
+  env.diskRoom = -1;
+  // A disk found full only when the file is closed, every byte written before.
+  env.failCloses = true;
+  EXPECT_EQ(ArchiveErrTransfer, Extract(0, dir.Win("out")));
+  env.failCloses = false;
+  EXPECT_EQ("", env.Told());
   ExpectTreeIs({}, {"big"});
   ExpectOld("big");
 }
@@ -205,15 +182,14 @@ TEST_F(ArchiveExtraction, AnExistingFileIsReplacedWholeAndTakesTheEntrysTimes) {
   WriteOld("Galvery.EXE");
   // Leftovers of an interrupted run under the temporary names are stepped over, untouched.
   WriteBytes(dir.Posix("out/~0.tmp"), "leftover");
-  ASSERT_EQ(0, mkdir(dir.Posix("out/~1.tmp").c_str(), 0700));
+  MakeDir(dir.Posix("out/~1.tmp"));
   EXPECT_EQ(ArchiveOk, Extract(0, dir.Win("out")));
   EXPECT_EQ(ArchiveOk, Extract(1, dir.Win("out")));
-  EXPECT_EQ("", testing_support::MessagesShown());
+  EXPECT_EQ("", env.Told());
   ExpectTreeIs({}, {"Galvery.EXE", "Galvery.HLP", "~0.tmp", "~1.tmp"});
   for (const char* name : {"Galvery.HLP", "Galvery.EXE"}) {
-    const struct stat st = StatOf(dir.Posix("out/") + name);
-    EXPECT_EQ(kDosStampUnix, st.st_mtim.tv_sec) << name;
-    EXPECT_EQ(kDosStampUnix, st.st_atim.tv_sec) << name;
+    EXPECT_EQ(kDosStampUnix, ModifiedAt(dir.Posix("out/") + name)) << name;
+    EXPECT_EQ(kDosStampUnix, AccessedAt(dir.Posix("out/") + name)) << name;
   }
   EXPECT_EQ("new help", ReadBytes(dir.Posix("out/Galvery.HLP")));
   EXPECT_EQ(Patterned(40000), ReadBytes(dir.Posix("out/Galvery.EXE")));
@@ -228,23 +204,23 @@ TEST_F(ArchiveExtraction, ATargetThatCannotBeReplacedIsReportedBeforeAnythingIsW
   // Held open without sharing by another program, open in one that shares reading only,
   // read-only, and a directory of the entry's name.
   WriteOld("held");
-  standin::HoldWithoutSharing(out + "held", -1);
+  env.HoldWithoutSharing(out + "held", -1);
   WriteOld("in-use");
-  standin::MarkInUse(out + "in-use");
+  env.MarkInUse(out + "in-use");
   WriteOld("read-only");
-  ASSERT_EQ(0, chmod(dir.Posix("out/read-only").c_str(), 0444));
-  ASSERT_EQ(0, mkdir(dir.Posix("out/folder").c_str(), 0700));
+  SetReadOnly(dir.Posix("out/read-only"), true);
+  MakeDir(dir.Posix("out/folder"));
   for (int i = 0; i < 4; ++i) EXPECT_EQ(ArchiveErrFile, Extract(i, dir.Win("out"))) << i;
-  standin::ClearInUse();
   // 32 comes from the look at the target before the data, never from the replace after it.
   EXPECT_EQ("Error 32 in creating file " + out + "held|Error 32 in creating file " + out + "in-use|" +
                 "Error 5 in creating file " + out + "read-only|Error 5 in creating file " + out + "folder|",
-            testing_support::MessagesShown());
+            env.Told());
   ExpectTreeIs({}, {"folder", "held", "in-use", "read-only"});
   for (const char* name : {"held", "in-use", "read-only"}) ExpectOld(name);
   EXPECT_TRUE(ListDir(dir.Posix("out/folder")).empty());
 
   // Let go: the same entry now replaces the file.
+  env.HoldWithoutSharing(out + "held", 0);
   EXPECT_EQ(ArchiveOk, Extract(0, dir.Win("out")));
   EXPECT_EQ("new data", ReadBytes(dir.Posix("out/held")));
 }

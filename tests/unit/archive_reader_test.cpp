@@ -1,14 +1,10 @@
 // Opening archives and reading entry records: counts, bounds, the cache, names,
 // attributes, times, and the headers that disagree or do not fit.
+#include "platform/utf8.h"
 #include "tests/unit/archive_test_support.h"
 
-#include <atomic>
-#include <csignal>
+#include <algorithm>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <thread>
-#include <unistd.h>
 
 using namespace testing_support;
 
@@ -24,7 +20,49 @@ ZipBuilder ThreeEntries() {
   return zip;
 }
 
+// A pipe that delivers the whole of `bytes`. It could even be positioned, here: only its
+// being no disk file may refuse it.
+class CPipe : public CReadableFile {
+ public:
+  CPipe(std::string bytes, bool disk) : bytes_(std::move(bytes)), disk_(disk) {}
+  SysError Read(void* buffer, size_t count, size_t* got) override {
+    *got = std::min(count, bytes_.size() - at_);
+    std::memcpy(buffer, bytes_.data() + at_, *got);
+    at_ += *got;
+    return kSysOk;
+  }
+  SysError Seek(uint64_t position) override {
+    at_ = size_t(std::min<uint64_t>(position, bytes_.size()));
+    return kSysOk;
+  }
+  SysError Size(uint64_t* size) override {
+    *size = bytes_.size();
+    return kSysOk;
+  }
+  bool IsDiskFile() const override { return disk_; }
+
+ private:
+  std::string bytes_;
+  size_t at_ = 0;
+  bool disk_;
+};
+
+// Every file opened for reading comes as a pipe delivering its bytes; the opens are
+// counted, since a real pipe opened a second time waits for a second writer.
+class CPipeEnv : public CTestEnv {
+ public:
+  SysError OpenForReading(const std::wstring& path, std::unique_ptr<CReadableFile>* file) override {
+    ++opens;
+    file->reset(new CPipe(ReadBytes(Utf8FromWide(path)), disk));
+    return kSysOk;
+  }
+  int opens = 0;
+  bool disk = false;  // or a disk file after all
+};
+
 TEST(ArchiveOpen, RefusesWhatIsNoArchiveOnDisk) {
+  CTestEnv env;
+  CScopedEnv use{&env};
   ScratchDir dir;
   EXPECT_EQ(nullptr, ArchiveOpen(dir.Win("missing.zip").c_str(), 0, ArchiveKindFile));
   WriteBytes(dir.Posix("text.zip"), "just some text, no end record anywhere");
@@ -42,9 +80,12 @@ TEST(ArchiveOpen, RefusesWhatIsNoArchiveOnDisk) {
   ArchiveHandle h = ArchiveOpen(dir.Win("ok.zip").c_str(), 0, ArchiveKindFile);
   ASSERT_NE(nullptr, h);
   EXPECT_EQ(ArchiveOk, ArchiveClose(h));
+  EXPECT_EQ("", env.Told());
 }
 
 TEST(ArchiveOpen, EmptyArchiveHasNoEntries) {
+  CTestEnv env;
+  CScopedEnv use{&env};
   ScratchDir dir;
   const std::string empty = ZipBuilder().Build();
   ASSERT_EQ(22u, empty.size());
@@ -71,32 +112,24 @@ TEST(ArchiveOpen, EmptyArchiveHasNoEntries) {
 }
 
 TEST(ArchiveOpen, RefusesAValidArchiveThatIsNotADiskFile) {
-  ScratchDir dir;
-  EXPECT_EQ(nullptr, ArchiveOpen("/dev/null", 0, ArchiveKindFile));
+  {
+    // The system's null device, which opens as a file but no disk file.
+    CTestEnv env;
+    CScopedEnv use{&env};
+    EXPECT_EQ(nullptr, ArchiveOpen(OnWindows() ? "NUL" : "/dev/null", 0, ArchiveKindFile));
+  }
   // A pipe that delivers a complete archive: without seeking nothing may be accepted.
-  const std::string fifo = dir.Posix("pipe.zip");
-  ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
-  const std::string archive = ThreeEntries().Build();
-  auto* previous = std::signal(SIGPIPE, SIG_IGN);
-  std::atomic<bool> done{false}, rescued{false};
-  std::thread writer([&] {
-    const int fd = open(fifo.c_str(), O_WRONLY);
-    if (fd >= 0) {
-      (void)!write(fd, archive.data(), archive.size());
-      close(fd);
-    }
-    // An open that waits for a second writer would hang the test: release it, and fail.
-    for (int i = 0; i < 500 && !done; ++i) usleep(10000);
-    if (!done) {
-      rescued = true;
-      close(open(fifo.c_str(), O_RDWR));
-    }
-  });
+  CPipeEnv env;
+  CScopedEnv use{&env};
+  ScratchDir dir;
+  WriteBytes(dir.Posix("pipe.zip"), ThreeEntries().Build());
   EXPECT_EQ(nullptr, ArchiveOpen(dir.Win("pipe.zip").c_str(), 0, ArchiveKindFile));
-  done = true;
-  writer.join();
-  EXPECT_FALSE(rescued) << "the pipe was opened a second time";
-  std::signal(SIGPIPE, previous);
+  EXPECT_EQ(1, env.opens) << "the pipe was opened a second time";
+  // The same bytes from a disk file are an archive: the pipe was refused for being one.
+  env.disk = true;
+  ArchiveHandle h = ArchiveOpen(dir.Win("pipe.zip").c_str(), 0, ArchiveKindFile);
+  ASSERT_NE(nullptr, h);
+  EXPECT_EQ(ArchiveOk, ArchiveClose(h));
 }
 
 class ArchiveRecords : public ArchiveTest {};
@@ -110,7 +143,7 @@ TEST_F(ArchiveRecords, CountRequestAndIndexBounds) {
   EXPECT_EQ('\0', e.name[0]);
   EXPECT_EQ('\x5A', e.name[1]);  // the rest of the name is left alone
   EXPECT_EQ(0u, e.attributes | e.compressedSize | e.uncompressedSize);
-  EXPECT_EQ(0u, Ticks(e.accessTime) | Ticks(e.creationTime) | Ticks(e.writeTime));
+  EXPECT_EQ(0u, (e.accessTime | e.creationTime | e.writeTime));
 
   const ArchiveEntry before = e;
   EXPECT_EQ(ArchiveErrArgument, ArchiveGetEntry(handle, 3, &e));
@@ -190,14 +223,14 @@ TEST_F(ArchiveRecords, AttributesAndDosTimesReachTheRecord) {
   ArchiveEntry e;
   ASSERT_EQ(ArchiveOk, ArchiveGetEntry(handle, 0, &e));
   EXPECT_EQ(0xA1u, e.attributes);
-  EXPECT_EQ(TicksOfUnix(kDosStampUnix), Ticks(e.writeTime));
-  EXPECT_EQ(TicksOfUnix(kDosStampUnix), Ticks(e.accessTime));
-  EXPECT_EQ(TicksOfUnix(kDosStampUnix), Ticks(e.creationTime));
+  EXPECT_EQ(TicksOfUnix(kDosStampUnix), e.writeTime);
+  EXPECT_EQ(TicksOfUnix(kDosStampUnix), e.accessTime);
+  EXPECT_EQ(TicksOfUnix(kDosStampUnix), e.creationTime);
   ASSERT_EQ(ArchiveOk, ArchiveGetEntry(handle, 1, &e));
   EXPECT_EQ(0x90u, e.attributes);
   // A stamp the conversion rejects gives no time rather than an invented one.
   ASSERT_EQ(ArchiveOk, ArchiveGetEntry(handle, 2, &e));
-  EXPECT_EQ(0u, Ticks(e.writeTime) | Ticks(e.accessTime) | Ticks(e.creationTime));
+  EXPECT_EQ(0u, (e.writeTime | e.accessTime | e.creationTime));
 }
 
 TEST_F(ArchiveRecords, ExtendedTimestampOfTheLocalHeaderOnly) {
@@ -221,9 +254,9 @@ TEST_F(ArchiveRecords, ExtendedTimestampOfTheLocalHeaderOnly) {
   for (int i = 0; i < 5; ++i) {
     ArchiveEntry e;
     ASSERT_EQ(ArchiveOk, ArchiveGetEntry(handle, i, &e)) << i;
-    EXPECT_EQ(expected[i].write, Ticks(e.writeTime)) << e.name;
-    EXPECT_EQ(expected[i].access, Ticks(e.accessTime)) << e.name;
-    EXPECT_EQ(expected[i].creation, Ticks(e.creationTime)) << e.name;
+    EXPECT_EQ(expected[i].write, e.writeTime) << e.name;
+    EXPECT_EQ(expected[i].access, e.accessTime) << e.name;
+    EXPECT_EQ(expected[i].creation, e.creationTime) << e.name;
   }
 }
 
@@ -238,12 +271,12 @@ TEST(ArchiveExtraField, ScansOnlyWholeBlocksAndRefusesOverlongOnes) {
   // Trailing padding after a whole block is left alone too.
   EXPECT_EQ(ArchiveOk, apply(ExtraBlock("ab", "12") + std::string("UT\x09\x00", 4)));
   EXPECT_EQ(ArchiveOk, apply(ExtraBlock("UT", "") + std::string(1, '\0')));  // no flag byte
-  EXPECT_EQ(0u, Ticks(e.writeTime));
+  EXPECT_EQ(0u, e.writeTime);
   // Breaks: a block that claims more than the field holds, UT or not.
   EXPECT_EQ(ArchiveErrExtraField, apply(UtBlock(1, {1}).substr(0, 7)));
   EXPECT_EQ(ArchiveErrExtraField, apply(ExtraBlock("ab", "1234").substr(0, 6)));
   EXPECT_EQ(ArchiveOk, apply(UtBlock(1, {1})));
-  EXPECT_EQ(TicksOfUnix(1), Ticks(e.writeTime));
+  EXPECT_EQ(TicksOfUnix(1), e.writeTime);
 }
 
 TEST_F(ArchiveRecords, LocalHeaderThatDisagreesIsRefused) {
@@ -342,9 +375,7 @@ TEST_F(ArchiveRecords, ACountBelowTheRecordsThereIsRefused) {
   ASSERT_EQ(std::string("PK\x06\x06", 4), bytes.substr(record, 4));
   for (size_t at : {record + 24, record + 32}) bytes.replace(at, 8, std::string("\x01\0\0\0\0\0\0\0", 8));
   WriteBytes(dir.Posix("a.zip"), bytes);
-  ArchiveClose(handle);
-  handle = OpenArchiveFile(CStringW(CString(dir.Win("a.zip").c_str())), kArchiveReadAheadDefault);
-  EXPECT_EQ(nullptr, handle);
+  EXPECT_EQ(nullptr, Reopen());
 }
 
 // The same archive behind other data, and read with read-aheads of every awkward size,
@@ -357,7 +388,7 @@ TEST_F(ArchiveRecords, SameRecordsWhateverPrecedesTheArchiveAndWhateverTheReadAh
   for (int i = 0; i < 3; ++i) ASSERT_EQ(ArchiveOk, ArchiveGetEntry(handle, i, &bare[size_t(i)]));
 
   zip.prefix = "MZ" + std::string(5000, '\x90') + "UUUUUUUU";
-  for (DWORD readAhead : {0u, 1u, 7u, 30u, 4096u, 65536u}) {
+  for (uint32_t readAhead : {0u, 1u, 7u, 30u, 4096u, 65536u}) {
     ASSERT_TRUE(Open(zip, readAhead)) << readAhead;
     for (int i : {2, 0, 1}) {
       ArchiveEntry e;
@@ -372,7 +403,7 @@ TEST_F(ArchiveRecords, ReadAheadCutsPlatformReads) {
   for (int i = 0; i < 50; ++i) zip.AddStored("dir/file" + std::to_string(i), "content").localExtra = UtBlock(1, {i});
   unsigned long reads[2];
   int n = 0;
-  for (DWORD readAhead : {0u, kArchiveReadAheadDefault}) {
+  for (uint32_t readAhead : {0u, kArchiveReadAheadDefault}) {
     ASSERT_TRUE(Open(zip, readAhead));
     ArchiveEntry e;
     for (int i = 0; i < 50; ++i) ASSERT_EQ(ArchiveOk, ArchiveGetEntry(handle, i, &e));
@@ -383,7 +414,24 @@ TEST_F(ArchiveRecords, ReadAheadCutsPlatformReads) {
   EXPECT_LT(reads[1] * 20, reads[0]);
 }
 
+// A file whose every read fails, as one the system cannot read any more.
+class CUnreadable : public CReadableFile {
+ public:
+  SysError Read(void*, size_t, size_t* got) override {
+    *got = 0;
+    return kSysAccessDenied;
+  }
+  SysError Seek(uint64_t) override { return kSysOk; }
+  SysError Size(uint64_t* size) override {
+    *size = 10;
+    return kSysOk;
+  }
+  bool IsDiskFile() const override { return true; }
+};
+
 TEST(ArchiveStreamFile, ReadFailureSetsTheErrorFlag) {
+  CTestEnv env;
+  CScopedEnv use{&env};
   ScratchDir dir;
   WriteBytes(dir.Posix("f"), "0123456789");
   zlib_filefunc64_def f;
@@ -416,13 +464,17 @@ TEST(ArchiveStreamFile, ReadFailureSetsTheErrorFlag) {
   EXPECT_EQ(-1, f.zseek64_file(f.opaque, s, 0, 7));
   EXPECT_EQ(0, f.zclose_file(f.opaque, s));
 
-  // A handle that cannot read makes every read fail.
-  ArchiveStream* w = new ArchiveStream{};
-  w->osHandle = CHandle(::CreateFileA(dir.Win("f").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-  w->canSeek = true;
-  EXPECT_EQ(0u, f.zread_file(f.opaque, w, buf, 1));
-  EXPECT_EQ(1, f.zerror_file(f.opaque, w));
-  EXPECT_EQ(0, f.zclose_file(f.opaque, w));
+  // A file that cannot be read makes every read fail, with and without the read-ahead.
+  for (uint32_t capacity : {0u, 4u}) {
+    ArchiveStream* w = new ArchiveStream{};
+    w->file.reset(new CUnreadable);
+    w->canSeek = true;
+    w->capacity = capacity;
+    if (capacity) w->buffer.reset(new unsigned char[capacity]);
+    EXPECT_EQ(0u, f.zread_file(f.opaque, w, buf, 1)) << capacity;
+    EXPECT_EQ(1, f.zerror_file(f.opaque, w)) << capacity;
+    EXPECT_EQ(0, f.zclose_file(f.opaque, w));
+  }
 }
 
 }  // namespace

@@ -1,13 +1,10 @@
 // Unpacking the pack file: every entry flat into the install directory, the list of
 // unpacked files, and the messages and result codes of failed entries.
-#include "app/setup_app.h"
 #include "payload/unpack_archive.h"
 #include "tests/unit/test_support.h"
 #include "tests/unit/zip_builder.h"
 
 #include <gtest/gtest.h>
-
-#include <unistd.h>
 
 using namespace testing_support;
 
@@ -16,10 +13,11 @@ namespace {
 class Unpack : public ::testing::Test {
  protected:
   void SetUp() override {
-    standin::ResetRecords();
-    ASSERT_EQ(0, mkdir(dir.Posix("inst").c_str(), 0777));
+    MakeDir(dir.Posix("inst"));
+    saved_ = CurrentDir();
   }
-  void TearDown() override { ASSERT_EQ(0, chdir("/")); }
+  // Unpacking makes the install directory the current one.
+  void TearDown() override { ChangeDir(saved_); }
 
   int Run(const ZipBuilder& zip, const std::string& installDir) {
     WriteBytes(dir.Posix("pack.zip"), zip.Build());
@@ -32,8 +30,10 @@ class Unpack : public ::testing::Test {
     return lines;
   }
 
+  CTestEnv env;
+  CScopedEnv use{&env};
   ScratchDir dir;
-  CSetupApp app;
+  std::string saved_;
   std::vector<CStringW> list;
 };
 
@@ -47,13 +47,13 @@ TEST_F(Unpack, WritesTheShippedEntriesStraightIntoTheInstallDirectory) {
   EXPECT_EQ("MZ program", ReadBytes(dir.Posix("inst/Galvery.EXE")));
   EXPECT_EQ("help", ReadBytes(dir.Posix("inst/Galvery.HLP")));
   EXPECT_EQ(std::vector<std::string>({"Galvery.EXE", "Galvery.HLP"}), ListDir(dir.Posix("inst")));
-  EXPECT_EQ("", testing_support::MessagesShown());
+  EXPECT_EQ("", env.Told());
 }
 
 TEST_F(Unpack, AnEmptyArchiveIsASuccessWithNothingListed) {
   EXPECT_EQ(0, Run(ZipBuilder(), dir.Win("inst")));
   EXPECT_TRUE(Listed().empty());
-  EXPECT_EQ("", testing_support::MessagesShown());
+  EXPECT_EQ("", env.Told());
 }
 
 TEST_F(Unpack, AMissingOrUnreadablePackFileIsResultOne) {
@@ -61,7 +61,7 @@ TEST_F(Unpack, AMissingOrUnreadablePackFileIsResultOne) {
   WriteBytes(dir.Posix("text.zip"), "this is no archive");
   EXPECT_EQ(1, UnpackArchive(W(dir.Win("text.zip")), W(dir.Win("inst")), list));
   EXPECT_EQ("ZIP file " + dir.Win("none.zip") + " not found|Error in unZIPping " + dir.Win("text.zip") + "|",
-            testing_support::MessagesShown());
+            env.Told());
   EXPECT_TRUE(Listed().empty());
 }
 
@@ -95,14 +95,14 @@ TEST_F(Unpack, TheLastFailureDecidesTheResultAndOnlyGoodEntriesAreListed) {
   const std::string inst = dir.Win("inst");
   EXPECT_EQ(2, Run(zip, inst));
   EXPECT_EQ(std::vector<std::string>{inst + "\\good.txt"}, Listed());
-  const auto& boxes = standin::MessageBoxes();
-  ASSERT_EQ(3u, boxes.size());
-  EXPECT_EQ(0u, boxes[0].text.rfind("Error ", 0));  // the reader's own creation message
-  EXPECT_NE(std::string::npos, boxes[0].text.find("in creating file " + inst + "\\NUL"));
-  EXPECT_EQ("Error unzipping NUL.", boxes[1].text);
-  EXPECT_EQ("Can't access component file #3.", boxes[2].text);
+  ASSERT_EQ(3u, env.told.size());
+  const std::string created = Utf8(env.told[0]);
+  EXPECT_EQ(0u, created.rfind("Error ", 0));  // the reader's own creation message
+  EXPECT_NE(std::string::npos, created.find("in creating file " + inst + "\\NUL"));
+  EXPECT_EQ("Error unzipping NUL.", Utf8(env.told[1]));
+  EXPECT_EQ("Can't access component file #3.", Utf8(env.told[2]));
 
-  standin::ResetRecords();
+  env.told.clear();
   list.clear();
   ZipBuilder reversed;
   reversed.AddStored("broken.txt", "x").localSignature = 0;
@@ -118,11 +118,11 @@ TEST_F(Unpack, ACentralDirectoryThatEndsShortOfItsCountIsReportedOnce) {
   zip.countOverride = 60000;
   const std::string inst = dir.Win("inst");
   EXPECT_EQ(2, Run(zip, inst));
-  EXPECT_EQ("Can't access component file #4.|", testing_support::MessagesShown());
+  EXPECT_EQ("Can't access component file #4.|", env.Told());
   EXPECT_EQ(std::vector<std::string>({inst + "\\a.txt", inst + "\\b.txt", inst + "\\c.txt"}), Listed());
 
   // A bit flipped in the third of five central records: nothing behind it can be reached.
-  standin::ResetRecords();
+  env.told.clear();
   list.clear();
   zip.countOverride = -1;
   for (const char* name : {"d.txt", "e.txt"}) zip.AddStored(name, name);
@@ -133,9 +133,9 @@ TEST_F(Unpack, ACentralDirectoryThatEndsShortOfItsCountIsReportedOnce) {
   bytes[third + 2] ^= 0x10;
   WriteBytes(dir.Posix("pack.zip"), bytes);
   const std::string fresh = dir.Win("fresh");
-  ASSERT_EQ(0, mkdir(dir.Posix("fresh").c_str(), 0777));
+  MakeDir(dir.Posix("fresh"));
   EXPECT_EQ(2, UnpackArchive(W(dir.Win("pack.zip")), W(fresh), list));
-  EXPECT_EQ("Can't access component file #3.|", testing_support::MessagesShown());
+  EXPECT_EQ("Can't access component file #3.|", env.Told());
   EXPECT_EQ(std::vector<std::string>({fresh + "\\a.txt", fresh + "\\b.txt"}), Listed());
   EXPECT_EQ(std::vector<std::string>({"a.txt", "b.txt"}), ListDir(dir.Posix("fresh")));
 }
@@ -152,7 +152,7 @@ TEST_F(Unpack, ABadRecordAmongGoodOnesFailsAloneAndTheEntriesBehindItAreUnpacked
   const std::string inst = dir.Win("inst");
   EXPECT_EQ(2, Run(zip, inst));
   EXPECT_EQ("Can't access component file #2.|Can't access component file #4.|Can't access component file #6.|",
-            testing_support::MessagesShown());
+            env.Told());
   EXPECT_EQ(std::vector<std::string>(
                 {inst + "\\one.txt", inst + "\\two.txt", inst + "\\three.txt", inst + "\\four.txt"}),
             Listed());
@@ -163,18 +163,16 @@ TEST_F(Unpack, DoubleByteNamesInstallWholeAndAreListedAsWritten) {
   // Code page 932: ソ 83 5C, 表 95 5C, ポ 83 7C. Their second bytes are a backslash and
   // a bar, which must be neither separators nor reserved characters, in the entry names
   // nor in the install directory.
-  standin::SetAnsiCodePage(932);
+  env.codePage = 932;
   const std::string software = "\x83\x5C\x83\x74\x83\x67";  // ソフト
-  // Linux names the same files in UTF-8, as the stand-in maps every name.
-  ASSERT_EQ(0, mkdir(dir.Posix("ソフト").c_str(), 0777));
+  // The files are named by their wide names; the tests' own paths are UTF-8.
+  MakeDir(dir.Posix("ソフト"));
   ZipBuilder zip;
   zip.AddDeflated("d:/" + software + "/\x95\x5C.txt", "table");
   zip.AddStored("\x83\x8C\x83\x7C\x81\x5B\x83\x67.txt", "report");
   const std::string inst = dir.Win(software);
-  const int result = Run(zip, inst);
-  standin::SetAnsiCodePage(1252);
-  EXPECT_EQ(0, result);
-  EXPECT_EQ("", testing_support::MessagesShown());
+  EXPECT_EQ(0, Run(zip, inst));
+  EXPECT_EQ("", env.Told());
   const std::string listedInst = dir.Win("ソフト");
   EXPECT_EQ(std::vector<std::string>({listedInst + "\\表.txt", listedInst + "\\レポート.txt"}), Listed());
   // The files are where the list says, under those names.
@@ -203,7 +201,7 @@ TEST_F(Unpack, NamesAreReadAsTheyAreMeantAndWrittenUnderThem) {
   WriteBytes(dir.Posix("pack.zip"), zip.Build());
   const CStringW inst = W(dir.Win("inst"));
   EXPECT_EQ(2, UnpackArchive(W(dir.Win("pack.zip")), inst, unpacked));
-  EXPECT_EQ("Can't access component file #5.|", MessagesShownUtf8());
+  EXPECT_EQ("Can't access component file #5.|", env.Told());
   std::vector<std::string> listed;
   for (const CStringW& path : unpacked) listed.push_back(Utf8(path));
   const std::string i = dir.Win("inst") + "\\";
@@ -217,13 +215,11 @@ TEST_F(Unpack, AFlaggedNameIsTheSameFileOnEveryCodePage) {
   ZipBuilder zip;
   zip.AddStored("表.txt", "table").flags = 0x0800;
   zip.AddStored("レポート.txt", "report").flags = 0x0800;
-  for (UINT codePage : {932u, 1252u}) {
-    standin::SetAnsiCodePage(codePage);
+  for (unsigned codePage : {932u, 1252u}) {
+    env.codePage = codePage;
     std::vector<CStringW> unpacked;
     WriteBytes(dir.Posix("pack.zip"), zip.Build());
-    const int result = UnpackArchive(W(dir.Win("pack.zip")), W(dir.Win("inst")), unpacked);
-    standin::SetAnsiCodePage(1252);
-    EXPECT_EQ(0, result) << codePage;
+    EXPECT_EQ(0, UnpackArchive(W(dir.Win("pack.zip")), W(dir.Win("inst")), unpacked)) << codePage;
     EXPECT_EQ("table", ReadBytes(dir.Posix("inst/表.txt"))) << codePage;
     EXPECT_EQ("report", ReadBytes(dir.Posix("inst/レポート.txt"))) << codePage;
     EXPECT_EQ(2u, ListDir(dir.Posix("inst")).size()) << codePage;
@@ -242,9 +238,11 @@ TEST(BaseName, TheForwardSlashDecidesWheneverThereIsOne) {
 // A code-page name is read as text before it is split: the trail byte 0x5C of a
 // double-byte character is part of that character, no separator.
 TEST(BaseName, ATrailByteIsNoSeparator) {
-  standin::SetAnsiCodePage(932);
+  CTestEnv env;
+  CScopedEnv use{&env};
+  env.codePage = 932;
   EXPECT_EQ(W("表name"), BaseNameOf(CStringW(CString("dir\\\x95\\name"))));
-  standin::SetAnsiCodePage(1252);
+  env.codePage = 1252;
   EXPECT_EQ(W("name"), BaseNameOf(CStringW(CString("dir\\\x95\\name"))));
 }
 
