@@ -25,10 +25,13 @@ e2e_require_programs() {
 
 e2e_init
 
-# The tests' scratch folders go into this test's own folder. Wine gives its programs TMP
-# and TEMP from the user's registry environment, never from the Unix one.
-mkdir -p "$E2E_WORK/tmp"
-scratch=$(e2e_windows_path "$E2E_WORK/tmp")
+# The tests' scratch folders go into this test's own prefix, on drive C: as on Windows,
+# under a short name: a test may depend on the length of its paths (a report that must
+# fit a message box), and a deep Z: path is longer than a user's temporary folder. Wine
+# gives its programs TMP and TEMP from the user's registry environment, never from the
+# Unix one.
+scratch='C:\tmp'
+mkdir -p "$(e2e_unix_path "$scratch")"
 for variable in TMP TEMP; do
   e2e_wine reg add 'HKCU\Environment' /v "$variable" /t REG_SZ /d "$scratch" /f > "$E2E_WORK/reg.txt" 2>&1 ||
     e2e_fail "could not set $variable in the prefix: $(cat "$E2E_WORK/reg.txt")"
