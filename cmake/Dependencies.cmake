@@ -43,3 +43,36 @@ else()
   add_library(deps::unzip ALIAS deps_minizip)
   add_library(deps::zip ALIAS deps_minizip)
 endif()
+
+# GoogleTest for the Windows builds' core_tests.exe (tests/unit), compiled here from
+# Debian's googletest package (sources in /usr/src/googletest), as minizip is: Debian
+# ships no mingw build of it. Optional: without the sources only core_tests is left out.
+#   deps::gtest, deps::gtest_main: static, like everything linked into a Windows image.
+# Threads: gtest's own Win32 primitives (critical sections, TLS), no pthreads
+# (GTEST_HAS_PTHREAD=0), since the toolchain's win32 thread model keeps winpthread out of
+# every image. That model's C++ library lacks std::mutex and std::condition_variable,
+# which gtest 1.12 builds one helper class of; gtest-mingw/ supplies it on a Win32 event,
+# through gtest's own customisation header.
+if(WIN32)
+  set(SETUP_GTEST_SRC "/usr/src/googletest/googletest" CACHE PATH
+      "Debian's GoogleTest sources (package googletest), for the Windows unit tests")
+  if(EXISTS "${SETUP_GTEST_SRC}/src/gtest-all.cc")
+    add_library(deps_gtest STATIC "${SETUP_GTEST_SRC}/src/gtest-all.cc"
+                "${CMAKE_CURRENT_LIST_DIR}/gtest-mingw/notification.cpp")
+    # The customisation header first: gtest's include of it must find this one.
+    target_include_directories(deps_gtest SYSTEM PUBLIC
+      "${CMAKE_CURRENT_LIST_DIR}/gtest-mingw" "${SETUP_GTEST_SRC}/include")
+    target_include_directories(deps_gtest PRIVATE "${SETUP_GTEST_SRC}")
+    target_compile_definitions(deps_gtest PUBLIC GTEST_HAS_PTHREAD=0)
+    add_library(deps_gtest_main STATIC "${SETUP_GTEST_SRC}/src/gtest_main.cc")
+    target_link_libraries(deps_gtest_main PUBLIC deps_gtest)
+    # Its own warnings are not ours to fix; the Notification is ours and gets them.
+    set_source_files_properties("${SETUP_GTEST_SRC}/src/gtest-all.cc" "${SETUP_GTEST_SRC}/src/gtest_main.cc"
+                                PROPERTIES COMPILE_OPTIONS -w)
+    add_library(deps::gtest ALIAS deps_gtest)
+    add_library(deps::gtest_main ALIAS deps_gtest_main)
+  else()
+    message(WARNING "GoogleTest sources not found in ${SETUP_GTEST_SRC} (Debian package googletest): "
+                    "core_tests.exe is not built; run scripts/bootstrap.sh")
+  endif()
+endif()

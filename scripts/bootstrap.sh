@@ -22,6 +22,9 @@ packages=(
   g++ cmake ninja-build pkg-config libgtest-dev zlib1g-dev libminizip-dev clang libclang-rt-14-dev
   # Windows builds
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
+  # GoogleTest's sources, compiled for the Windows builds' unit tests (core_tests.exe);
+  # without them only those are not built
+  googletest
   # running the Windows builds: 64-bit Wine, and its 32-bit half for the shipped i686 build
   # (the libraries Wine loads at run time for printing and for windows on an X server)
   wine wine64 fonts-wine fonts-liberation xvfb imagemagick

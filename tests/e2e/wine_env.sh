@@ -201,6 +201,15 @@ e2e_require_file() {
   [ -f "$1" ] || e2e_fail "$2 not found at $1${3:+: $3}"
 }
 
+# The build's programs a scenario needs. A script that runs other programs of the build in
+# a copy of the template (tests/wine_unit/run.sh) defines its own after sourcing this file.
+e2e_require_programs() {
+  e2e_require_file "$E2E_STUB" "the setup program (setup.exe)" "$(e2e_build_hint)"
+  e2e_require_file "$E2E_DRIVER" "the test driver (e2e_driver.exe)" "$(e2e_build_hint)"
+  e2e_require_file "$(dirname "$E2E_DRIVER")/e2e_spy.dll" "the driver's spy (e2e_spy.dll)" "$(e2e_build_hint)"
+  [ -z "$E2E_MKSETUP" ] || e2e_require_file "$E2E_MKSETUP" "the packager (mksetup)" "build the native preset"
+}
+
 # e2e_init [--xvfb]: starts a test. Checks its inputs, copies the template into E2E_WORK,
 # arranges the cleanup and starts Wine. Every scenario calls it first. With --xvfb the
 # windows go to a private X server instead of the null driver, for e2e_screenshot.
@@ -212,10 +221,7 @@ e2e_init() {
     echo "SKIP $E2E_NAME: this machine cannot run 32-bit programs ($(cat "$E2E_TEMPLATE/unsupported"))"
     exit "$E2E_SKIP"
   fi
-  e2e_require_file "$E2E_STUB" "the setup program (setup.exe)" "$(e2e_build_hint)"
-  e2e_require_file "$E2E_DRIVER" "the test driver (e2e_driver.exe)" "$(e2e_build_hint)"
-  e2e_require_file "$(dirname "$E2E_DRIVER")/e2e_spy.dll" "the driver's spy (e2e_spy.dll)" "$(e2e_build_hint)"
-  [ -z "$E2E_MKSETUP" ] || e2e_require_file "$E2E_MKSETUP" "the packager (mksetup)" "build the native preset"
+  e2e_require_programs
   [ -f "$E2E_TEMPLATE/ready" ] ||
     e2e_fail "no $E2E_ARCH Wine template in $E2E_TEMPLATE: run the e2e_${E2E_ARCH}_template test, or E2E_ARCH=$E2E_ARCH bash $E2E_TOP/tests/e2e/make_template.sh $E2E_TEMPLATE"
 
