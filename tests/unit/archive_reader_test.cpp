@@ -1,6 +1,5 @@
 // Opening archives and reading entry records: counts, bounds, the cache, names,
 // attributes, times, and the headers that disagree or do not fit.
-#include "platform/utf8.h"
 #include "tests/unit/archive_test_support.h"
 
 #include <algorithm>
@@ -53,7 +52,7 @@ class CPipeEnv : public CTestEnv {
  public:
   SysError OpenForReading(const std::wstring& path, std::unique_ptr<CReadableFile>* file) override {
     ++opens;
-    file->reset(new CPipe(ReadBytes(Utf8FromWide(path)), disk));
+    file->reset(new CPipe(ReadBytes(Utf8(path)), disk));
     return kSysOk;
   }
   int opens = 0;
