@@ -4,6 +4,8 @@
 #include "tests/unit/archive_test_support.h"
 
 #include <ctime>
+#include <filesystem>
+#include <fstream>
 
 using namespace testing_support;
 
@@ -198,31 +200,44 @@ TEST_F(ArchiveExtraction, AnExistingFileIsReplacedWholeAndTakesTheEntrysTimes) {
 
 TEST_F(ArchiveExtraction, ATargetThatCannotBeReplacedIsReportedBeforeAnythingIsWritten) {
   ZipBuilder zip;
-  for (const char* name : {"held", "in-use", "read-only", "folder"}) zip.AddStored(name, "new data");
+  for (const char* name : {"held", "in-use", "folder"}) zip.AddStored(name, "new data");
   ASSERT_TRUE(Open(zip));
   const std::string out = dir.Win("out") + "\\";
   // Held open without sharing by another program, open in one that shares reading only,
-  // read-only, and a directory of the entry's name.
+  // and a directory of the entry's name.
   WriteOld("held");
   env.HoldWithoutSharing(out + "held", -1);
   WriteOld("in-use");
   env.MarkInUse(out + "in-use");
-  WriteOld("read-only");
-  SetReadOnly(dir.Posix("out/read-only"), true);
   MakeDir(dir.Posix("out/folder"));
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(ArchiveErrFile, Extract(i, dir.Win("out"))) << i;
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(ArchiveErrFile, Extract(i, dir.Win("out"))) << i;
   // 32 comes from the look at the target before the data, never from the replace after it.
   EXPECT_EQ("Error 32 in creating file " + out + "held|Error 32 in creating file " + out + "in-use|" +
-                "Error 5 in creating file " + out + "read-only|Error 5 in creating file " + out + "folder|",
+                "Error 5 in creating file " + out + "folder|",
             env.Told());
-  ExpectTreeIs({}, {"folder", "held", "in-use", "read-only"});
-  for (const char* name : {"held", "in-use", "read-only"}) ExpectOld(name);
+  ExpectTreeIs({}, {"folder", "held", "in-use"});
+  for (const char* name : {"held", "in-use"}) ExpectOld(name);
   EXPECT_TRUE(ListDir(dir.Posix("out/folder")).empty());
 
   // Let go: the same entry now replaces the file.
   env.HoldWithoutSharing(out + "held", 0);
   EXPECT_EQ(ArchiveOk, Extract(0, dir.Win("out")));
   EXPECT_EQ("new data", ReadBytes(dir.Posix("out/held")));
+}
+
+TEST_F(ArchiveExtraction, AReadOnlyTargetIsReportedBeforeAnythingIsWritten) {
+  ZipBuilder zip;
+  zip.AddStored("read-only", "new data");
+  ASSERT_TRUE(Open(zip));
+  WriteOld("read-only");
+  SetReadOnly(dir.Posix("out/read-only"), true);
+  // The POSIX environment refuses such a file itself; Win32 leaves it to the system.
+  if (OnWindows() && std::ofstream(std::filesystem::u8path(dir.Posix("out/read-only")), std::ios::app).is_open())
+    GTEST_SKIP() << "this system writes read-only files (Wine run by root): none can be refused";
+  EXPECT_EQ(ArchiveErrFile, Extract(0, dir.Win("out")));
+  EXPECT_EQ("Error 5 in creating file " + dir.Win("out") + "\\read-only|", env.Told());
+  ExpectTreeIs({}, {"read-only"});
+  ExpectOld("read-only");
 }
 
 TEST_F(ArchiveExtraction, BadIndexesArgumentsAndRecordsCreateNoFile) {

@@ -23,12 +23,13 @@ class ArchiveTest : public ::testing::Test {
   }
   // Writes `zip` as a.zip and opens it; the handle is closed at the end of the test.
   ArchiveHandle Open(const ZipBuilder& zip, uint32_t readAhead = kArchiveReadAheadDefault) {
-    WriteBytes(dir.Posix("a.zip"), zip.Build());
-    return Reopen(readAhead);
+    return Open(zip.Build(), readAhead);
   }
-  // Opens a.zip as it is now.
-  ArchiveHandle Reopen(uint32_t readAhead = kArchiveReadAheadDefault) {
+  ArchiveHandle Open(const std::string& bytes, uint32_t readAhead = kArchiveReadAheadDefault) {
+    // Closed first: Windows lets no one rewrite a file the reader has open.
     if (handle) ArchiveClose(handle);
+    handle = nullptr;
+    WriteBytes(dir.Posix("a.zip"), bytes);
     handle = OpenArchiveFile(W(dir.Win("a.zip")), readAhead);
     return handle;
   }
