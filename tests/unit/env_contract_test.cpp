@@ -117,6 +117,7 @@ TEST_F(EnvContract, NamesWindowsRefusesAreRefused) {
 TEST_F(EnvContract, ReadOnlyFilesAreNeitherWrittenRemovedNorReplaced) {
   ASSERT_EQ(kSysOk, Create("ro", "kept"));
   SetReadOnly(dir.Posix("ro"), true);
+  if (SystemWritesReadOnly(dir.Posix("ro"))) GTEST_SKIP() << "this Wine runs as root, which writes read-only files";
   FileFacts facts;
   ASSERT_EQ(kSysOk, env.LookUp(P("ro"), &facts));
   EXPECT_TRUE(facts.attributes & kAttributeReadOnly);
@@ -271,8 +272,9 @@ TEST_F(EnvContract, CodePagesConvertWithoutLookAlikes) {
 
 TEST_F(EnvContract, TheClockMovesAndPausesLastAtLeastTheirTime) {
   const uint32_t before = env.NowMilliseconds();
-  env.Pause(30);
-  EXPECT_GE(uint32_t(env.NowMilliseconds() - before), 25u);  // the tick may be coarse
+  env.Pause(100);
+  // Windows' tick moves in steps of about 16 ms.
+  EXPECT_GE(uint32_t(env.NowMilliseconds() - before), 80u);
 }
 
 TEST_F(EnvContract, TheProcessKnowsItsOwnFile) {

@@ -117,6 +117,10 @@ std::vector<std::string> ListDir(const std::string& path) {
   return names;
 }
 
+bool SystemWritesReadOnly(const std::string& path) {
+  return OnWindows() && std::ofstream(PathOf(path), std::ios::app).is_open();
+}
+
 void ChangeDir(const std::string& path) { fs::current_path(PathOf(path)); }
 std::string CurrentDir() { return fs::current_path().u8string(); }
 

@@ -50,6 +50,9 @@ int64_t AccessedAt(const std::string& path);
 void SetModifiedAt(const std::string& path, int64_t seconds);
 // The read-only attribute, as Windows has it; on Linux no write bits.
 void SetReadOnly(const std::string& path, bool readOnly);
+// Whether the system itself lets a read-only file be written (Wine run as root does;
+// Windows never): a case that needs it refused skips there.
+bool SystemWritesReadOnly(const std::string& path);
 // A device every write to fails on as on a full disk (Linux's /dev/full, also under
 // Wine); empty where there is none.
 std::string FullDevice();
