@@ -4,6 +4,7 @@
 #include "archive/entry_names.h"
 #include "archive/name_encoding.h"
 #include "platform/calendar.h"
+#include "platform/env.h"
 #include "platform/utf8.h"
 
 #include <algorithm>
@@ -58,15 +59,18 @@ ArchiveResult MoveToEntry(ArchiveReader& reader, int32_t index) {
 
 // How the stored name reads (name_encoding.h) as wide text; false when it cannot be
 // given a name (ArchiveErrNameEncoding) or its wide form does not fit the record.
-ArchiveResult NameOf(const char* stored, size_t length, uLong flags, const std::vector<unsigned char>& extra,
-                     ArchiveEntry& entry) {
-  const DecodedName decoded = DecodeEntryName(std::string_view(stored, length), uint16_t(flags), extra.data(),
-                                              extra.size());
+ArchiveResult NameOf(const char* stored, size_t length, const unz_file_info& info,
+                     const std::vector<unsigned char>& extra, ArchiveEntry& entry) {
+  const DecodedName decoded = DecodeEntryName(std::string_view(stored, length), uint16_t(info.flag),
+                                              uint16_t(info.version), extra.data(), extra.size());
   if (!decoded.valid) return ArchiveErrNameEncoding;
   std::wstring wide;
   if (decoded.encoding == NameEncoding::kCodePage) {
     wide = CStringW(CString(stored, int(length))).Str();
     entry.nameEncoding = ArchiveNameCodePage;
+  } else if (decoded.encoding == NameEncoding::kOemCodePage) {
+    wide = Env().ToWide(Env().OemCodePage(), std::string_view(stored, length));
+    entry.nameEncoding = ArchiveNameOemCodePage;
   } else {
     wide = WideFromUtf8(decoded.utf8);
     entry.nameEncoding = decoded.encoding == NameEncoding::kUtf8Flag ? ArchiveNameUtf8 : ArchiveNameUnicodePath;
@@ -116,7 +120,7 @@ ArchiveResult BuildRecord(ArchiveReader& reader, int32_t index, ArchiveEntry& en
   built.index = index;
   std::memcpy(built.name, name, info.size_filename);
   built.name[info.size_filename] = '\0';
-  result = NameOf(name, info.size_filename, info.flag, centralExtra, built);
+  result = NameOf(name, info.size_filename, info, centralExtra, built);
   if (result != ArchiveOk) return result;
   built.attributes = AttributesFromExternal(uint32_t(info.external_fa));
   // A name that ends in a separator names a folder, whatever the attributes say.

@@ -51,6 +51,7 @@ const int kArchiveNameSize = 260;
 const uint32_t ArchiveNameCodePage = 0;     // bytes of the ANSI code page
 const uint32_t ArchiveNameUtf8 = 1;         // UTF-8, general-purpose bit 11
 const uint32_t ArchiveNameUnicodePath = 2;  // UTF-8, from a Unicode Path extra field
+const uint32_t ArchiveNameOemCodePage = 3;  // bytes of the OEM code page (a DOS-like host)
 
 // One entry's record, laid out field by field as callers allocate it.
 struct ArchiveEntry {
@@ -62,7 +63,8 @@ struct ArchiveEntry {
   FileTime writeTime;
   uint32_t compressedSize;      // from the central directory
   uint32_t uncompressedSize;
-  // The name as it reads: the stored bytes in the ANSI code page, or decoded from UTF-8.
+  // The name as it reads: the stored bytes in the ANSI or the OEM code page, or decoded
+  // from UTF-8.
   // The file is written under it, through the wide calls.
   wchar_t wideName[kArchiveNameSize];
   uint32_t nameEncoding;        // ArchiveName*

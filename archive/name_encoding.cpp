@@ -32,7 +32,13 @@ bool UnicodePathOf(std::string_view stored, const uint8_t* extra, size_t length,
 
 }  // namespace
 
-DecodedName DecodeEntryName(std::string_view stored, uint16_t flags, const uint8_t* extra, size_t extraLength) {
+bool IsOemHost(uint16_t versionMadeBy) {
+  const unsigned host = versionMadeBy >> 8;
+  return host == 0 || host == 6 || host == 10 || host == 14;
+}
+
+DecodedName DecodeEntryName(std::string_view stored, uint16_t flags, uint16_t versionMadeBy, const uint8_t* extra,
+                            size_t extraLength) {
   DecodedName decoded;
   std::string_view unicodePath;
   if (flags & zipformat::kUtf8NameFlag) {
@@ -42,6 +48,7 @@ DecodedName DecodeEntryName(std::string_view stored, uint16_t flags, const uint8
     decoded.encoding = NameEncoding::kUnicodePathField;
     decoded.utf8 = std::string(unicodePath);
   } else {
+    if (IsOemHost(versionMadeBy)) decoded.encoding = NameEncoding::kOemCodePage;
     return decoded;
   }
   decoded.valid = IsValidUtf8(decoded.utf8) && decoded.utf8.find('\0') == std::string::npos;

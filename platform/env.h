@@ -131,6 +131,9 @@ class CEnv {
   // ---- code pages ----
   // The ANSI code page (1252 on Linux, which has none).
   virtual unsigned AnsiCodePage() = 0;
+  // The OEM code page, of DOS and of the names Windows' own archivers store (437 on
+  // Linux: a Western system's).
+  virtual unsigned OemCodePage() = 0;
   // Bytes of `codePage` as wide text; a byte that starts no character becomes U+FFFD or
   // the code page's own replacement, and sets *exact to false.
   virtual std::wstring ToWide(unsigned codePage, std::string_view bytes, bool* exact = nullptr) = 0;
@@ -196,6 +199,7 @@ class CEnvWrapper : public CEnv {
   std::wstring ModulePath() override { return m_target->ModulePath(); }
   std::string CommandLine() override { return m_target->CommandLine(); }
   unsigned AnsiCodePage() override { return m_target->AnsiCodePage(); }
+  unsigned OemCodePage() override { return m_target->OemCodePage(); }
   std::wstring ToWide(unsigned codePage, std::string_view bytes, bool* exact = nullptr) override {
     return m_target->ToWide(codePage, bytes, exact);
   }

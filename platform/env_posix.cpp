@@ -291,6 +291,7 @@ class CPosixEnv : public CEnv {
   }
 
   unsigned AnsiCodePage() override { return 1252; }
+  unsigned OemCodePage() override { return 437; }
 
   std::wstring ToWide(unsigned codePage, std::string_view bytes, bool* exact) override {
     if (exact) *exact = true;

@@ -181,6 +181,7 @@ class CWindowsEnv : public CEnv {
   std::string CommandLine() override { return ::GetCommandLineA(); }
 
   unsigned AnsiCodePage() override { return ::GetACP(); }
+  unsigned OemCodePage() override { return ::GetOEMCP(); }
 
   std::wstring ToWide(unsigned codePage, std::string_view bytes, bool* exact) override {
     if (exact) *exact = true;

@@ -365,11 +365,11 @@ class ArchiveRules {
       Defect(i, label + " installs as nothing: its name is empty");
       return;
     }
-    const CCodePage codePage = CCodePage::Numbered(options_.codePage);
+    const unsigned number = NameCodePage(e, options_.codePage);
+    const CCodePage codePage = CCodePage::Numbered(number);
     const std::string reason =
-        e.nameEncoding == NameEncoding::kCodePage
-            ? UnsafeNameReason(e.name.substr(FinalComponentOffset(e.name, codePage)), options_.codePage)
-            : UnsafeNameReason(e.wideBaseName);
+        IsCodePageName(e) ? UnsafeNameReason(e.name.substr(FinalComponentOffset(e.name, codePage)), number)
+                          : UnsafeNameReason(e.wideBaseName);
     if (!reason.empty()) Defect(i, label + " would install as " + Quoted(e.baseName) + ": " + reason);
   }
 
@@ -416,13 +416,17 @@ class ArchiveRules {
     size_t found = 0;
     for (size_t i = 0; i < out_.entries.size(); ++i) {
       const EntryInfo& e = out_.entries[i];
-      if (e.nameEncoding != NameEncoding::kCodePage || IsAscii(e.name)) continue;
+      if (!IsCodePageName(e) || IsAscii(e.name)) continue;
       if (++found > kNamesReported) continue;
-      Warn(int(i), Format("%s has bytes of 0x80 or more in its name, which Windows reads by the user's code page: "
+      const bool oem = e.nameEncoding == NameEncoding::kOemCodePage;
+      const unsigned number = NameCodePage(e, options_.codePage);
+      Warn(int(i), Format("%s has bytes of 0x80 or more in its name, which Windows reads by the user's %s code page%s: "
                           "%s it installs as %s%s",
-                          Label(int(i)).c_str(),
-                          options_.codePage == kWesternCodePage ? "in the Western code page 1252"
-                                                                : Format("in code page %u", options_.codePage).c_str(),
+                          Label(int(i)).c_str(), oem ? "OEM" : "ANSI",
+                          oem ? " (its host is a DOS, HPFS, NTFS or VFAT one)" : "",
+                          options_.codePage == kWesternCodePage
+                              ? Format("in the Western code page %u", number).c_str()
+                              : Format("in code page %u", number).c_str(),
                           Quoted(e.baseName).c_str(),
                           options_.codePage == kWesternCodePage ? "; --codepage N checks it for another code page"
                                                                 : ", and elsewhere under other names"));
@@ -463,17 +467,27 @@ class ArchiveRules {
 
 }  // namespace
 
+unsigned NameCodePage(const EntryInfo& e, unsigned codePage) {
+  return e.nameEncoding == NameEncoding::kOemCodePage ? OemCodePageOf(codePage) : codePage;
+}
+
+bool IsCodePageName(const EntryInfo& e) {
+  return e.nameEncoding == NameEncoding::kCodePage || e.nameEncoding == NameEncoding::kOemCodePage;
+}
+
 void ReadEntryName(EntryInfo& e, unsigned codePage) {
-  const DecodedName decoded = DecodeEntryName(e.name, e.flags, reinterpret_cast<const uint8_t*>(e.centralExtra.data()),
+  const DecodedName decoded = DecodeEntryName(e.name, e.flags, e.versionMadeBy,
+                                              reinterpret_cast<const uint8_t*>(e.centralExtra.data()),
                                               e.centralExtra.size());
   e.nameEncoding = decoded.encoding;
   e.nameValid = decoded.valid;
   e.baseNameExact = true;
   if (!decoded.valid) return;
-  if (decoded.encoding == NameEncoding::kCodePage) {
-    const CCodePage page = CCodePage::Numbered(codePage);
+  if (decoded.encoding == NameEncoding::kCodePage || decoded.encoding == NameEncoding::kOemCodePage) {
+    const unsigned number = NameCodePage(e, codePage);
+    const CCodePage page = CCodePage::Numbered(number);
     e.endsInSeparator = EndsInSeparator(e.name, page);
-    e.wideBaseName = WideFromCodePage(std::string_view(e.name).substr(FinalComponentOffset(e.name, page)), codePage,
+    e.wideBaseName = WideFromCodePage(std::string_view(e.name).substr(FinalComponentOffset(e.name, page)), number,
                                       &e.baseNameExact);
   } else {
     const std::wstring wide = WideFromUtf8(decoded.utf8);

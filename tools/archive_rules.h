@@ -51,7 +51,13 @@ ArchiveCheck CheckArchive(const uint8_t* data, size_t size, const CheckOptions& 
 // How the setup program reads the entry's name, as archive/name_encoding.h decides it
 // from the central record, and what it installs as: fills the entry's name fields, a
 // name of the code page read in `codePage`.
+// An unflagged name of a DOS-like host is read in the OEM code page that goes with
+// `codePage` (name_text.h).
 void ReadEntryName(EntryInfo& entry, unsigned codePage);
+// The code page an entry's name is read in, for `codePage` the users' ANSI one; and
+// whether its name is bytes of a code page at all.
+unsigned NameCodePage(const EntryInfo& entry, unsigned codePage);
+bool IsCodePageName(const EntryInfo& entry);
 
 // What a path installs as: its final component, read in `codePage`.
 std::string InstallName(const std::string& storedName, unsigned codePage = kWesternCodePage);

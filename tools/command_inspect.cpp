@@ -62,6 +62,8 @@ std::string NameReading(const EntryInfo& e, unsigned codePage) {
     case NameEncoding::kUtf8Flag: return std::string("UTF-8 flag") + invalid;
     case NameEncoding::kUnicodePathField: return std::string("Unicode Path field") + invalid;
     case NameEncoding::kCodePage: break;
+    case NameEncoding::kOemCodePage:
+      return IsAscii(e.name) ? "-" : "OEM code page " + std::to_string(NameCodePage(e, codePage));
   }
   return IsAscii(e.name) ? "-" : "code page " + std::to_string(codePage);
 }

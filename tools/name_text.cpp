@@ -100,6 +100,20 @@ std::wstring WideFromCodePage(std::string_view bytes, unsigned codePage, bool* e
   return Env().ToWide(codePage, bytes, exact);
 }
 
+unsigned OemCodePageOf(unsigned ansiCodePage) {
+  switch (ansiCodePage) {
+    case 1250: return 852;
+    case 1251: return 866;
+    case 1252: return 437;
+    case 1253: return 737;
+    case 1254: return 857;
+    case 1255: return 862;
+    case 1256: return 720;
+    case 1257: return 775;
+    default: return ansiCodePage;
+  }
+}
+
 std::wstring UpperCased(std::wstring_view name) {
   std::wstring upper;
   upper.reserve(name.size());

@@ -30,6 +30,11 @@ bool IsAscii(std::string_view text);
 // some bytes make no character there: those became U+FFFD.
 std::wstring WideFromCodePage(std::string_view bytes, unsigned codePage, bool* exact);
 
+// The OEM code page Windows sets up beside the ANSI code page `ansiCodePage`: 437 beside
+// the Western 1252 (as in the United States), 866 beside the Cyrillic 1251; the double-
+// byte code pages, 874 and 1258 are their own.
+unsigned OemCodePageOf(unsigned ansiCodePage);
+
 // A file name as Windows compares it, without regard to case: every character that has
 // one upper-cased by its simple mapping, for the Latin, Greek, Cyrillic and Armenian
 // scripts and the full-width Latin letters. No other folding: "ß" stays, and a decomposed

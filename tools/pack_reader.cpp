@@ -24,6 +24,7 @@ uint32_t ReaderEncodingOf(NameEncoding encoding) {
   switch (encoding) {
     case NameEncoding::kUtf8Flag: return ArchiveNameUtf8;
     case NameEncoding::kUnicodePathField: return ArchiveNameUnicodePath;
+    case NameEncoding::kOemCodePage: return ArchiveNameOemCodePage;
     default: return ArchiveNameCodePage;
   }
 }
@@ -74,7 +75,7 @@ std::vector<Finding> CompareWithReader(const ArchiveCheck& archive, const Reader
     const std::wstring wideName(r.entry.wideName);
     if (ReaderEncodingOf(e.nameEncoding) != r.entry.nameEncoding)
       defect(int(i), "reads the name of entry " + QuotedName(e.name, e.flags) + " another way than these checks");
-    else if (e.nameEncoding != NameEncoding::kCodePage && wideName.substr(FinalComponentOffset(wideName)) != e.wideBaseName)
+    else if (!IsCodePageName(e) && wideName.substr(FinalComponentOffset(wideName)) != e.wideBaseName)
       defect(int(i), "would install entry " + QuotedName(e.name, e.flags) + " as '" + Utf8FromWide(wideName) +
                          "', not as '" + e.baseName + "'");
   }

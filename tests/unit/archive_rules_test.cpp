@@ -2,6 +2,8 @@
 // install as nothing or unsafely, duplicates, signatures behind the archive, and damage
 // the check must catch before the setup program's reader meets it.
 #include "tests/unit/mksetup_test_support.h"
+#include "archive/entry_names.h"
+#include "tests/unit/test_support.h"
 #include "tools/pack_reader.h"
 
 #include <functional>
@@ -382,8 +384,9 @@ TEST(MksetupCheck, ReadsEveryNameAsTheSetupProgramDecodesIt) {
     uint16_t flags;
     std::string centralExtra, localExtra;
     NameEncoding encoding;
-    std::string installs;  // read in code page 1252
+    std::string installs;  // read in code page 1252, or in 437 for a DOS-like host
     bool dependsOnCodePage;
+    uint16_t versionMadeBy = 0x031E;  // Unix
   };
   const std::vector<Case> cases = {
       {"UTF-8 flag", "d:/Ελλάδα/Οδηγός.txt", 0x800, "", "", NameEncoding::kUtf8Flag, "Οδηγός.txt", false},
@@ -398,6 +401,15 @@ TEST(MksetupCheck, ReadsEveryNameAsTheSetupProgramDecodesIt) {
        NameEncoding::kCodePage, "Ïäçãüò.txt", true},
       {"the flag over a field", "d:/Ελλάδα.txt", 0x800, UnicodePath("d:/Ελλάδα.txt", "d:/other.txt"), "",
        NameEncoding::kUtf8Flag, "Ελλάδα.txt", false},
+      // As 7-Zip, Explorer and Info-ZIP zip on Windows store a name their OEM code page holds.
+      {"a DOS host's OEM bytes", "d:/\x99lf\x84sser.txt", 0, "", "", NameEncoding::kOemCodePage, "Ölfässer.txt", true,
+       0x0014},
+      {"an NTFS host's OEM bytes", "R\x82sum\x82.txt", 0, "", "", NameEncoding::kOemCodePage, "Résumé.txt", true,
+       0x0A3F},
+      {"a DOS host's flagged name", "d:/Größe.txt", 0x800, "", "", NameEncoding::kUtf8Flag, "Größe.txt", false, 0x0014},
+      {"a DOS host's Unicode Path field", greek, 0, UnicodePath(greek, "d:/Οδηγός.txt"), "",
+       NameEncoding::kUnicodePathField, "Οδηγός.txt", false, 0x0014},
+      {"a Unix host's ANSI bytes", "d:/Gr\xF6\xDF" "e.txt", 0, "", "", NameEncoding::kCodePage, "Größe.txt", true},
   };
   for (const Case& k : cases) {
     ZipBuilder zip = Galvery();
@@ -405,6 +417,7 @@ TEST(MksetupCheck, ReadsEveryNameAsTheSetupProgramDecodesIt) {
     e.flags = k.flags;
     e.centralExtra = k.centralExtra;
     e.localExtra = k.localExtra;
+    e.versionMadeBy = k.versionMadeBy;
     const ArchiveCheck c = Check(zip.Build());
     ASSERT_EQ(3u, c.entries.size()) << k.what;
     EXPECT_EQ(k.encoding, c.entries[2].nameEncoding) << k.what;
@@ -417,6 +430,8 @@ TEST(MksetupCheck, ReadsEveryNameAsTheSetupProgramDecodesIt) {
     EXPECT_EQ(ArchiveOk, view.records[2].result) << k.what;
     EXPECT_EQ(int(k.encoding), int(view.records[2].entry.nameEncoding)) << k.what;
     EXPECT_EQ("", AllMessages(CompareWithReader(c, view))) << k.what;
+    const std::wstring read = view.records[2].entry.wideName;
+    EXPECT_EQ(k.installs, Utf8(read.substr(FinalComponentOffset(read)))) << k.what;
     // The warning only for a name whose meaning depends on the user's code page.
     EXPECT_EQ(k.dependsOnCodePage ? 1u : 0u, Findings(c.findings, "bytes of 0x80 or more", false).size())
         << k.what << ":\n" << AllMessages(c.findings);

@@ -20,8 +20,11 @@ std::string UnicodePath(const std::string& utf8, const std::string& madeFor, cha
   return ExtraBlock("up", data + utf8);
 }
 
-DecodedName Decode(const std::string& stored, uint16_t flags, const std::string& extra) {
-  return DecodeEntryName(stored, flags, reinterpret_cast<const uint8_t*>(extra.data()), extra.size());
+const uint16_t kUnix = 0x031E, kDos = 0x0014, kHpfs = 0x0614, kNtfs = 0x0A3F, kVfat = 0x0E14, kMacintosh = 0x0714,
+               kAcorn = 0x0D14, kOs400 = 0x1214;
+
+DecodedName Decode(const std::string& stored, uint16_t flags, const std::string& extra, uint16_t madeBy = kUnix) {
+  return DecodeEntryName(stored, flags, madeBy, reinterpret_cast<const uint8_t*>(extra.data()), extra.size());
 }
 
 TEST(NameEncoding, DecidedAsOtherReadersDecide) {
@@ -65,6 +68,26 @@ TEST(NameEncoding, DecidedAsOtherReadersDecide) {
     EXPECT_EQ(c.valid, d.valid) << c.what;
     EXPECT_EQ(c.utf8, d.utf8) << c.what;
   }
+}
+
+TEST(NameEncoding, AnUnflaggedNameOfADosLikeHostIsInTheOemCodePage) {
+  const std::string oem = "\x99lf\x84sser.txt";  // Ölfässer.txt in code page 437
+  const std::string greek = "Ελλάδα.txt";
+  for (const uint16_t host : {kDos, kHpfs, kNtfs, kVfat}) {
+    EXPECT_EQ(NameEncoding::kOemCodePage, Decode(oem, 0, "", host).encoding) << host;
+    EXPECT_TRUE(Decode(oem, 0, "", host).valid) << host;
+    // The flag and a valid Unicode Path field still come first.
+    EXPECT_EQ(NameEncoding::kUtf8Flag, Decode(greek, 0x0800, "", host).encoding) << host;
+    EXPECT_EQ(NameEncoding::kUnicodePathField, Decode(oem, 0, UnicodePath(greek, oem), host).encoding) << host;
+    EXPECT_EQ(greek, Decode(oem, 0, UnicodePath(greek, oem), host).utf8) << host;
+    // A field made for another name is ignored: the host decides again.
+    EXPECT_EQ(NameEncoding::kOemCodePage, Decode(oem, 0, UnicodePath(greek, "other"), host).encoding) << host;
+  }
+  for (const uint16_t host : {kUnix, kMacintosh, kAcorn, kOs400})
+    EXPECT_EQ(NameEncoding::kCodePage, Decode(oem, 0, "", host).encoding) << host;
+  // The version in the low byte does not matter; only the host in the high one.
+  EXPECT_EQ(NameEncoding::kOemCodePage, Decode(oem, 0, "", 0x003F).encoding);
+  EXPECT_EQ(NameEncoding::kCodePage, Decode(oem, 0, "", 0x0100).encoding);  // Amiga
 }
 
 TEST(NameEncoding, Utf8AndWideTextRoundTrip) {

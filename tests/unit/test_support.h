@@ -85,6 +85,7 @@ class CTestEnv : public CEnvWrapper {
   std::string commandLine = "\"C:\\Setup.exe\"";
   std::wstring modulePath;  // empty: the test's own
   unsigned codePage = 1252;
+  unsigned oemCodePage = 437;
 
   // ---- the clock ----
   uint32_t paused = 0;  // milliseconds of Pause, which does not sleep
@@ -120,6 +121,7 @@ class CTestEnv : public CEnvWrapper {
   std::wstring ModulePath() override;
   std::string CommandLine() override { return commandLine; }
   unsigned AnsiCodePage() override { return codePage; }
+  unsigned OemCodePage() override { return oemCodePage; }
   void Pause(uint32_t milliseconds) override { paused += milliseconds; }
   SysError DesktopFolder(std::wstring* folder) override;
   int32_t SaveShortcut(const std::wstring& shortcut, const std::wstring& target,

@@ -24,9 +24,10 @@ class Unpack : public ::testing::Test {
     // The directory as ANSI text, read in the code page as Windows reads an ANSI path.
     return UnpackArchive(W(dir.Win("pack.zip")), CStringW(CString(installDir.c_str())), list);
   }
-  std::vector<std::string> Listed() const {
+  std::vector<std::string> Listed() const { return Listed(list); }
+  static std::vector<std::string> Listed(const std::vector<CStringW>& paths) {
     std::vector<std::string> lines;
-    for (const CStringW& path : list) lines.push_back(Utf8(path));
+    for (const CStringW& path : paths) lines.push_back(Utf8(path));
     return lines;
   }
 
@@ -224,6 +225,36 @@ TEST_F(Unpack, AFlaggedNameIsTheSameFileOnEveryCodePage) {
     EXPECT_EQ("report", ReadBytes(dir.Posix("inst/レポート.txt"))) << codePage;
     EXPECT_EQ(2u, ListDir(dir.Posix("inst")).size()) << codePage;
   }
+}
+
+// What 7-Zip, Explorer and Info-ZIP zip on Windows store for a name their OEM code page
+// holds: its OEM bytes, no flag, a DOS or NTFS host. A Unix host's bytes stay ANSI.
+TEST_F(Unpack, UnflaggedNamesOfDosAndNtfsHostsAreReadInTheOemCodePage) {
+  ZipBuilder zip;
+  zip.AddStored("\x99lf\x84sser.txt", "oil").versionMadeBy = 0x0014;    // DOS, code page 437
+  zip.AddStored("R\x82sum\x82.txt", "cv").versionMadeBy = 0x0A3F;        // NTFS
+  zip.AddStored("d:/Gr\xF6\xDF" "e.txt", "size");                        // Unix, code page 1252
+  zip.AddStored("\x8F\xE0\xA8\xAC\xA5\xE0.txt", "example").versionMadeBy = 0x0014;  // Пример in 866
+  std::vector<CStringW> unpacked;
+  WriteBytes(dir.Posix("pack.zip"), zip.Build());
+  const std::string i = dir.Win("inst") + "\\";
+  EXPECT_EQ(0, UnpackArchive(W(dir.Win("pack.zip")), W(dir.Win("inst")), unpacked));
+  EXPECT_EQ("", env.Told());
+  EXPECT_EQ(std::vector<std::string>({i + "\u00d6lf\u00e4sser.txt", i + "R\u00e9sum\u00e9.txt", i + "Gr\u00f6\u00dfe.txt",
+                                      i + "\u00c5\u03b1\u00bf\u00bc\u00d1\u03b1.txt"}),
+            Listed(unpacked));
+  EXPECT_EQ("oil", ReadBytes(dir.Posix("inst/\u00d6lf\u00e4sser.txt")));
+  EXPECT_EQ("cv", ReadBytes(dir.Posix("inst/R\u00e9sum\u00e9.txt")));
+
+  // A Russian user (ANSI 1251, OEM 866) gets the Cyrillic name; the Unix host's bytes
+  // are read in 1251 there.
+  env.codePage = 1251;
+  env.oemCodePage = 866;
+  unpacked.clear();
+  MakeDir(dir.Posix("ru"));
+  EXPECT_EQ(0, UnpackArchive(W(dir.Win("pack.zip")), W(dir.Win("ru")), unpacked));
+  EXPECT_EQ("example", ReadBytes(dir.Posix("ru/\u041f\u0440\u0438\u043c\u0435\u0440.txt")));
+  EXPECT_EQ("size", ReadBytes(dir.Posix("ru/Gr\u0446\u042fe.txt")));
 }
 
 TEST(BaseName, TheForwardSlashDecidesWheneverThereIsOne) {

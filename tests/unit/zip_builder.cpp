@@ -107,7 +107,7 @@ std::string ZipBuilder::Build() const {
     body += e.localName + e.localExtra + e.payload;
 
     Put32(central, 0x02014B50);
-    Put16(central, 0x031E);  // made by Unix, version 3.0
+    Put16(central, e.versionMadeBy);
     Put16(central, 20);
     Put16(central, e.flags);
     Put16(central, e.method);

@@ -12,6 +12,7 @@ namespace testing_support {
 struct ZipEntry {
   // Central directory record. Add* fill everything from the name and the data.
   std::string name;
+  uint16_t versionMadeBy = 0x031E;  // Unix, version 3.0; 0x0014 DOS, 0x0A14 NTFS ...
   uint16_t flags = 0;
   uint16_t method = 0;
   uint16_t dosTime = 0x90CF;  // 18:06:30
