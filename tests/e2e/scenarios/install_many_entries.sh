@@ -40,10 +40,11 @@ size=$(stat -c %s "$w/zip64.zip")
 e2e_setup_of "$w/wrapped.zip" "$w/SetupGalvery.wrapped"
 
 # The report as the setup program shows it: the entries' base names in archive order up
-# to 30,000 characters, then how many more; and the last entry of each base name.
+# to 30,000 characters, less room for the line that says how many more there are (32), then
+# that line; and the last entry of each base name.
 unzip -Z1 "$w/zip64.zip" > "$w/names.txt"
 awk '{ n = split($0, p, "/"); line = "c:\\Galvery\\" p[n] "\n"
-       if (more || total + length(line) > 30000 - 16) { more++ } else { report = report line; total += length(line) } }
+       if (more || total + length(line) > 30000 - 16 - 32) { more++ } else { report = report line; total += length(line) } }
      END { printf "Unpacked files:\n%sand %d more files\n", report, more }' "$w/names.txt" > "$w/report.txt"
 awk '{ n = split($0, p, "/"); last[p[n]] = $0 } END { for (b in last) print b, last[b] }' "$w/names.txt" > "$w/last.txt"
 
