@@ -422,7 +422,8 @@ e2e_crc32() {
 # STORED is the file of the bytes stored (for method 8 the raw deflate stream,
 # e2e_deflate); SIZE and CRC are what the headers claim, so they can lie; the extras are
 # files of extra-field bytes (empty for none). E2E_ZIP_FLAGS sets the general-purpose
-# flags of both headers (0x800: the name is UTF-8). Every entry is dated 2013-09-15 18:06:30
+# flags of both headers (0x800: the name is UTF-8), E2E_ZIP_MADE_BY the central record's
+# "version made by" (default 0x031E, Unix; 0x0014 DOS, 0x0A3F NTFS). Every entry is dated 2013-09-15 18:06:30
 # in DOS form. Fields are printed, never kept in variables (bash drops NUL bytes there).
 e2e_zip_begin() {
   E2E_ZIP=$1
@@ -444,7 +445,7 @@ e2e_zip_add() {
     cat "$lx" "$stored"
   } >> "$E2E_ZIP"
   {
-    e2e_le32 0x02014b50; e2e_le16 0x031E; e2e_le16 20; e2e_le16 "$flags"; e2e_le16 "$method"; e2e_le16 0x90CF; e2e_le16 0x432F
+    e2e_le32 0x02014b50; e2e_le16 "${E2E_ZIP_MADE_BY:-0x031E}"; e2e_le16 20; e2e_le16 "$flags"; e2e_le16 "$method"; e2e_le16 0x90CF; e2e_le16 0x432F
     e2e_le32 "$crc"; e2e_le32 "$csize"; e2e_le32 "$size"
     e2e_le16 "$length"; e2e_le16 "$(stat -c %s "$cx")"; e2e_le16 0; e2e_le16 0; e2e_le16 0
     e2e_le32 "$external"; e2e_le32 "$offset"; printf '%s' "$name"; cat "$cx"
