@@ -50,6 +50,16 @@
 //                                inside its text area, the client width less the right margin
 //                                (where a line too long for the box would be cut off); spaces
 //                                at the end of a line are not drawn and do not count
+//   move DX DY                   move the current window DX pixels right and DY down (negative:
+//                                left, up), as a user drags it
+//   workarea                     print the work area of the screen, "workarea L T R B"
+//   msgbox-icon KIND             expect the current window's icon static (SS_ICON: a message
+//                                box's) to show, with the stock icon KIND: exclamation, hand,
+//                                question or asterisk
+//   window-icons                 expect the current window to have a big and a small icon
+//                                (WM_GETICON ICON_BIG and ICON_SMALL: what SetIcon set).
+//                                Both icon steps take what e2e_spy.dll saw inside the program
+//                                as the window showed (see spy.cpp).
 //   hold PATH SECONDS            open PATH without sharing (as a virus scanner does) and let it
 //                                go SECONDS later, while the steps after this one go on
 //   responsive SECONDS           from now until the process ends, ask every visible window of
@@ -100,6 +110,7 @@ constexpr StepKind kSteps[] = {
     {"text", 2},    {"focus", 1}, {"type", 2},      {"click", 1},      {"no-window", 1},
     {"exit", 1},    {"kill", 0},  {"checkpoint", 1}, {"dump", 0},    {"msgbox-file", 3},
     {"codepage", 1}, {"rect", 1}, {"lines-fit", 1}, {"hold", 2}, {"start-wide", 2}, {"responsive", 1},
+    {"move", 2}, {"workarea", 0}, {"msgbox-icon", 1}, {"window-icons", 0},
 };
 
 struct Step {
@@ -397,6 +408,10 @@ class Driver {
     else if (s == "hold") Hold(a[0], a[1]);
     else if (s == "start-wide") StartWide(step.wideArgs[0], step.wideArgs[1], a[0], a[1]);
     else if (s == "responsive") Responsive(a[0]);
+    else if (s == "move") Move(a[0], a[1]);
+    else if (s == "workarea") WorkArea();
+    else if (s == "msgbox-icon") ExpectMessageBoxIcon(a[0]);
+    else if (s == "window-icons") ExpectWindowIcons();
   }
 
   // After a failure: show what the program had on screen, then make sure it is gone.
@@ -841,11 +856,75 @@ class Driver {
         margins);
   }
 
+  void Move(const std::string& dx, const std::string& dy) {
+    RequireCurrent();
+    RECT r;
+    GetWindowRect(current_, &r);
+    const int x = r.left + static_cast<int>(Id(dx)), y = r.top + static_cast<int>(Id(dy));
+    if (!SetWindowPos(current_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE))
+      throw StepFailed("SetWindowPos failed with error " + std::to_string(GetLastError()));
+    // Moved once the window system has it there; the program learns of it as it takes messages.
+    DWORD_PTR result;
+    SendMessageTimeoutA(current_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, timeoutMs_, &result);
+    GetWindowRect(current_, &r);
+    Say("move " + dx + " " + dy + " to " + std::to_string(r.left) + " " + std::to_string(r.top));
+    if (r.left != x || r.top != y)
+      throw StepFailed("the window is at " + std::to_string(r.left) + " " + std::to_string(r.top) +
+                       ", not at " + std::to_string(x) + " " + std::to_string(y));
+  }
+
+  void WorkArea() {
+    RECT work;
+    if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0)) throw StepFailed("SPI_GETWORKAREA failed");
+    Say("workarea " + Corners(work));
+  }
+
+  // What e2e_spy.dll recorded of the current window as it showed (see spy.cpp); it may
+  // lag a moment behind the showing the driver saw.
+  INT_PTR SpyRecord(const char* property) {
+    RequireCurrent();
+    const DWORD start = GetTickCount();
+    INT_PTR value;
+    while ((value = reinterpret_cast<INT_PTR>(GetPropA(current_, property))) == 0) {
+      if (GetTickCount() - start > timeoutMs_)
+        throw StepFailed(std::string("e2e_spy.dll recorded no ") + property + " for the current window");
+      Sleep(kPollMs);
+    }
+    return value;
+  }
+
+  void ExpectMessageBoxIcon(const std::string& kind) {
+    RequireCurrent();
+    HWND icon = nullptr;
+    for (HWND c = GetWindow(current_, GW_CHILD); c && !icon; c = GetWindow(c, GW_HWNDNEXT))
+      if (ClassOf(c) == "Static" && (GetWindowLongA(c, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) icon = c;
+    if (!icon) throw StepFailed("the current window has no icon static (SS_ICON)");
+    const char* const kinds[] = {"", "exclamation", "hand", "question", "asterisk", "another icon", "no icon"};
+    const INT_PTR seen = SpyRecord("E2eSpyIcon");
+    const std::string shown = seen > 0 && seen <= 6 ? kinds[seen] : "(unknown: " + std::to_string(seen) + ")";
+    Say("msgbox-icon " + shown + " (control " + std::to_string(GetDlgCtrlID(icon)) +
+        (IsWindowVisible(icon) ? "" : ", hidden") + ")");
+    if (shown != kind || !IsWindowVisible(icon))
+      throw StepFailed("the message box shows " + std::string(IsWindowVisible(icon) ? "" : "(hidden) ") +
+                       (seen == 6 ? "no icon" : "the " + shown + " icon") + ", expected the " + kind + " icon");
+  }
+
+  // Asked inside the program by the spy: Wine fails WM_GETICON sent from another process.
+  void ExpectWindowIcons() {
+    const INT_PTR icons = SpyRecord("E2eSpyIcons");
+    const bool big = icons & 1, small = icons & 2;
+    Say(std::string("window-icons big ") + (big ? "set" : "none") + " small " + (small ? "set" : "none"));
+    if (!big || !small)
+      throw StepFailed(std::string("the window has no ") + (big ? "small" : small ? "big" : "big and no small") +
+                       " icon");
+  }
+
   // Only messages without pointers: they cross into the program's process as they are.
   LRESULT Ask(HWND c, UINT message, WPARAM wp) {
     DWORD_PTR result = 0;
     if (!SendMessageTimeoutA(c, message, wp, 0, SMTO_ABORTIFHUNG, timeoutMs_, &result))
-      throw StepFailed("the control did not answer message " + std::to_string(message));
+      throw StepFailed("the control did not answer message " + std::to_string(message) + " (error " +
+                       std::to_string(GetLastError()) + ")");
     return static_cast<LRESULT>(result);
   }
 
@@ -962,10 +1041,18 @@ bool ParseSteps(int argc, char** argv, const std::vector<std::wstring>& wide, st
              step.name == "exit" || step.name == "codepage" || step.name == "rect" || step.name == "lines-fit")
       ok = ParseNumber(a[0], &n);
     else if (step.name == "msgbox" || step.name == "msgbox-file") ok = ParseIdList(a[2], &ids);
+    else if (step.name == "move") ok = ParseNumber(a[0], &n) && ParseNumber(a[1], &n);
+    else if (step.name == "msgbox-icon")
+      ok = a[0] == "exclamation" || a[0] == "hand" || a[0] == "question" || a[0] == "asterisk";
+    if (!ok && step.name == "msgbox-icon") {
+      fprintf(stderr, "e2e_driver: step 'msgbox-icon': '%s' is not exclamation, hand, question or asterisk\n",
+              a[0].c_str());
+      return false;
+    }
     if (!ok) {
       fprintf(stderr, "e2e_driver: step '%s': bad number in '%s'\n", kind->name,
               step.name == "msgbox" || step.name == "msgbox-file" ? a[2].c_str()
-              : step.name == "hold"                                ? a[1].c_str()
+              : step.name == "hold" || step.name == "move"         ? (a[0] + " " + a[1]).c_str()
                                                                    : a[0].c_str());
       return false;
     }

@@ -7,6 +7,9 @@
 # are half as large again. (Wine scales every program alike, aware of DPI or not: this
 # checks the layout and the wrapping at 144 DPI; the blur of an unaware program exists
 # on Windows only.)
+# The setup dialog opens centred in the work area; moved off the centre, the agreement opens
+# centred over it (kept within the work area). The agreement is drawn on white, while the
+# rest of its read-only box and the dialog around it keep the face colour.
 source "$(dirname "$0")/../wine_env.sh"
 source "$(dirname "$0")/../agreement_env.sh"
 e2e_init --xvfb
@@ -31,6 +34,28 @@ dark() {
   convert "$1" -crop "${w}x${h}+$2+$3" +repage -colorspace Gray -threshold 50% -format '%[fx:round(w*h*(1-mean))]' info:
 }
 
+# pixel FILE X Y: the colour of that pixel, as srgb(R,G,B).
+pixel() { convert "$1" -format "%[pixel:p{$2,$3}]" info:; }
+
+# expect_centred WHAT "L T R B" "L T R B" "L T R B": the first window is where a dialog that
+# size is centred over the second rectangle, moved into the work area (the third) where it
+# would leave it; give or take 2 pixels.
+expect_centred() {
+  local l t r b ol ot or ob wl wt wr wb
+  read -r l t r b <<< "$2"
+  read -r ol ot or ob <<< "$3"
+  read -r wl wt wr wb <<< "$4"
+  local w=$((r - l)) h=$((b - t))
+  local x=$((ol + (or - ol - w) / 2)) y=$((ot + (ob - ot - h) / 2))
+  ((x + w <= wr)) || x=$((wr - w))
+  ((y + h <= wb)) || y=$((wb - h))
+  ((x >= wl)) || x=$wl
+  ((y >= wt)) || y=$wt
+  ((l - x >= -2 && l - x <= 2 && t - y >= -2 && t - y <= 2)) ||
+    e2e_fail "$1 opened at $l $t, not centred over $3 at $x $y (work area $4)"
+  echo "e2e: $1 ($2) is centred over $3 (work area $4)"
+}
+
 # inside "L T R B" "L T R B": the first rectangle lies within the second.
 inside() {
   read -r a b c d <<< "$1"
@@ -45,6 +70,9 @@ check_at() {
   : > "$E2E_WORK/transcript.txt"
   e2e_driver_async start 'C:\dl\SetupGalvery.exe' '"C:\dl\SetupGalvery.exe"' \
     dialog 'Setup Galvery' \
+    workarea \
+    rect 0 \
+    move -60 -80 \
     rect 0 \
     rect 1000 \
     checkpoint "$(e2e_checkpoint "setup$dpi")" \
@@ -64,10 +92,13 @@ check_at() {
   cp "$shots/setup_dialog.png" "$E2E_ARTIFACTS/setup_dialog_${dpi}dpi.png"
   cp "$shots/agreement_dialog.png" "$E2E_ARTIFACTS/agreement_dialog_${dpi}dpi.png"
 
-  # The rectangles in order: setup dialog, directory box, agreement dialog, text box.
+  # The rectangles in order: setup dialog as it opened and once moved, directory box,
+  # agreement dialog, text box.
   mapfile -t rects < <(tr -d '\r' < "$E2E_WORK/transcript.txt" |
     awk '$1 == "rect" { print $4, $5, $6, $7, $9, $10, $11, $12, $14, $15 }')
-  ((${#rects[@]} == 4)) || e2e_fail "at $dpi DPI the driver gave ${#rects[@]} rectangles, not 4"
+  ((${#rects[@]} == 5)) || e2e_fail "at $dpi DPI the driver gave ${#rects[@]} rectangles, not 5"
+  local opened=${rects[0]}
+  rects=("${rects[@]:1}")
   read -r _ _ _ _ sl st sr sb _ _ <<< "${rects[0]}"
   read -r bl bt br bb cl ct cr cb _ _ <<< "${rects[1]}"
   inside "$bl $bt $br $bb" "$sl $st $sr $sb" || e2e_fail "at $dpi DPI the directory box ($bl $bt $br $bb) leaves the dialog ($sl $st $sr $sb)"
@@ -87,6 +118,31 @@ check_at() {
   clipped=$(dark "$shots/agreement_dialog.png" $((xr - margin)) "$xt" "$xr" "$xb")
   ((clipped == 0)) || e2e_fail "at $dpi DPI text reaches the right margin of the agreement box ($clipped dark pixels in x $((xr - margin)) to $xr)"
   echo "e2e: at $dpi DPI both dialogs hold their boxes, the directory and the agreement fit them ($text dark pixels of text, none in the ${margin}-pixel margin)"
+  # The framework centres a dialog that did not place itself: the setup dialog, which has
+  # no owner, in the work area; the agreement over the setup dialog, which the driver moved
+  # off the centre first, kept within the work area.
+  local wl wt wr wb
+  read -r wl wt wr wb < <(tr -d '\r' < "$E2E_WORK/transcript.txt" | awk '$1 == "workarea" { print $2, $3, $4, $5 }')
+  [ -n "$wb" ] || e2e_fail "at $dpi DPI the driver gave no work area"
+  local swl swt swr swb awl awt awr awb
+  read -r swl swt swr swb _ <<< "$opened"
+  expect_centred "at $dpi DPI the setup dialog" "$swl $swt $swr $swb" "$wl $wt $wr $wb" "$wl $wt $wr $wb"
+  read -r swl swt swr swb _ <<< "${rects[0]}"
+  read -r awl awt awr awb _ <<< "${rects[2]}"
+  expect_centred "at $dpi DPI the agreement" "$awl $awt $awr $awb" "$swl $swt $swr $swb" "$wl $wt $wr $wb"
+
+  local shot="$shots/agreement_dialog.png" behind margin_colour face
+  # The top row of the first line lies in the font's internal leading, above every capital
+  # letter: the text's background; its middle stays clear of the caret at its start.
+  behind=$(pixel "$shot" $(((xl + xr) / 2)) $((xt + 1)))
+  margin_colour=$(pixel "$shot" $((xr - 2)) $((xt + 1)))
+  # The dialog's face under the box, left of the buttons.
+  face=$(pixel "$shot" $((al + 3)) $((ab - 3)))
+  [ "$behind" = "srgb(255,255,255)" ] || e2e_fail "at $dpi DPI the agreement's text is drawn on $behind, not on white"
+  [ "$face" != "srgb(255,255,255)" ] || e2e_fail "at $dpi DPI the agreement dialog's face is white"
+  [ "$margin_colour" = "$face" ] ||
+    e2e_fail "at $dpi DPI the agreement box beside its text is $margin_colour, not the dialog's face colour $face"
+  echo "e2e: at $dpi DPI the agreement's text is drawn on white, the rest of its box in the face colour $face"
   widths+=($((sr - sl)))
 }
 

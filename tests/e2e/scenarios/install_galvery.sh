@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # The whole installation of the sample product: SetupGalvery.exe, made by mksetup from
-# the sample Galvery.EXE and Galvery.HLP, started from C:\dl. OK/Save, "I accept", the
-# report of both files, Yes to the shortcut question, exit code 0. Then C:\Galvery holds
-# the two files with the archive's bytes and write times and the pack file, which is the
-# archive inside the setup file byte for byte; the desktop holds Galvery.lnk, read back
-# through the shell, pointing to c:\Galvery\Galvery.exe with the description Galvery and
-# nothing else set; nothing else was written; and the program the shortcut names runs.
+# the sample Galvery.EXE and Galvery.HLP, started from C:\dl. The setup dialog has its big
+# and small icons; OK/Save, "I accept", the report of both files, Yes to the shortcut
+# question (both boxes show the exclamation icon, given none), exit code 0. Then
+# C:\Galvery holds the two files with the archive's bytes and write times and the pack
+# file, which is the archive inside the setup file byte for byte; the desktop holds
+# Galvery.lnk, read back through the shell, pointing to c:\Galvery\Galvery.exe with the
+# description Galvery and nothing else set; nothing else was written; and the program the
+# shortcut names runs.
 source "$(dirname "$0")/../wine_env.sh"
 source "$(dirname "$0")/../install_env.sh"
 [ -n "$E2E_MKSETUP" ] || e2e_fail "this scenario needs the packager: build the native preset and set E2E_MKSETUP"
@@ -40,13 +42,17 @@ e2e_mark
 start=$(e2e_now)
 e2e_driver start 'C:\dl\SetupGalvery.exe' '"C:\dl\SetupGalvery.exe"' \
   dialog 'Setup Galvery' \
+  window-icons \
   text 1000 'c:\Galvery' \
   click 1 \
   dialog 'License Agreement' \
   click 1 \
   msgbox SetupGalvery "$report" 1 \
+  msgbox-icon exclamation \
   click 1 \
-  "${E2E_SHORTCUT[@]}" \
+  msgbox SetupGalvery "$E2E_SHORTCUT_QUESTION" 6,7 \
+  msgbox-icon exclamation \
+  click 6 \
   no-window 3 \
   exit 0
 echo "e2e: installed in $(e2e_since "$start")"
