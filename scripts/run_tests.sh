@@ -18,7 +18,7 @@ rm -f "$no_win32"
 warn_no_win32() {
   if [ -f "$no_win32" ]; then
     echo
-    echo "WARNING: this machine cannot run 32-bit Windows programs ($(cat "$no_win32")): the win32 end-to-end tests were NOT run"
+    echo "WARNING: this machine cannot run 32-bit Windows programs ($(cat "$no_win32")): the win32 end-to-end tests and unit_win32 were NOT run"
   fi
 }
 trap warn_no_win32 EXIT
