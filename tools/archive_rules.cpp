@@ -44,9 +44,8 @@ const char* MethodName(uint16_t method) {
 
 class ArchiveRules {
  public:
-  ArchiveRules(const uint8_t* data, size_t size, const CheckOptions& options, const ZipLayout& layout,
-               ArchiveCheck& out)
-      : d_(data), n_(size), options_(options), layout_(layout), out_(out) {}
+  ArchiveRules(const ByteSource& source, const CheckOptions& options, const ZipLayout& layout, ArchiveCheck& out)
+      : s_(source), n_(size_t(source.Size())), options_(options), layout_(layout), out_(out) {}
 
   void Run() {
     if (layout_.endRecord == kNowhere) {
@@ -67,6 +66,7 @@ class ArchiveRules {
     }
     if (layout_.trailing == Trailing::kBytes) CheckTrailing();
     CheckMarkerRuns();
+    if (s_.Failed()) Defect(-1, "the file could not be read to its end: the checks are incomplete");
   }
 
  private:
@@ -334,7 +334,7 @@ class ArchiveRules {
                        (unsigned long long)e.compressedSize, (unsigned long long)e.uncompressedSize));
     std::string error;
     if (options_.readData && (e.method == 0 || e.method == 8) && !(e.flags & 0x41) &&
-        !ReadEntryData(d_, n_, e, nullptr, &error))
+        !ReadEntryData(s_, e, nullptr, &error))
       Defect(i, label + ": " + error);
   }
 
@@ -439,7 +439,10 @@ class ArchiveRules {
   }
 
   void CheckMarkerRuns() {
-    out_.runs = PlaceMarkerByteRuns(d_, n_, layout_.fields);
+    std::vector<std::pair<size_t, size_t>> runs;
+    if (options_.knownRuns) runs = *options_.knownRuns;
+    else FindMarkerByteRuns(s_, &runs);
+    out_.runs = PlaceMarkerByteRuns(runs, layout_.fields);
     // Every run is kept for the writer; a flood of them is not all spelt out.
     for (size_t k = 0; k < out_.runs.size() && k < kRunsReported; ++k) {
       const MarkerRun& r = out_.runs[k];
@@ -454,7 +457,7 @@ class ArchiveRules {
           {true, -1, Format("and %zu more runs of 0x55 bytes", out_.runs.size() - kRunsReported), true});
   }
 
-  const uint8_t* d_;
+  const ByteSource& s_;
   size_t n_;
   const CheckOptions& options_;
   const ZipLayout& layout_;
@@ -488,7 +491,11 @@ bool ArchiveCheck::HasDefects() const {
 }
 
 ArchiveCheck CheckArchive(const uint8_t* data, size_t size, const CheckOptions& options) {
-  const ZipLayout layout = ReadZipLayout(data, size, options.signatureAt);
+  return CheckArchive(MemorySource(data, size), options);
+}
+
+ArchiveCheck CheckArchive(const ByteSource& source, const CheckOptions& options) {
+  const ZipLayout layout = ReadZipLayout(source, options.signatureAt);
   ArchiveCheck out;
   out.entries = layout.entries;
   for (EntryInfo& e : out.entries) ReadEntryName(e, options.codePage);
@@ -496,7 +503,7 @@ ArchiveCheck CheckArchive(const uint8_t* data, size_t size, const CheckOptions& 
   out.zip64EndRecord = layout.zip64.at;
   out.archiveEnd = layout.archiveEnd;
   out.comment = layout.comment;
-  ArchiveRules(data, size, options, layout, out).Run();
+  ArchiveRules(source, options, layout, out).Run();
   return out;
 }
 

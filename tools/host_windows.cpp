@@ -8,6 +8,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <io.h>
 #include <sys/stat.h>
 
 #include <cstdlib>
@@ -114,6 +115,21 @@ std::vector<std::string> Arguments(int argc, char** argv) {
 
 FILE* OpenFile(const std::string& path, const char* mode) {
   return _wfopen(WideFromUtf8(path).c_str(), WideFromUtf8(mode).c_str());
+}
+
+bool SeekFile(FILE* file, uint64_t offset) {
+  return offset <= uint64_t(INT64_MAX) && _fseeki64(file, int64_t(offset), SEEK_SET) == 0;
+}
+
+bool SizeOfFile(FILE* file, uint64_t* size) {
+  const int64_t length = _filelengthi64(_fileno(file));
+  if (length < 0) return false;
+  *size = uint64_t(length);
+  return true;
+}
+
+bool TruncateFile(FILE* file, uint64_t size) {
+  return std::fflush(file) == 0 && size <= uint64_t(INT64_MAX) && _chsize_s(_fileno(file), int64_t(size)) == 0;
 }
 
 bool ReplaceFile(const std::string& from, const std::string& to, std::string* error) {
