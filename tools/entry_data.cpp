@@ -32,23 +32,23 @@ bool ReadEntryData(const ByteSource& source, const EntryInfo& entry, const DataT
       *error = "zlib cannot start inflating";
       return false;
     }
-    std::vector<uint8_t> out(64 * 1024);
+    uint8_t out[64 * 1024];
     int status = Z_OK;
     bool past = false;  // inflated beyond its declared size: damaged; stop before it costs more
     const bool read = ReadInPieces(source, entry.dataOffset, entry.compressedSize, [&](const uint8_t* data, size_t n) {
       z.next_in = const_cast<Bytef*>(data);
       z.avail_in = uInt(n);
       do {
-        z.next_out = out.data();
-        z.avail_out = uInt(out.size());
+        z.next_out = out;
+        z.avail_out = uInt(sizeof out);
         status = inflate(&z, Z_NO_FLUSH);
-        const size_t produced = out.size() - z.avail_out;
+        const size_t produced = sizeof out - z.avail_out;
         if (total + produced > entry.uncompressedSize) {
           total += produced;
           past = true;
           return false;
         }
-        if (produced && !deliver(out.data(), produced)) return false;
+        if (produced && !deliver(out, produced)) return false;
       } while (status == Z_OK && (z.avail_in > 0 || z.avail_out == 0));
       // Z_BUF_ERROR here: this piece is used up and the stream wants the next one.
       if (status == Z_BUF_ERROR && z.avail_in == 0) status = Z_OK;

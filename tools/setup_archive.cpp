@@ -149,13 +149,15 @@ class ArchiveWriter {
     if (m.compression < 0) {
       if (!CopyAsFound(m, dataAt)) return false;
     } else {
-      bool store = false, whole = false;
-      uint32_t crc = 0;
-      uint64_t size = 0;
-      if (!Deflate(m, dataAt, &store, &whole)) return false;
-      crc = m.crc;
-      size = m.size;
-      if (store) {
+      bool store = false, whole = false, held = false;
+      if (!Deflate(m, dataAt, &store, &whole, &held)) return false;
+      const uint32_t crc = m.crc;
+      const uint64_t size = m.size;
+      if (store && held) {
+        // All of it came in one read and is in the buffer still: no second read.
+        if (!Put(dataAt, inBuffer_.data(), size_t(size))) return false;
+        Stored(m, size);
+      } else if (store) {
         bool run = false;
         if (!Store(m, dataAt, &run)) return false;
         // Stored, its data would hold a run of the marker's byte: deflated it is, whole.
@@ -263,7 +265,8 @@ class ArchiveWriter {
 
   // Deflates the data to `dataAt`. `store`: deflating does not make it smaller, and it
   // may be stored; `whole`: all of it was read, so the CRC-32 and size are known.
-  bool Deflate(Member& m, uint64_t dataAt, bool* store, bool* whole) {
+  // `held`: it came in one read, and the input buffer holds all of it.
+  bool Deflate(Member& m, uint64_t dataAt, bool* store, bool* whole, bool* held) {
     std::unique_ptr<DataReader> reader;
     std::string error;
     if (!OpenData(m, &reader, &error)) return Problem(m, error);
@@ -276,6 +279,7 @@ class ArchiveWriter {
     uLong crc = crc32(0, nullptr, 0);
     uint64_t total = 0, written = 0;
     bool ok = true, end = false;
+    size_t reads = 0;
     MarkerRunWatch runs;
     while (ok && !end) {
       size_t want = in.size();
@@ -287,6 +291,7 @@ class ArchiveWriter {
         break;
       }
       end = got < want;
+      ++reads;
       crc = crc32(crc, in.data(), uInt(got));
       if (m.mayStore) runs.Feed(in.data(), got);
       total += got;
@@ -314,6 +319,7 @@ class ArchiveWriter {
     deflateEnd(&z);
     if (!ok) return false;
     *whole = end;
+    *held = end && reads == 1;
     if (end && m.mayStore && written >= total && !runs.Seen()) *store = true;
     m.crc = uint32_t(crc);
     m.size = uint32_t(total);
@@ -353,11 +359,15 @@ class ArchiveWriter {
     }
     m.crc = uint32_t(crc);
     m.size = uint32_t(total);
-    m.written = total;
+    Stored(m, total);
+    return true;
+  }
+
+  static void Stored(Member& m, uint64_t size) {
+    m.written = size;
     m.method = 0;
     m.versionNeeded = 10;
     m.flags = uint16_t(m.flags & ~0x6);
-    return true;
   }
 
   // The buffers are the writer's, made once: a product of many small files would
