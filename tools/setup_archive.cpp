@@ -1,6 +1,7 @@
 #include "tools/setup_archive.h"
 
 #include "archive/zip_format.h"
+#include "payload/payload_marker.h"
 #include "platform/calendar.h"
 
 #include <zlib.h>
@@ -24,7 +25,7 @@ const std::vector<Compression> kCompressions = {
     {9, Z_DEFAULT_STRATEGY}, {8, Z_DEFAULT_STRATEGY}, {7, Z_DEFAULT_STRATEGY}, {6, Z_DEFAULT_STRATEGY},
     {5, Z_DEFAULT_STRATEGY}, {4, Z_DEFAULT_STRATEGY}, {3, Z_DEFAULT_STRATEGY}, {2, Z_DEFAULT_STRATEGY},
     {1, Z_DEFAULT_STRATEGY}, {9, Z_FILTERED},         {9, Z_RLE},              {9, Z_FIXED},
-    {9, Z_HUFFMAN_ONLY},
+    {9, Z_HUFFMAN_ONLY},     {9, Z_DEFAULT_STRATEGY, true},
 };
 
 namespace {
@@ -65,7 +66,7 @@ std::string Describe(const Compression& c) {
                          : c.strategy == Z_HUFFMAN_ONLY ? ", Huffman only"
                                                         : "";
   char text[64];
-  std::snprintf(text, sizeof text, "level %d%s", c.level, strategy);
+  std::snprintf(text, sizeof text, "level %d%s%s", c.level, strategy, c.splitRuns ? ", runs of 0x55 parted" : "");
   return text;
 }
 
@@ -279,7 +280,7 @@ class ArchiveWriter {
     uLong crc = crc32(0, nullptr, 0);
     uint64_t total = 0, written = 0;
     bool ok = true, end = false;
-    size_t reads = 0;
+    size_t reads = 0, inputRun = 0;
     MarkerRunWatch runs;
     while (ok && !end) {
       size_t want = in.size();
@@ -299,17 +300,32 @@ class ArchiveWriter {
         ok = Problem(m, "it is 4 GiB or larger; the setup program's reader takes sizes below 4 GiB");
         break;
       }
-      z.next_in = in.data();
-      z.avail_in = uInt(got);
       int status = Z_OK;
-      do {
-        z.next_out = out.data();
-        z.avail_out = uInt(out.size());
-        status = deflate(&z, end ? Z_FINISH : Z_NO_FLUSH);
-        const size_t produced = out.size() - z.avail_out;
-        if (produced && !Put(dataAt + written, out.data(), produced)) ok = false;
-        written += produced;
-      } while (ok && status == Z_OK && z.avail_out == 0);
+      auto feed = [&](const uint8_t* data, size_t n, int flush) {
+        z.next_in = const_cast<Bytef*>(data);
+        z.avail_in = uInt(n);
+        do {
+          z.next_out = out.data();
+          z.avail_out = uInt(out.size());
+          status = deflate(&z, flush);
+          const size_t produced = out.size() - z.avail_out;
+          if (produced && !Put(dataAt + written, out.data(), produced)) ok = false;
+          written += produced;
+        } while (ok && status == Z_OK && z.avail_out == 0);
+      };
+      size_t from = 0;
+      if (c.splitRuns) {
+        // Data deflate cannot shrink goes into stored blocks as it is, runs and all: an
+        // empty block after every fourth 0x55 in a row parts them.
+        for (size_t i = 0; i < got && ok; ++i) {
+          inputRun = in[i] == uint8_t(PayloadMarker[0]) ? inputRun + 1 : 0;
+          if (inputRun < 4) continue;
+          feed(in.data() + from, i + 1 - from, Z_SYNC_FLUSH);
+          from = i + 1;
+          inputRun = 0;
+        }
+      }
+      if (ok) feed(in.data() + from, got - from, end ? Z_FINISH : Z_NO_FLUSH);
       if (ok && (status == Z_STREAM_ERROR || (end && status != Z_STREAM_END))) ok = Problem(m, "zlib failed to deflate it");
       if (ok && m.mayStore && !end && total == kStoreSample && written + kHeldBack >= total && !runs.Seen()) {
         *store = true;
@@ -540,7 +556,16 @@ bool WriteArchiveAvoidingMarkers(std::vector<Member>& members, const std::string
                          ", not stored, to break a run of eight 0x55 bytes");
         continue;
       }
-      const int next = m.compression + 1;
+      int next = m.compression + 1;
+      // Data that did not shrink went into stored blocks as it is: every other level and
+      // strategy would store it alike, so the one that parts runs is next.
+      const bool unshrunk = m.compression >= 0 && compressions[size_t(m.compression)].level > 0 && m.written >= m.size;
+      if (unshrunk)
+        for (size_t k = size_t(next); k < compressions.size(); ++k)
+          if (compressions[k].splitRuns) {
+            next = int(k);
+            break;
+          }
       if (size_t(next) >= compressions.size()) {
         problems->push_back("entry " + QuotedName(m.name, m.flags) +
                             ": every compression tried leaves eight 0x55 bytes in a row in it");

@@ -23,6 +23,9 @@ namespace mksetup {
 struct Compression {
   int level;
   int strategy;
+  // An empty block after every fourth 0x55 byte in a row: the last resort for data that
+  // deflate stores as it is, in stored blocks, with a run of them in it.
+  bool splitRuns = false;
 };
 
 // Level 9 first, then the others that re-deflating tries in turn.
