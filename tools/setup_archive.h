@@ -28,7 +28,7 @@ struct Compression {
   bool splitRuns = false;
 };
 
-// Level 9 first, then the others that re-deflating tries in turn.
+// Level 6 first, then the others that re-deflating tries in turn.
 extern const std::vector<Compression> kCompressions;
 
 // An entry larger than this is judged on its first so many bytes: stored at once when
