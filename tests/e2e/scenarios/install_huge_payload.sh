@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # e2e-timeout: 900
-# A setup file beyond 2 GiB, built by mksetup from a mixed product (two files of 800 MiB of
-# incompressible data, which it stores, and 500 MiB of text, which it deflates), where a
+# A setup file beyond 2 GiB, built by mksetup from a mixed product (two files of 1100 MiB of
+# incompressible data, which it stores, and 300 MiB of text, which it deflates), where a
 # signed 32-bit size or file position would wrap. mksetup streams the files through fixed
 # buffers; its time and peak memory are printed. The setup program copies the archive
 # out and unpacks it through buffers of fixed size: its peak memory stays that of a small
@@ -15,8 +15,8 @@ command -v openssl > /dev/null || e2e_fail "openssl is missing (scripts/bootstra
 e2e_init
 
 parts=(part1.bin part2.bin manual.txt)
-part_size=$((800 * 1024 * 1024))
-text_size=$((500 * 1024 * 1024))
+part_size=$((1100 * 1024 * 1024))
+text_size=$((300 * 1024 * 1024))
 # part N: an AES-CTR key stream, incompressible and made again at will, so the files need
 # not be kept on disk for the comparison; part 3, text that deflates to a thirtieth.
 # head ends the endless stream: the broken pipe is how openssl is meant to stop.
