@@ -439,10 +439,7 @@ class ArchiveRules {
   }
 
   void CheckMarkerRuns() {
-    std::vector<std::pair<size_t, size_t>> runs;
-    if (options_.knownRuns) runs = *options_.knownRuns;
-    else FindMarkerByteRuns(s_, &runs);
-    out_.runs = PlaceMarkerByteRuns(runs, layout_.fields);
+    out_.runs = PlaceMarkerByteRuns(*options_.knownRuns, layout_.fields);
     // Every run is kept for the writer; a flood of them is not all spelt out.
     for (size_t k = 0; k < out_.runs.size() && k < kRunsReported; ++k) {
       const MarkerRun& r = out_.runs[k];
@@ -495,7 +492,13 @@ ArchiveCheck CheckArchive(const uint8_t* data, size_t size, const CheckOptions& 
 }
 
 ArchiveCheck CheckArchive(const ByteSource& source, const CheckOptions& options) {
-  const ZipLayout layout = ReadZipLayout(source, options.signatureAt);
+  // The runs first, so that the layout keeps only the fields they need placing in.
+  std::vector<std::pair<size_t, size_t>> runs;
+  if (options.knownRuns) runs = *options.knownRuns;
+  else FindMarkerByteRuns(source, &runs);
+  CheckOptions withRuns = options;
+  withRuns.knownRuns = &runs;
+  const ZipLayout layout = ReadZipLayout(source, options.signatureAt, &runs);
   ArchiveCheck out;
   out.entries = layout.entries;
   for (EntryInfo& e : out.entries) ReadEntryName(e, options.codePage);
@@ -503,7 +506,7 @@ ArchiveCheck CheckArchive(const ByteSource& source, const CheckOptions& options)
   out.zip64EndRecord = layout.zip64.at;
   out.archiveEnd = layout.archiveEnd;
   out.comment = layout.comment;
-  ArchiveRules(source, options, layout, out).Run();
+  ArchiveRules(source, withRuns, layout, out).Run();
   return out;
 }
 

@@ -72,8 +72,9 @@ SharedFieldNames kCentralNames = {
 
 class LayoutReader {
  public:
-  LayoutReader(const ByteSource& source, size_t signatureAt, ZipLayout& out)
-      : s_(source), n_(size_t(source.Size())), signatureAt_(signatureAt), out_(out) {}
+  LayoutReader(const ByteSource& source, size_t signatureAt, const std::vector<std::pair<size_t, size_t>>* runs,
+               ZipLayout& out)
+      : s_(source), n_(size_t(source.Size())), signatureAt_(signatureAt), runs_(runs), out_(out) {}
 
   void Run() {
     const size_t end = LocateEndRecord(s_);
@@ -101,10 +102,18 @@ class LayoutReader {
   }
 
  private:
+  // Whether a field lies in one of the runs it is recorded for (all, without runs).
+  bool Touches(size_t offset, size_t length) const {
+    if (!runs_) return true;
+    const auto run = std::upper_bound(runs_->begin(), runs_->end(), offset,
+                                      [](size_t at, const std::pair<size_t, size_t>& r) { return at < r.first + r.second; });
+    return run != runs_->end() && run->first < offset + length;
+  }
+
   bool Has(uint64_t offset, uint64_t length) const { return offset <= n_ && length <= n_ - offset; }
 
   void RecordField(size_t offset, size_t length, int entry, std::string_view what, bool compression = false) {
-    if (length) out_.fields.push_back({offset, length, entry, what, compression});
+    if (length && Touches(offset, length)) out_.fields.push_back({offset, length, entry, what, compression});
   }
   // The fields a local header and a central record hold alike, from the flags at `at`
   // to the uncompressed size, named in `names`.
@@ -407,14 +416,16 @@ class LayoutReader {
   const ByteSource& s_;
   size_t n_;
   size_t signatureAt_;
+  const std::vector<std::pair<size_t, size_t>>* runs_;
   ZipLayout& out_;
 };
 
 }  // namespace
 
-ZipLayout ReadZipLayout(const ByteSource& source, size_t signatureAt) {
+ZipLayout ReadZipLayout(const ByteSource& source, size_t signatureAt,
+                        const std::vector<std::pair<size_t, size_t>>* runs) {
   ZipLayout layout;
-  LayoutReader(source, signatureAt, layout).Run();
+  LayoutReader(source, signatureAt, runs, layout).Run();
   return layout;
 }
 

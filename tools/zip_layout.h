@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace mksetup {
@@ -159,7 +160,10 @@ struct ZipLayout {
 // Reads the layout of the `size` bytes of a pack file. In a signed setup file
 // `signatureAt` is where the certificate table starts in them (up to 7 zero bytes of
 // padding may stand between the archive and it), else kNowhere.
-ZipLayout ReadZipLayout(const ByteSource& source, size_t signatureAt);
+// With `runs` (sorted, not overlapping), only the fields that touch one of them are
+// recorded: an archive of many entries has millions of fields, and no run in them.
+ZipLayout ReadZipLayout(const ByteSource& source, size_t signatureAt,
+                        const std::vector<std::pair<size_t, size_t>>* runs = nullptr);
 ZipLayout ReadZipLayout(const uint8_t* data, size_t size, size_t signatureAt);
 
 // The end record as minizip finds it: the last "PK\5\6" starting at a position p with
