@@ -87,21 +87,6 @@ std::vector<std::string> Arguments(int argc, char** argv) { return std::vector<s
 
 FILE* OpenFile(const std::string& path, const char* mode) { return std::fopen(path.c_str(), mode); }
 
-bool SeekFile(FILE* file, uint64_t offset) {
-  return offset <= uint64_t(INT64_MAX) && fseeko(file, off_t(offset), SEEK_SET) == 0;
-}
-
-bool SizeOfFile(FILE* file, uint64_t* size) {
-  struct stat st;
-  if (fstat(fileno(file), &st) != 0) return false;
-  *size = uint64_t(st.st_size);
-  return true;
-}
-
-bool TruncateFile(FILE* file, uint64_t size) {
-  return std::fflush(file) == 0 && size <= uint64_t(INT64_MAX) && ftruncate(fileno(file), off_t(size)) == 0;
-}
-
 bool ReplaceFile(const std::string& from, const std::string& to, std::string* error) {
   if (std::rename(from.c_str(), to.c_str()) == 0) return true;
   *error = "cannot rename " + from + " to " + to + ": " + Reason();
@@ -115,6 +100,21 @@ bool ModificationTime(const std::string& path, int64_t* seconds) {
   if (stat(path.c_str(), &st) != 0) return false;
   *seconds = int64_t(st.st_mtime);
   return true;
+}
+
+bool SeekFile(FILE* file, uint64_t offset) {
+  return offset <= uint64_t(INT64_MAX) && fseeko(file, off_t(offset), SEEK_SET) == 0;
+}
+
+bool SizeOfFile(FILE* file, uint64_t* size) {
+  struct stat st;
+  if (fstat(fileno(file), &st) != 0) return false;
+  *size = uint64_t(st.st_size);
+  return true;
+}
+
+bool TruncateFile(FILE* file, uint64_t size) {
+  return std::fflush(file) == 0 && size <= uint64_t(INT64_MAX) && ftruncate(fileno(file), off_t(size)) == 0;
 }
 
 std::string FullPath(const std::string& path) {

@@ -117,21 +117,6 @@ FILE* OpenFile(const std::string& path, const char* mode) {
   return _wfopen(WideFromUtf8(path).c_str(), WideFromUtf8(mode).c_str());
 }
 
-bool SeekFile(FILE* file, uint64_t offset) {
-  return offset <= uint64_t(INT64_MAX) && _fseeki64(file, int64_t(offset), SEEK_SET) == 0;
-}
-
-bool SizeOfFile(FILE* file, uint64_t* size) {
-  const int64_t length = _filelengthi64(_fileno(file));
-  if (length < 0) return false;
-  *size = uint64_t(length);
-  return true;
-}
-
-bool TruncateFile(FILE* file, uint64_t size) {
-  return std::fflush(file) == 0 && size <= uint64_t(INT64_MAX) && _chsize_s(_fileno(file), int64_t(size)) == 0;
-}
-
 bool ReplaceFile(const std::string& from, const std::string& to, std::string* error) {
   if (MoveFileExW(WideFromUtf8(from).c_str(), WideFromUtf8(to).c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
   *error = "cannot rename " + from + " to " + to + ": " + Reason();
@@ -145,6 +130,21 @@ bool ModificationTime(const std::string& path, int64_t* seconds) {
   if (_wstat64(WideFromUtf8(path).c_str(), &st) != 0) return false;
   *seconds = int64_t(st.st_mtime);
   return true;
+}
+
+bool SeekFile(FILE* file, uint64_t offset) {
+  return offset <= uint64_t(INT64_MAX) && _fseeki64(file, int64_t(offset), SEEK_SET) == 0;
+}
+
+bool SizeOfFile(FILE* file, uint64_t* size) {
+  const int64_t length = _filelengthi64(_fileno(file));
+  if (length < 0) return false;
+  *size = uint64_t(length);
+  return true;
+}
+
+bool TruncateFile(FILE* file, uint64_t size) {
+  return std::fflush(file) == 0 && size <= uint64_t(INT64_MAX) && _chsize_s(_fileno(file), int64_t(size)) == 0;
 }
 
 std::string FullPath(const std::string& path) {
