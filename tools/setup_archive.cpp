@@ -100,7 +100,7 @@ namespace {
 
 // The pieces data is read and deflated in.
 const size_t kBufferSize = size_t(1) << 20;
-// The first size a "UT"-less 32-bit field cannot hold: 4 GiB - 1 marks ZIP64.
+// Sizes from 4 GiB - 1 on do not fit the 32-bit fields (0xFFFFFFFF calls for ZIP64).
 const uint64_t kMaxEntrySize = 0xFFFFFFFF;
 
 // Stored bytes held in memory, inflated as they are read: the reader owns their source.
@@ -429,8 +429,8 @@ bool NewMember(const StoredName& name, int64_t modificationTime, Member* member,
 
 }  // namespace
 
-bool MemberFromFile(const StoredName& name, std::vector<uint8_t> data, int64_t modificationTime,
-                    const std::vector<Compression>&, Member* member, std::string* error) {
+bool MemberFromFile(const StoredName& name, std::vector<uint8_t> data, int64_t modificationTime, Member* member,
+                    std::string* error) {
   if (data.size() >= kMaxEntrySize) {
     *error = "it is 4 GiB or larger; the setup program's reader takes sizes below 4 GiB";
     return false;

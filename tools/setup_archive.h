@@ -82,11 +82,11 @@ bool ParseSourceDateEpoch(const char* text, std::optional<int64_t>* epoch);
 int64_t StoredTime(int64_t modificationTime, const std::optional<int64_t>& epoch);
 
 // A member made from a file's bytes and modification time, under `name` and the flags it
-// needs: deflated with the first of `compressions` (or stored, when that is smaller), a
-// DOS stamp and a "UT" block with the modification time. False with the reason when the
-// time cannot be stored (before 1970 or after 2038).
-bool MemberFromFile(const StoredName& name, std::vector<uint8_t> data, int64_t modificationTime,
-                    const std::vector<Compression>& compressions, Member* member, std::string* error);
+// needs: deflated with the first compression the archive is written with (or stored, when
+// that is smaller), a DOS stamp and a "UT" block with the modification time. False with
+// the reason when the time cannot be stored (before 1970 or after 2038).
+bool MemberFromFile(const StoredName& name, std::vector<uint8_t> data, int64_t modificationTime, Member* member,
+                    std::string* error);
 // The same for the file at `path`, read only when the archive is written.
 bool MemberFromPath(const StoredName& name, const std::string& path, int64_t modificationTime, Member* member,
                     std::string* error);

@@ -17,11 +17,10 @@ const int64_t kModified = 1500000001;  // 2017-07-14 02:40:01 UTC, an odd second
 
 std::vector<uint8_t> Data(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
 
-Member FromFile(const std::string& name, const std::string& data, int64_t modified = kModified,
-                const std::vector<Compression>& compressions = kCompressions) {
+Member FromFile(const std::string& name, const std::string& data, int64_t modified = kModified) {
   Member m;
   std::string error;
-  if (!MemberFromFile({name}, Data(data), modified, compressions, &m, &error)) ADD_FAILURE() << name << ": " << error;
+  if (!MemberFromFile({name}, Data(data), modified, &m, &error)) ADD_FAILURE() << name << ": " << error;
   return m;
 }
 
@@ -98,7 +97,7 @@ TEST(MksetupArchive, StoresNamesAsUtf8OrInTheCodePageGiven) {
   EXPECT_EQ(0x800, stored.flags);
   // The flag stands in both headers, and the name reads as UTF-8.
   Member m;
-  ASSERT_TRUE(MemberFromFile(stored, Data("guide"), kModified, kCompressions, &m, &error)) << error;
+  ASSERT_TRUE(MemberFromFile(stored, Data("guide"), kModified, &m, &error)) << error;
   const ArchiveCheck c = Check(Write({m}));
   EXPECT_EQ("", AllMessages(c.findings));
   ASSERT_EQ(1u, c.entries.size());
@@ -169,8 +168,8 @@ TEST(MksetupArchive, StampsTimesInUtcAndHonoursSourceDateEpoch) {
   // A "UT" block holds 1970 to 2038 only.
   Member m;
   std::string error;
-  EXPECT_FALSE(MemberFromFile({"a"}, Data("x"), -1, kCompressions, &m, &error));
-  EXPECT_FALSE(MemberFromFile({"a"}, Data("x"), int64_t(1) << 31, kCompressions, &m, &error));
+  EXPECT_FALSE(MemberFromFile({"a"}, Data("x"), -1, &m, &error));
+  EXPECT_FALSE(MemberFromFile({"a"}, Data("x"), int64_t(1) << 31, &m, &error));
   EXPECT_NE(std::string::npos, error.find("1970 to 2038"));
 }
 
@@ -179,7 +178,7 @@ TEST(MksetupArchive, DeflatesAgainToBreakARunOfMarkerBytes) {
   const std::string logo = "BM" + std::string(64, 'U') + Program();
   std::vector<std::string> notes;
   const std::string archive =
-      Write({FromFile("logo.bmp", logo, kModified, {{0, 0}, {9, 0}})}, &notes, nullptr, {{0, 0}, {9, 0}});
+      Write({FromFile("logo.bmp", logo)}, &notes, nullptr, {{0, 0}, {9, 0}});
   const ArchiveCheck c = Check(archive);
   EXPECT_EQ("", AllMessages(c.findings));
   ASSERT_EQ(1u, notes.size());
@@ -192,7 +191,7 @@ TEST(MksetupArchive, DeflatesAgainToBreakARunOfMarkerBytes) {
   // With no other compression to try, it is refused.
   std::vector<std::string> problems;
   bool written = true;
-  Write({FromFile("logo.bmp", logo, kModified, {{0, 0}})}, nullptr, &problems, {{0, 0}}, &written);
+  Write({FromFile("logo.bmp", logo)}, nullptr, &problems, {{0, 0}}, &written);
   EXPECT_FALSE(written);
   ASSERT_EQ(1u, problems.size());
   EXPECT_NE(std::string::npos, problems[0].find("every compression tried")) << problems[0];
