@@ -77,7 +77,7 @@ measure() {
 
 row() {  # case tool seconds peak output input payload
   awk -v c="$1" -v t="$2" -v s="$3" -v m="$4" -v o="$5" -v i="$6" -v p="$7" 'BEGIN {
-    printf "%-15s %-12s %8s s %7s MiB %14d %14d %+9.3f %%\n", c, t, s, m, o, i, (p - i) * 100 / i }'
+    printf "%-15s %-12s %8s s %7s MiB %14.0f %14.0f %+9.3f %%\n", c, t, s, m, o, i, (p - i) * 100 / i }'
 }
 
 printf "%-15s %-12s %10s %11s %14s %14s %10s\n" case tool time peak "output bytes" "input bytes" "payload"
