@@ -245,7 +245,8 @@ class ArchiveWriter {
   bool Put(uint64_t offset, const void* data, size_t n) {
     if (offset + n > maxSize_) {
       if (!tooLarge_)
-        problems_->push_back(Format("the archive would pass %llu bytes, all that fits beside the stub: %s",
+        problems_->push_back(Format("the setup file would be too large (its archive passes the %llu bytes that fit "
+                                    "beside the stub): %s",
                                     (unsigned long long)maxSize_, kSizeLimitReason));
       tooLarge_ = true;
       return false;

@@ -473,7 +473,7 @@ TEST(MksetupArchive, RefusesAnArchivePastTheLimit) {
   std::vector<std::string> problems, notes;
   EXPECT_FALSE(WriteArchiveAvoidingMarkers(members, "", kCompressions, sink, 4000, &size, &problems, &notes));
   ASSERT_EQ(1u, problems.size());
-  EXPECT_NE(std::string::npos, problems[0].find("would pass 4000 bytes")) << problems[0];
+  EXPECT_NE(std::string::npos, problems[0].find("passes the 4000 bytes that fit beside the stub")) << problems[0];
   EXPECT_NE(std::string::npos, problems[0].find("Windows starts no program from a file of 4 GiB or more"))
       << problems[0];
   // It stops there: nothing is written past the limit.
