@@ -44,9 +44,8 @@ const char* MethodName(uint16_t method) {
 
 class ArchiveRules {
  public:
-  ArchiveRules(const uint8_t* data, size_t size, const CheckOptions& options, const ZipLayout& layout,
-               ArchiveCheck& out)
-      : d_(data), n_(size), options_(options), layout_(layout), out_(out) {}
+  ArchiveRules(const ByteSource& source, const CheckOptions& options, const ZipLayout& layout, ArchiveCheck& out)
+      : s_(source), n_(size_t(source.Size())), options_(options), layout_(layout), out_(out) {}
 
   void Run() {
     if (layout_.endRecord == kNowhere) {
@@ -67,6 +66,7 @@ class ArchiveRules {
     }
     if (layout_.trailing == Trailing::kBytes) CheckTrailing();
     CheckMarkerRuns();
+    if (s_.Failed()) Defect(-1, "the file could not be read to its end: the checks are incomplete");
   }
 
  private:
@@ -334,7 +334,7 @@ class ArchiveRules {
                        (unsigned long long)e.compressedSize, (unsigned long long)e.uncompressedSize));
     std::string error;
     if (options_.readData && (e.method == 0 || e.method == 8) && !(e.flags & 0x41) &&
-        !ReadEntryData(d_, n_, e, nullptr, &error))
+        !ReadEntryData(s_, e, nullptr, &error))
       Defect(i, label + ": " + error);
   }
 
@@ -443,7 +443,7 @@ class ArchiveRules {
   }
 
   void CheckMarkerRuns() {
-    out_.runs = PlaceMarkerByteRuns(d_, n_, layout_.fields);
+    out_.runs = PlaceMarkerByteRuns(*options_.knownRuns, layout_.fields);
     // Every run is kept for the writer; a flood of them is not all spelt out.
     for (size_t k = 0; k < out_.runs.size() && k < kRunsReported; ++k) {
       const MarkerRun& r = out_.runs[k];
@@ -458,7 +458,7 @@ class ArchiveRules {
           {true, -1, Format("and %zu more runs of 0x55 bytes", out_.runs.size() - kRunsReported), true});
   }
 
-  const uint8_t* d_;
+  const ByteSource& s_;
   size_t n_;
   const CheckOptions& options_;
   const ZipLayout& layout_;
@@ -502,7 +502,17 @@ bool ArchiveCheck::HasDefects() const {
 }
 
 ArchiveCheck CheckArchive(const uint8_t* data, size_t size, const CheckOptions& options) {
-  const ZipLayout layout = ReadZipLayout(data, size, options.signatureAt);
+  return CheckArchive(MemorySource(data, size), options);
+}
+
+ArchiveCheck CheckArchive(const ByteSource& source, const CheckOptions& options) {
+  // The runs first, so that the layout keeps only the fields they need placing in.
+  std::vector<std::pair<size_t, size_t>> runs;
+  if (options.knownRuns) runs = *options.knownRuns;
+  else FindMarkerByteRuns(source, &runs);
+  CheckOptions withRuns = options;
+  withRuns.knownRuns = &runs;
+  const ZipLayout layout = ReadZipLayout(source, options.signatureAt, &runs);
   ArchiveCheck out;
   out.entries = layout.entries;
   for (EntryInfo& e : out.entries) ReadEntryName(e, options.codePage);
@@ -510,7 +520,7 @@ ArchiveCheck CheckArchive(const uint8_t* data, size_t size, const CheckOptions& 
   out.zip64EndRecord = layout.zip64.at;
   out.archiveEnd = layout.archiveEnd;
   out.comment = layout.comment;
-  ArchiveRules(data, size, options, layout, out).Run();
+  ArchiveRules(source, withRuns, layout, out).Run();
   return out;
 }
 

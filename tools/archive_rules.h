@@ -42,10 +42,13 @@ struct CheckOptions {
   // up to 7 zero bytes of padding may stand between the archive and it.
   size_t signatureAt = kNowhere;
   unsigned codePage = kWesternCodePage;  // the users' ANSI code page the names are read in
+  // The runs of 0x55 bytes in the source, when a pass over it found them already.
+  const std::vector<std::pair<size_t, size_t>>* knownRuns = nullptr;
 };
 
 // Checks the bytes that the setup program writes to the pack file: the archive, and in a
 // signed setup file the certificate table behind it.
+ArchiveCheck CheckArchive(const ByteSource& source, const CheckOptions& options);
 ArchiveCheck CheckArchive(const uint8_t* data, size_t size, const CheckOptions& options);
 
 // How the setup program reads the entry's name, as archive/name_encoding.h decides it

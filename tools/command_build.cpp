@@ -4,6 +4,9 @@
 #include "tools/command_build.h"
 
 #include "payload/payload_marker.h"
+#include "platform/handles.h"
+#include "tools/byte_sink.h"
+#include "tools/byte_source.h"
 #include "tools/host.h"
 #include "tools/installed_stub.h"
 #include "tools/name_text.h"
@@ -13,6 +16,7 @@
 #include "tools/signing.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -190,9 +194,10 @@ bool ParseBuild(const Arguments& args, BuildArguments& a, int* exitStatus) {
   return true;
 }
 
-// The archive from the --add files, or from --zip; false after saying why not.
-bool MakeArchive(const BuildArguments& a, const std::optional<int64_t>& sourceDateEpoch,
-                 std::vector<uint8_t>* archive) {
+// Writes the archive from the --add files, or from --zip, to `out`; its length in `size`.
+// False after saying why not.
+bool MakeArchive(const BuildArguments& a, const std::optional<int64_t>& sourceDateEpoch, ByteSink& out,
+                 uint64_t maxSize, uint64_t* size) {
   std::vector<std::string> problems, notes;
   bool made = false;
   if (!a.adds.empty()) {
@@ -211,29 +216,41 @@ bool MakeArchive(const BuildArguments& a, const std::optional<int64_t>& sourceDa
     std::vector<Member> members;
     for (size_t k = 0; k < a.adds.size(); ++k) {
       const auto& add = a.adds[k];
-      std::vector<uint8_t> data;
       int64_t modified = 0;
-      if (!ReadInput(add.second, data)) return false;
+      if (!host::IsFile(add.second)) {
+        Say("cannot open " + add.second + ": it is no file");
+        return false;
+      }
       if (!host::ModificationTime(add.second, &modified)) {
         Say("cannot read the modification time of " + add.second);
         return false;
       }
       Member m;
       std::string error;
-      if (!MemberFromFile(names[k], std::move(data), StoredTime(modified, sourceDateEpoch), kCompressions, &m,
-                          &error)) {
+      if (!MemberFromPath(names[k], add.second, StoredTime(modified, sourceDateEpoch), &m, &error)) {
         Say(add.second + ": " + error);
         return false;
       }
       members.push_back(std::move(m));
     }
-    made = WriteArchiveAvoidingMarkers(members, std::string(), kCompressions, archive, &problems, &notes);
+    made = WriteArchiveAvoidingMarkers(members, std::string(), kCompressions, out, maxSize, size, &problems, &notes);
   } else {
-    if (!ReadInput(a.zip, *archive)) return false;
+    const CCrtFile zip(host::OpenFile(a.zip, "rb"));
+    uint64_t zipSize = 0;
+    if (!zip.IsValid() || !host::SizeOfFile(zip.Get(), &zipSize)) {
+      Say("cannot open " + a.zip + ": " + std::strerror(errno));
+      return false;
+    }
+    if (zipSize > maxSize) {
+      Say(Format("%s is %llu bytes; beside the stub it would pass %llu bytes: %s", a.zip.c_str(),
+                 (unsigned long long)zipSize, (unsigned long long)maxSize, kSizeLimitReason));
+      return false;
+    }
+    const FileSource source(zip.Get(), zipSize);
     CheckOptions options;
     options.refuseDuplicates = a.refuseDuplicates;
     options.codePage = a.codePage;
-    const ArchiveCheck check = CheckArchive(archive->data(), archive->size(), options);
+    const ArchiveCheck check = CheckArchive(source, options);
     bool refused = false;
     for (const Finding& f : check.findings) {
       if (!f.defect || f.markerRun) continue;
@@ -241,9 +258,20 @@ bool MakeArchive(const BuildArguments& a, const std::optional<int64_t>& sourceDa
       refused = true;
     }
     if (refused) return false;
-    if (check.runs.empty()) return true;  // shipped exactly as given
-    std::vector<Member> members = MembersFromArchive(archive->data(), archive->size(), check);
-    made = WriteArchiveAvoidingMarkers(members, check.comment, kCompressions, archive, &problems, &notes);
+    if (check.runs.empty()) {
+      // Shipped exactly as given.
+      uint64_t at = 0;
+      const bool copied = ReadInPieces(source, 0, zipSize, [&](const uint8_t* data, size_t n) {
+        if (!out.WriteAt(at, data, n)) return false;
+        at += n;
+        return true;
+      });
+      if (!copied) Say("cannot copy " + a.zip + " into the setup file: " + std::strerror(errno));
+      *size = zipSize;
+      return copied && out.SetSize(zipSize);
+    }
+    std::vector<Member> members = MembersFromArchive(source, check);
+    made = WriteArchiveAvoidingMarkers(members, check.comment, kCompressions, out, maxSize, size, &problems, &notes);
   }
   for (const std::string& note : notes) Say(note);
   for (const std::string& problem : problems) Say(problem);
@@ -251,15 +279,16 @@ bool MakeArchive(const BuildArguments& a, const std::optional<int64_t>& sourceDa
 }
 
 // Checks the whole setup file as the setup program will meet it; false after saying why.
-bool CheckOutput(const std::vector<uint8_t>& file, const BuildArguments& a, bool signedFile, size_t* entries) {
+bool CheckOutput(const ByteSource& file, const BuildArguments& a, bool signedFile, size_t* entries) {
   CheckOptions options;
   options.refuseDuplicates = a.refuseDuplicates;
   options.codePage = a.codePage;
-  const SetupFileCheck c = CheckSetupFile(file.data(), file.size(), a.out, a.product, options);
+  const SetupFileCheck c = CheckSetupFile(file, a.out, a.product, options);
   std::vector<Finding> findings = c.findings;
   findings.insert(findings.end(), c.archive.findings.begin(), c.archive.findings.end());
   if (c.archiveStart != kNowhere) {
-    const ReaderView view = ReadWithSetupReader(file.data() + c.archiveStart, file.size() - c.archiveStart);
+    const SubSource pack(file, c.archiveStart, file.Size() - c.archiveStart);
+    const ReaderView view = ReadWithSetupReader(pack, &c.archive);
     const std::vector<Finding> reader = CompareWithReader(c.archive, view);
     findings.insert(findings.end(), reader.begin(), reader.end());
   }
@@ -274,6 +303,46 @@ bool CheckOutput(const std::vector<uint8_t>& file, const BuildArguments& a, bool
     findings = defects;
   }
   return !Report(findings, InstallName(a.out) + ": ");
+}
+
+// Checks the setup file at `path` as CheckOutput does, and gives its size.
+bool CheckOutputFile(const std::string& path, const BuildArguments& a, bool signedFile, size_t* entries,
+                     uint64_t* size) {
+  const CCrtFile file(host::OpenFile(path, "rb"));
+  if (!file.IsValid() || !host::SizeOfFile(file.Get(), size)) {
+    Say("cannot read " + path + ": " + std::strerror(errno));
+    return false;
+  }
+  return CheckOutput(FileSource(file.Get(), *size), a, signedFile, entries);
+}
+
+// Writes the stub, the marker and the archive to `partial`, and checks it; false after
+// saying why, the file removed.
+bool WriteSetupFile(const std::string& partial, const std::vector<uint8_t>& stub, const BuildArguments& a,
+                    const std::optional<int64_t>& sourceDateEpoch, uint64_t* archiveSize, size_t* entries,
+                    uint64_t* fileSize) {
+  CCrtFile file(host::OpenFile(partial, "w+b"));
+  if (!file.IsValid()) {
+    Say("cannot create " + partial + ": " + std::strerror(errno));
+    return false;
+  }
+  std::vector<uint8_t> head = stub;
+  head.insert(head.end(), PayloadMarker, PayloadMarker + std::strlen(PayloadMarker));
+  FileSink out(file.Get(), head.size());
+  bool ok = std::fwrite(head.data(), 1, head.size(), file.Get()) == head.size();
+  if (!ok) Say("cannot write " + partial + ": " + std::strerror(errno));
+  ok = ok && MakeArchive(a, sourceDateEpoch, out, kMaxSetupFileSize - head.size(), archiveSize);
+  if (ok) {
+    *fileSize = head.size() + *archiveSize;
+    ok = std::fflush(file.Get()) == 0 && CheckOutput(FileSource(file.Get(), *fileSize), a, false, entries);
+  }
+  // A full disk may show only at the close.
+  if (!file.Close() && ok) {
+    Say("cannot write " + partial + ": " + std::strerror(errno));
+    ok = false;
+  }
+  if (!ok) host::RemoveFile(partial);
+  return ok;
 }
 
 }  // namespace
@@ -342,26 +411,14 @@ int Build(const Arguments& args) {
     return kExitRefused;
   }
 
-  std::vector<uint8_t> archive;
-  if (!MakeArchive(a, sourceDateEpoch, &archive)) {
-    Say("nothing written");
-    return kExitRefused;
-  }
-  std::vector<uint8_t> file = stub;
-  file.insert(file.end(), PayloadMarker, PayloadMarker + std::strlen(PayloadMarker));
-  file.insert(file.end(), archive.begin(), archive.end());
-  size_t entries = 0;
-  if (!CheckOutput(file, a, false, &entries)) {
-    Say("nothing written");
-    return kExitRefused;
-  }
-
   const std::string partial = a.out + ".mksetup-partial";
-  std::string error;
-  if (!host::WriteFile(partial, file, &error)) {
-    Say(error);
+  uint64_t archiveSize = 0, fileSize = 0;
+  size_t entries = 0;
+  if (!WriteSetupFile(partial, stub, a, sourceDateEpoch, &archiveSize, &entries, &fileSize)) {
+    Say("nothing written");
     return kExitRefused;
   }
+  std::string error;
   std::string ready = partial;
   if (!signing.program.empty()) {
     const std::string signedPartial = a.out + ".mksetup-signed";
@@ -373,8 +430,7 @@ int Build(const Arguments& args) {
         Say(error);
         break;
       }
-      if (!ReadInput(signedPartial, file)) break;
-      done = CheckOutput(file, a, true, &entries);
+      done = CheckOutputFile(signedPartial, a, true, &entries, &fileSize);
       if (!done && attempt + 1 < 3) Say("signing again with the signing time one second later");
     }
     host::RemoveFile(partial);
@@ -390,10 +446,10 @@ int Build(const Arguments& args) {
     host::RemoveFile(ready);
     return kExitRefused;
   }
-  std::printf("%s: %s, %zu %s; %zu bytes of stub, the marker, %zu bytes of archive%s; %zu bytes\n",
+  std::printf("%s: %s, %zu %s; %zu bytes of stub, the marker, %llu bytes of archive%s; %llu bytes\n",
               a.out.c_str(), a.product->productName, entries, entries == 1 ? "entry" : "entries", stub.size(),
-              archive.size(),
-              signing.program.empty() ? "" : ", signed", file.size());
+              (unsigned long long)archiveSize, signing.program.empty() ? "" : ", signed",
+              (unsigned long long)fileSize);
   return 0;
 }
 

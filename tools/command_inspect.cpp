@@ -4,12 +4,16 @@
 
 #include "payload/payload_marker.h"
 #include "platform/calendar.h"
+#include "platform/handles.h"
 #include "platform/utf8.h"
+#include "tools/byte_source.h"
+#include "tools/host.h"
 #include "tools/name_text.h"
 #include "tools/pack_reader.h"
 #include "tools/setup_file_check.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -165,20 +169,25 @@ int Inspect(const Arguments& args, bool verify) {
     }
   }
   if (path.empty()) return Usage();
-  std::vector<uint8_t> bytes;
-  if (!ReadInput(path, bytes)) return kExitRefused;
+  const CCrtFile file(host::OpenFile(path, "rb"));
+  uint64_t size = 0;
+  if (!file.IsValid() || !host::SizeOfFile(file.Get(), &size)) {
+    Say("cannot open " + path + ": " + std::strerror(errno));
+    return kExitRefused;
+  }
+  const FileSource bytes(file.Get(), size);
   CheckOptions options;
   options.readData = verify;
   options.refuseDuplicates = refuseDuplicates;
   options.codePage = codePage;
-  const SetupFileCheck c = CheckSetupFile(bytes.data(), bytes.size(), path, expected, options);
+  const SetupFileCheck c = CheckSetupFile(bytes, path, expected, options);
   ReaderView view;
   std::vector<Finding> readerFindings;
   if (c.archiveStart != kNowhere) {
-    view = ReadWithSetupReader(bytes.data() + c.archiveStart, bytes.size() - c.archiveStart);
+    view = ReadWithSetupReader(SubSource(bytes, c.archiveStart, size - c.archiveStart), &c.archive);
     readerFindings = CompareWithReader(c.archive, view);
   }
-  PrintSetupFile(path, c, view, bytes.size(), codePage);
+  PrintSetupFile(path, c, view, size_t(size), codePage);
   const std::string prefix = InstallName(path) + ": ";
   bool defect = Report(c.findings, prefix);
   defect = Report(c.archive.findings, prefix) || defect;
@@ -192,9 +201,20 @@ int Inspect(const Arguments& args, bool verify) {
 
 int CountMarkers(const Arguments& args) {
   if (args.size() != 3) return Usage();
-  std::vector<uint8_t> bytes;
-  if (!ReadInput(args[2], bytes)) return kExitRefused;
-  std::printf("%zu\n", FindMarkerOccurrences(bytes.data(), bytes.size()).size());
+  const CCrtFile file(host::OpenFile(args[2], "rb"));
+  if (!file.IsValid()) {
+    Say("cannot open " + args[2] + ": " + std::strerror(errno));
+    return kExitRefused;
+  }
+  CMarkerScan scan;
+  std::vector<uint8_t> piece(kPieceSize);
+  size_t n;
+  while ((n = std::fread(piece.data(), 1, piece.size(), file.Get())) > 0) scan.Feed(piece.data(), n);
+  if (std::ferror(file.Get())) {
+    Say("cannot read " + args[2] + ": " + std::strerror(errno));
+    return kExitRefused;
+  }
+  std::printf("%llu\n", (unsigned long long)scan.Count());
   return 0;
 }
 

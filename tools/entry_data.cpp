@@ -6,48 +6,67 @@
 
 namespace mksetup {
 
-bool ReadEntryData(const uint8_t* data, size_t size, const EntryInfo& entry, std::vector<uint8_t>* out,
-                   std::string* error) {
-  if (!entry.dataInBounds || entry.dataOffset > size || entry.compressedSize > size - entry.dataOffset) {
+bool ReadEntryData(const ByteSource& source, const EntryInfo& entry, const DataTake& take, std::string* error) {
+  if (!entry.dataInBounds || entry.dataOffset > source.Size() ||
+      entry.compressedSize > source.Size() - entry.dataOffset) {
     *error = "its data lies outside the archive";
     return false;
   }
-  const uint8_t* source = data + entry.dataOffset;
   uLong crc = crc32(0, nullptr, 0);
   uint64_t total = 0;
-  if (out) out->clear();
+  bool stopped = false;
+  auto deliver = [&](const uint8_t* data, size_t n) {
+    crc = crc32(crc, data, uInt(n));
+    total += n;
+    if (take && !take(data, n)) stopped = true;
+    return !stopped;
+  };
   if (entry.method == 0) {
-    crc = crc32(crc, source, uInt(entry.compressedSize));
-    total = entry.compressedSize;
-    if (out) out->assign(source, source + entry.compressedSize);
+    if (!ReadInPieces(source, entry.dataOffset, entry.compressedSize, deliver)) {
+      *error = stopped ? "reading it was stopped" : "its data cannot be read";
+      return false;
+    }
   } else if (entry.method == 8) {
     z_stream z{};
     if (inflateInit2(&z, -MAX_WBITS) != Z_OK) {
       *error = "zlib cannot start inflating";
       return false;
     }
-    z.next_in = const_cast<Bytef*>(source);
-    z.avail_in = uInt(entry.compressedSize);
-    uint8_t buffer[65536];
+    uint8_t out[64 * 1024];
     int status = Z_OK;
-    while (status == Z_OK) {
-      z.next_out = buffer;
-      z.avail_out = sizeof buffer;
-      status = inflate(&z, Z_NO_FLUSH);
-      const size_t produced = sizeof buffer - z.avail_out;
-      crc = crc32(crc, buffer, uInt(produced));
-      total += produced;
-      // A stream that inflates past its declared size is damaged; stop before it costs more.
-      if (total > entry.uncompressedSize) break;
-      if (out) out->insert(out->end(), buffer, buffer + produced);
-      if (status == Z_BUF_ERROR && z.avail_in == 0) break;
-    }
+    bool past = false;  // inflated beyond its declared size: damaged; stop before it costs more
+    const bool read = ReadInPieces(source, entry.dataOffset, entry.compressedSize, [&](const uint8_t* data, size_t n) {
+      z.next_in = const_cast<Bytef*>(data);
+      z.avail_in = uInt(n);
+      do {
+        z.next_out = out;
+        z.avail_out = uInt(sizeof out);
+        status = inflate(&z, Z_NO_FLUSH);
+        const size_t produced = sizeof out - z.avail_out;
+        if (total + produced > entry.uncompressedSize) {
+          total += produced;
+          past = true;
+          return false;
+        }
+        if (produced && !deliver(out, produced)) return false;
+      } while (status == Z_OK && (z.avail_in > 0 || z.avail_out == 0));
+      // Z_BUF_ERROR here: this piece is used up and the stream wants the next one.
+      if (status == Z_BUF_ERROR && z.avail_in == 0) status = Z_OK;
+      return status == Z_OK;
+    });
     const char* message = z.msg;
     inflateEnd(&z);
-    if (total <= entry.uncompressedSize && status != Z_STREAM_END) {
-      *error = status == Z_BUF_ERROR || status == Z_OK
-                   ? "its deflated data ends before the stream does"
-                   : Format("its deflated data is damaged (zlib: %s)", message ? message : "error");
+    if (stopped) {
+      *error = "reading it was stopped";
+      return false;
+    }
+    if (!read && !past && status == Z_OK) {
+      *error = "its data cannot be read";
+      return false;
+    }
+    if (!past && status != Z_STREAM_END) {
+      *error = status == Z_OK ? "its deflated data ends before the stream does"
+                              : Format("its deflated data is damaged (zlib: %s)", message ? message : "error");
       return false;
     }
   } else {
@@ -67,6 +86,17 @@ bool ReadEntryData(const uint8_t* data, size_t size, const EntryInfo& entry, std
     return false;
   }
   return true;
+}
+
+bool ReadEntryData(const uint8_t* data, size_t size, const EntryInfo& entry, std::vector<uint8_t>* out,
+                   std::string* error) {
+  if (out) out->clear();
+  DataTake take;
+  if (out) take = [out](const uint8_t* piece, size_t n) {
+      out->insert(out->end(), piece, piece + n);
+      return true;
+    };
+  return ReadEntryData(MemorySource(data, size), entry, take, error);
 }
 
 }  // namespace mksetup

@@ -23,6 +23,16 @@ std::vector<std::string> Arguments(int argc, char** argv);
 // fopen for a UTF-8 path.
 FILE* OpenFile(const std::string& path, const char* mode);
 
+// Moves a file opened by OpenFile to `offset` from its start; 64-bit offsets on every
+// platform (a setup file passes 2 GiB, where a long is 32 bits on Windows).
+bool SeekFile(FILE* file, uint64_t offset);
+
+// The size of a file opened by OpenFile; false when it cannot be told.
+bool SizeOfFile(FILE* file, uint64_t* size);
+
+// Cuts or extends a file opened for writing to `size` bytes (its buffer flushed first).
+bool TruncateFile(FILE* file, uint64_t size);
+
 // The whole content of a file.
 bool ReadFile(const std::string& path, std::vector<uint8_t>& bytes, std::string* error);
 

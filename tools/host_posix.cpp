@@ -102,6 +102,21 @@ bool ModificationTime(const std::string& path, int64_t* seconds) {
   return true;
 }
 
+bool SeekFile(FILE* file, uint64_t offset) {
+  return offset <= uint64_t(INT64_MAX) && fseeko(file, off_t(offset), SEEK_SET) == 0;
+}
+
+bool SizeOfFile(FILE* file, uint64_t* size) {
+  struct stat st;
+  if (fstat(fileno(file), &st) != 0) return false;
+  *size = uint64_t(st.st_size);
+  return true;
+}
+
+bool TruncateFile(FILE* file, uint64_t size) {
+  return std::fflush(file) == 0 && size <= uint64_t(INT64_MAX) && ftruncate(fileno(file), off_t(size)) == 0;
+}
+
 std::string FullPath(const std::string& path) {
   // The folder is resolved, the name kept: the output need not exist yet.
   const size_t slash = path.find_last_of('/');

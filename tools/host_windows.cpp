@@ -8,6 +8,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <io.h>
 #include <sys/stat.h>
 
 #include <cstdlib>
@@ -129,6 +130,21 @@ bool ModificationTime(const std::string& path, int64_t* seconds) {
   if (_wstat64(WideFromUtf8(path).c_str(), &st) != 0) return false;
   *seconds = int64_t(st.st_mtime);
   return true;
+}
+
+bool SeekFile(FILE* file, uint64_t offset) {
+  return offset <= uint64_t(INT64_MAX) && _fseeki64(file, int64_t(offset), SEEK_SET) == 0;
+}
+
+bool SizeOfFile(FILE* file, uint64_t* size) {
+  const int64_t length = _filelengthi64(_fileno(file));
+  if (length < 0) return false;
+  *size = uint64_t(length);
+  return true;
+}
+
+bool TruncateFile(FILE* file, uint64_t size) {
+  return std::fflush(file) == 0 && size <= uint64_t(INT64_MAX) && _chsize_s(_fileno(file), int64_t(size)) == 0;
 }
 
 std::string FullPath(const std::string& path) {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace mksetup {
 
@@ -27,8 +28,72 @@ std::vector<std::pair<size_t, size_t>> FindMarkerByteRuns(const uint8_t* data, s
   return runs;
 }
 
+void MarkerByteRunScan::Feed(const uint8_t* data, size_t size) {
+  const uint8_t byte = uint8_t(PayloadMarker[0]);
+  const size_t minimum = std::strlen(PayloadMarker);
+  const uint8_t* p = data;
+  const uint8_t* end = data + size;
+  while (p < end) {
+    if (runLength_ == 0) {
+      // memchr finds the next candidate far faster than a loop over bytes that are not.
+      const void* next = std::memchr(p, byte, size_t(end - p));
+      if (!next) break;
+      p = static_cast<const uint8_t*>(next);
+      runStart_ = fed_ + uint64_t(p - data);
+    }
+    while (p < end && *p == byte) {
+      ++p;
+      ++runLength_;
+    }
+    if (p == end) break;  // the run may go on in the next piece
+    if (runLength_ >= minimum) runs_.emplace_back(size_t(runStart_), size_t(runLength_));
+    runLength_ = 0;
+  }
+  fed_ += size;
+}
+
+std::vector<std::pair<size_t, size_t>> MarkerByteRunScan::Finish() {
+  if (runLength_ >= std::strlen(PayloadMarker)) runs_.emplace_back(size_t(runStart_), size_t(runLength_));
+  runLength_ = 0;
+  return std::move(runs_);
+}
+
+void MarkerRunWatch::Feed(const uint8_t* data, size_t size) {
+  const uint8_t byte = uint8_t(PayloadMarker[0]);
+  const size_t minimum = std::strlen(PayloadMarker);
+  const uint8_t* p = data;
+  const uint8_t* end = data + size;
+  while (!seen_ && p < end) {
+    if (run_ == 0) {
+      const void* next = std::memchr(p, byte, size_t(end - p));
+      if (!next) return;
+      p = static_cast<const uint8_t*>(next);
+    }
+    while (p < end && *p == byte) {
+      ++p;
+      ++run_;
+    }
+    if (run_ >= minimum) seen_ = true;
+    if (p < end) run_ = 0;
+  }
+}
+
+bool FindMarkerByteRuns(const ByteSource& source, std::vector<std::pair<size_t, size_t>>* runs) {
+  MarkerByteRunScan scan;
+  const bool read = ReadInPieces(source, 0, source.Size(), [&](const uint8_t* data, size_t n) {
+    scan.Feed(data, n);
+    return true;
+  });
+  *runs = scan.Finish();
+  return read;
+}
+
 std::vector<MarkerRun> PlaceMarkerByteRuns(const uint8_t* data, size_t size, const std::vector<Field>& fields) {
-  const std::vector<std::pair<size_t, size_t>> runs = FindMarkerByteRuns(data, size);
+  return PlaceMarkerByteRuns(FindMarkerByteRuns(data, size), fields);
+}
+
+std::vector<MarkerRun> PlaceMarkerByteRuns(const std::vector<std::pair<size_t, size_t>>& runs,
+                                           const std::vector<Field>& fields) {
   std::vector<MarkerRun> placed;
   if (runs.empty()) return placed;
   // Only the fields a run touches are placed: an archive of many entries has millions.

@@ -6,6 +6,7 @@
 #include "tools/host.h"
 #include "tools/text_format.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -88,7 +89,41 @@ std::vector<Finding> CompareWithReader(const ArchiveCheck& archive, const Reader
   return findings;
 }
 
+namespace {
+
+// The stretches of the pack file's bytes that the reader's copy may leave out: the data of
+// entries whose span no other entry, and not the last stretch the reader searches for the
+// end records, reaches. Sorted by offset.
+std::vector<std::pair<uint64_t, uint64_t>> Holes(const ArchiveCheck& check, uint64_t size) {
+  // Holes smaller than this save nothing worth a seek.
+  const uint64_t kWorthLeavingOut = 1 << 20;
+  const uint64_t tail = size > 2 * kEndSearchReach + 1024 ? size - 2 * kEndSearchReach - 1024 : 0;
+  std::vector<const EntryInfo*> spans;
+  for (const EntryInfo& e : check.entries)
+    if (e.local == LocalHeaderState::kRead) spans.push_back(&e);
+  std::sort(spans.begin(), spans.end(), [](const EntryInfo* a, const EntryInfo* b) {
+    return a->localOffset < b->localOffset;
+  });
+  std::vector<std::pair<uint64_t, uint64_t>> holes;
+  for (size_t k = 0; k < spans.size(); ++k) {
+    const EntryInfo& e = *spans[k];
+    if (!e.dataInBounds || e.compressedSize < kWorthLeavingOut) continue;
+    const uint64_t start = e.dataOffset, end = e.dataOffset + e.compressedSize;
+    const bool alone = (k == 0 || spans[k - 1]->spanEnd <= e.localOffset) &&
+                       (k + 1 == spans.size() || spans[k + 1]->localOffset >= e.spanEnd) && end <= tail &&
+                       (holes.empty() || holes.back().second <= start);
+    if (alone) holes.emplace_back(start, end);
+  }
+  return holes;
+}
+
+}  // namespace
+
 ReaderView ReadWithSetupReader(const uint8_t* pack, size_t size) {
+  return ReadWithSetupReader(MemorySource(pack, size), nullptr);
+}
+
+ReaderView ReadWithSetupReader(const ByteSource& pack, const ArchiveCheck* check) {
   ReaderView view;
   std::string path;
   FILE* made = nullptr;
@@ -97,7 +132,20 @@ ReaderView ReadWithSetupReader(const uint8_t* pack, size_t size) {
     return view;
   }
   CCrtFile file(made);
-  const bool written = (size == 0 || std::fwrite(pack, 1, size, file.Get()) == size);
+  const uint64_t size = pack.Size();
+  std::vector<std::pair<uint64_t, uint64_t>> holes;
+  if (check) holes = Holes(*check, size);
+  holes.emplace_back(size, size);
+  bool written = true;
+  uint64_t at = 0;
+  for (const auto& hole : holes) {
+    written = written && ReadInPieces(pack, at, hole.first - at, [&](const uint8_t* data, size_t n) {
+                return std::fwrite(data, 1, n, file.Get()) == n;
+              });
+    // A hole reads as zeros; the bytes behind it are written at their place.
+    written = written && (hole.second == hole.first || host::SeekFile(file.Get(), hole.second));
+    at = hole.second;
+  }
   if (!file.Close() || !written) {
     view.error = "cannot write the temporary pack file " + path;
     host::RemoveFile(path);

@@ -5,6 +5,7 @@
 
 #include "archive/archive_reader.h"
 #include "tools/archive_rules.h"
+#include "tools/byte_source.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -25,9 +26,12 @@ struct ReaderView {
   std::string error;       // why the pack file could not even be written, when it could not
 };
 
-// Writes the `size` bytes to a temporary pack file, opens it with ArchiveOpen as the
+// Writes the pack file's bytes to a temporary file, opens it with ArchiveOpen as the
 // setup program does, asks ArchiveGetEntry for the count and every record, closes the
-// handle and removes the file.
+// handle and removes the file. With `check`, the checked layout of those bytes, the data
+// of entries that share no byte with anything else is left out as a hole: the reader
+// reads headers only for its records, and a copy of gigabytes would cost as long again.
+ReaderView ReadWithSetupReader(const ByteSource& pack, const ArchiveCheck* check);
 ReaderView ReadWithSetupReader(const uint8_t* pack, size_t size);
 
 // What the setup program's reader made of the pack file, held against what the bytes

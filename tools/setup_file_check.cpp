@@ -17,7 +17,20 @@ using zipformat::kLocalSignature;
 // The longest path the setup program's file calls take.
 const size_t kMaxPathLength = 259;
 
+std::vector<size_t> MarkersIn(const std::vector<std::pair<size_t, size_t>>& runs) {
+  // A run of the marker's byte holds one occurrence for every whole eight bytes of it.
+  const size_t length = std::strlen(PayloadMarker);
+  std::vector<size_t> markers;
+  for (const auto& run : runs)
+    for (size_t k = 1; k <= run.second / length; ++k) markers.push_back(run.first + k * length);
+  return markers;
+}
+
 }  // namespace
+
+const char kSizeLimitReason[] =
+    "Windows starts no program from a file of 4 GiB or more (\"not a valid Win32 application\"), and mksetup stops "
+    "below 4,200,000,000 bytes to leave room for a signature added afterwards";
 
 bool SetupFileCheck::HasDefects() const {
   return archive.HasDefects() ||
@@ -48,10 +61,19 @@ const ProductProfile* ProductSelectedBy(const std::string& commandLine) {
 
 SetupFileCheck CheckSetupFile(const uint8_t* data, size_t size, const std::string& fileName,
                               const ProductProfile* expected, const CheckOptions& options) {
+  return CheckSetupFile(MemorySource(data, size), fileName, expected, options);
+}
+
+SetupFileCheck CheckSetupFile(const ByteSource& file, const std::string& fileName, const ProductProfile* expected,
+                              const CheckOptions& options) {
   SetupFileCheck c;
   auto defect = [&](std::string message) { c.findings.push_back({true, -1, std::move(message)}); };
-  if (size > kMaxSetupFileSize)
-    defect(Format("the setup file is %zu bytes: mksetup builds and checks setup files below 4 GiB", size));
+  if (file.Size() > kMaxSetupFileSize) {
+    defect(Format("the setup file is %llu bytes: %s", (unsigned long long)file.Size(), kSizeLimitReason));
+    // Its offsets would not even fit the checks' positions on a 32-bit system.
+    if (file.Size() > SIZE_MAX) return c;
+  }
+  const size_t size = size_t(file.Size());
   c.fileName = InstallName(fileName);
   c.product = ProductSelectedBy(c.fileName);
   if (!c.product) {
@@ -62,7 +84,13 @@ SetupFileCheck CheckSetupFile(const uint8_t* data, size_t size, const std::strin
                   c.product->productName, expected->productName, c.product->keyword, expected->keyword));
   }
 
-  for (uint32_t at : FindMarkerOccurrences(data, size)) c.markers.push_back(at);
+  // One pass finds the markers and the runs of 0x55 in the archive, which lie in the same runs.
+  std::vector<std::pair<size_t, size_t>> runs;
+  if (!FindMarkerByteRuns(file, &runs)) {
+    defect("the setup file cannot be read");
+    return c;
+  }
+  c.markers = MarkersIn(runs);
   if (c.markers.size() < 2) {
     defect(c.markers.empty() ? "the marker does not occur: this is no setup file"
                              : "the marker occurs once: a stub with no archive behind it");
@@ -79,14 +107,15 @@ SetupFileCheck CheckSetupFile(const uint8_t* data, size_t size, const std::strin
     // For the report, take the archive to begin behind the first later marker that a ZIP header follows.
     for (size_t k = 1; k < c.markers.size() && c.archiveStart == kNowhere; ++k) {
       const size_t at = c.markers[k];
-      if (size - at >= 4 && (Get32(data + at) == kLocalSignature || Get32(data + at) == kEndSignature))
+      uint8_t head[4];
+      if (size - at >= 4 && file.Read(at, head, 4) && (Get32(head) == kLocalSignature || Get32(head) == kEndSignature))
         c.archiveStart = at;
     }
     if (c.archiveStart == kNowhere) return c;
   }
   CheckOptions archiveOptions = options;
   size_t certificate = 0, certificateSize = 0;
-  if (FindCertificateTable(data, size, &certificate, &certificateSize)) {
+  if (FindCertificateTable(file, &certificate, &certificateSize)) {
     c.certificateOffset = certificate;
     c.certificateSize = certificateSize;
     if (certificate < c.archiveStart || certificate > size) {
@@ -98,7 +127,16 @@ SetupFileCheck CheckSetupFile(const uint8_t* data, size_t size, const std::strin
                       certificateSize, certificate, size));
     }
   }
-  c.archive = CheckArchive(data + c.archiveStart, size - c.archiveStart, archiveOptions);
+  // The archive's runs: the file's, from its first byte on.
+  std::vector<std::pair<size_t, size_t>> archiveRuns;
+  for (const auto& run : runs) {
+    if (run.first + run.second <= c.archiveStart) continue;
+    const size_t start = std::max(run.first, c.archiveStart);
+    const size_t length = run.first + run.second - start;
+    if (length >= std::strlen(PayloadMarker)) archiveRuns.emplace_back(start - c.archiveStart, length);
+  }
+  archiveOptions.knownRuns = &archiveRuns;
+  c.archive = CheckArchive(SubSource(file, c.archiveStart, size - c.archiveStart), archiveOptions);
   // The reader joins the directory, a backslash and the name, and Windows takes paths of
   // at most 259 characters (UTF-16 units): too long a name fails in the product's
   // default directory.

@@ -18,10 +18,15 @@
 
 namespace mksetup {
 
-// The setup program reads a setup file of any size, but the archives mksetup writes reach
-// their entries through offsets of 32 bits (ZIP64 only counts entries), and its checks
-// count positions in 32 bits: setup files stay below 4 GiB.
-const size_t kMaxSetupFileSize = 0xFFFFFFFF;
+// Windows starts no program from a file of 4 GiB or more: creating the process fails as
+// "not a valid Win32 application", on 64-bit Windows too, whatever the headers say, as
+// the image section is made from the whole file. The setup program itself reads any size.
+// mksetup stops below 4,200,000,000 bytes, as other installer builders do, which leaves
+// about 90 MiB for a signature added afterwards; every offset below that fits the 32-bit
+// fields of the archive (ZIP64 only counts entries).
+const uint64_t kMaxSetupFileSize = 4199999999;
+// Why, for messages.
+extern const char kSizeLimitReason[];
 
 // The product whose name or keyword is `name`, in any case; null when none is.
 const ProductProfile* ProductNamed(const std::string& name);
@@ -42,6 +47,8 @@ struct SetupFileCheck {
 
 // Checks a whole setup file named `fileName` (only its base name counts). With
 // `expected`, a name that selects another product is a defect.
+SetupFileCheck CheckSetupFile(const ByteSource& file, const std::string& fileName, const ProductProfile* expected,
+                              const CheckOptions& options);
 SetupFileCheck CheckSetupFile(const uint8_t* data, size_t size, const std::string& fileName,
                               const ProductProfile* expected, const CheckOptions& options);
 

@@ -1,11 +1,27 @@
 #include "tools/zip_layout.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace mksetup {
 namespace {
 
 using namespace zipformat;
+
+// The bytes a header is read from: `n` at `offset`, zeros where the source cannot give
+// them (a read error, which the caller learns from the source).
+template <size_t N>
+struct Bytes {
+  uint8_t b[N] = {};
+  Bytes(const ByteSource& s, uint64_t offset, size_t n = N) { s.Read(offset, b, n < N ? n : N); }
+  const uint8_t* operator+(size_t k) const { return b + k; }
+};
+
+std::string Text(const ByteSource& s, uint64_t offset, size_t n) {
+  std::string text(n, '\0');
+  if (n) s.Read(offset, &text[0], n);
+  return text;
+}
 
 // Authenticode pads the file to a multiple of 8 bytes before its certificate table.
 const size_t kSignatureAlignment = 8;
@@ -13,12 +29,32 @@ const size_t kSignatureAlignment = 8;
 // minizip's backward search: blocks of 1 KiB from the end, each searched from its end,
 // so the last match within the last 65535 bytes wins. A match at position 0 reads as
 // none to minizip.
-size_t SearchBackwards(const uint8_t* data, size_t size, uint32_t signature) {
+size_t SearchBackwards(const ByteSource& s, uint32_t signature) {
+  const size_t size = size_t(s.Size());
   const size_t reach = std::min(kEndSearchReach, size);
   if (reach <= 4) return kNowhere;
   const size_t lowest = size - reach;
-  for (size_t p = size - 4 + 1; p-- > lowest;)
-    if (Get32(data + p) == signature) return p == 0 ? kNowhere : p;
+  std::vector<uint8_t> tail(reach);
+  if (!s.Read(lowest, tail.data(), reach)) return kNowhere;
+  for (size_t p = reach - 4 + 1; p-- > 0;)
+    if (Get32(tail.data() + p) == signature) return lowest + p == 0 ? kNowhere : lowest + p;
+  return kNowhere;
+}
+
+// The last "PK\5\6" anywhere, for the report of an end record out of reach: read from
+// the end back, in pieces that overlap by three bytes.
+size_t LastEndSignature(const ByteSource& s) {
+  const size_t size = size_t(s.Size());
+  if (size < 4) return kNowhere;
+  std::vector<uint8_t> piece(std::min(kPieceSize, size));
+  for (size_t end = size; end >= 4;) {
+    const size_t start = end > piece.size() ? end - piece.size() : 0;
+    if (!s.Read(start, piece.data(), end - start)) return kNowhere;
+    for (size_t p = end - start - 4 + 1; p-- > 0;)
+      if (Get32(piece.data() + p) == kEndSignature) return start + p;
+    if (start == 0) break;
+    end = start + 3;
+  }
   return kNowhere;
 }
 
@@ -36,18 +72,14 @@ SharedFieldNames kCentralNames = {
 
 class LayoutReader {
  public:
-  LayoutReader(const uint8_t* data, size_t size, size_t signatureAt, ZipLayout& out)
-      : d_(data), n_(size), signatureAt_(signatureAt), out_(out) {}
+  LayoutReader(const ByteSource& source, size_t signatureAt, const std::vector<std::pair<size_t, size_t>>* runs,
+               ZipLayout& out)
+      : s_(source), n_(size_t(source.Size())), signatureAt_(signatureAt), runs_(runs), out_(out) {}
 
   void Run() {
-    const size_t end = LocateEndRecord(d_, n_);
+    const size_t end = LocateEndRecord(s_);
     if (end == kNowhere) {
-      for (size_t p = n_ >= 4 ? n_ - 4 + 1 : 0; p-- > 0;) {
-        if (Get32(d_ + p) == kEndSignature) {
-          out_.lastEndSignature = p;
-          break;
-        }
-      }
+      out_.lastEndSignature = LastEndSignature(s_);
       out_.archiveEnd = n_;
       return;
     }
@@ -70,10 +102,18 @@ class LayoutReader {
   }
 
  private:
+  // Whether a field lies in one of the runs it is recorded for (all, without runs).
+  bool Touches(size_t offset, size_t length) const {
+    if (!runs_) return true;
+    const auto run = std::upper_bound(runs_->begin(), runs_->end(), offset,
+                                      [](size_t at, const std::pair<size_t, size_t>& r) { return at < r.first + r.second; });
+    return run != runs_->end() && run->first < offset + length;
+  }
+
   bool Has(uint64_t offset, uint64_t length) const { return offset <= n_ && length <= n_ - offset; }
 
   void RecordField(size_t offset, size_t length, int entry, std::string_view what, bool compression = false) {
-    if (length) out_.fields.push_back({offset, length, entry, what, compression});
+    if (length && Touches(offset, length)) out_.fields.push_back({offset, length, entry, what, compression});
   }
   // The fields a local header and a central record hold alike, from the flags at `at`
   // to the uncompressed size, named in `names`.
@@ -83,7 +123,7 @@ class LayoutReader {
   }
 
   void ReadEndRecord(size_t end) {
-    const uint8_t* e = d_ + end;
+    const Bytes<kEndRecordSize> e(s_, end);
     RecordField(end, 4, -1, "end record signature");
     RecordField(end + 4, 4, -1, "disk numbers (end record)");
     RecordField(end + 8, 4, -1, "entry counts (end record)");
@@ -104,12 +144,12 @@ class LayoutReader {
       commentEnd = n_;
     }
     out_.archiveEnd = commentEnd;
-    out_.comment.assign(reinterpret_cast<const char*>(d_ + end + kEndRecordSize), commentEnd - end - kEndRecordSize);
+    out_.comment = Text(s_, end + kEndRecordSize, commentEnd - end - kEndRecordSize);
     RecordField(end + kEndRecordSize, out_.comment.size(), -1, "archive comment");
   }
 
   void ReadZip64Records() {
-    const Zip64Locator& l = out_.locator = LocateZip64Locator(d_, n_);
+    const Zip64Locator& l = out_.locator = LocateZip64Locator(s_);
     if (l.state == LocatorState::kNone || l.state == LocatorState::kCut) return;
     RecordField(l.at, 4, -1, "ZIP64 end record locator signature");
     RecordField(l.at + 4, 4, -1, "disk number (ZIP64 end record locator)");
@@ -122,7 +162,7 @@ class LayoutReader {
       z.cut = true;
       return;
     }
-    const uint8_t* r = d_ + z.at;
+    const Bytes<kZip64EndRecordSize> r(s_, z.at);
     z.disk = Get32(r + 16);
     z.diskWithDirectory = Get32(r + 20);
     z.entriesHere = Get64(r + 24);
@@ -171,8 +211,8 @@ class LayoutReader {
         stop = DirectoryStop::kEndsEarly;
         break;
       }
-      const uint8_t* c = d_ + pos;
-      if (Get32(c) != kCentralSignature) {
+      const Bytes<kCentralHeaderSize> c(s_, pos);
+      if (Get32(c + 0) != kCentralSignature) {
         stop = DirectoryStop::kNoSignature;
         break;
       }
@@ -191,7 +231,7 @@ class LayoutReader {
   }
 
   void ReadCentralRecord(size_t pos, size_t nameLength, size_t extraLength, size_t commentLength) {
-    const uint8_t* c = d_ + pos;
+    const Bytes<kCentralHeaderSize> c(s_, pos);
     EntryInfo e;
     e.versionMadeBy = Get16(c + 4);
     e.versionNeeded = Get16(c + 6);
@@ -206,10 +246,10 @@ class LayoutReader {
     e.internal = Get16(c + 36);
     e.external = Get32(c + 38);
     e.headerOffset = Get32(c + 42);
-    const char* text = reinterpret_cast<const char*>(c + kCentralHeaderSize);
-    e.name.assign(text, nameLength);
-    e.centralExtra.assign(text + nameLength, extraLength);
-    e.comment.assign(text + nameLength + extraLength, commentLength);
+    const std::string text = Text(s_, pos + kCentralHeaderSize, nameLength + extraLength + commentLength);
+    e.name = text.substr(0, nameLength);
+    e.centralExtra = text.substr(nameLength, extraLength);
+    e.comment = text.substr(nameLength + extraLength);
     ReadCentralZip64Fields(e, pos + kCentralHeaderSize + nameLength, extraLength);
 
     const int index = int(out_.entries.size());
@@ -242,8 +282,9 @@ class LayoutReader {
     size_t pos = extraAt;
     for (size_t walked = 0; walked < extraLength;) {
       if (!Has(pos, 4)) break;
-      const uint16_t id = Get16(d_ + pos);
-      const size_t size = Get16(d_ + pos + 2);
+      const Bytes<4> header(s_, pos);
+      const uint16_t id = Get16(header + 0);
+      const size_t size = Get16(header + 2);
       pos += 4;
       walked += 4 + size;
       if (id != kZip64ExtraId) {
@@ -258,7 +299,7 @@ class LayoutReader {
           e.zip64Overrun |= bits[k];
           return;
         }
-        *values[k] = Get64(d_ + pos);
+        *values[k] = Get64(Bytes<8>(s_, pos) + 0);
         e.zip64Supplied |= pos + 8 <= blockEnd ? bits[k] : 0;
         e.zip64Overrun |= pos + 8 <= blockEnd ? 0 : bits[k];
         pos += 8;
@@ -272,8 +313,8 @@ class LayoutReader {
     e.localOffset = local;
     if (!Has(local, kLocalHeaderSize) || local + kLocalHeaderSize > out_.directoryStart) return;
     const size_t at = size_t(local);
-    const uint8_t* h = d_ + at;
-    if (Get32(h) != kLocalSignature) {
+    const Bytes<kLocalHeaderSize> h(s_, at);
+    if (Get32(h + 0) != kLocalSignature) {
       e.local = LocalHeaderState::kNoSignature;
       return;
     }
@@ -293,9 +334,10 @@ class LayoutReader {
     const size_t nameAt = at + kLocalHeaderSize;
     if (!Has(nameAt, e.localNameLength + extraLength)) return;
     e.localNameInBounds = true;
-    e.localName.assign(reinterpret_cast<const char*>(d_ + nameAt), e.localNameLength);
+    const std::string text = Text(s_, nameAt, e.localNameLength + extraLength);
+    e.localName = text.substr(0, e.localNameLength);
     RecordField(nameAt, e.localNameLength, i, "name (local header)");
-    e.localExtra.assign(reinterpret_cast<const char*>(d_ + nameAt + e.localNameLength), extraLength);
+    e.localExtra = text.substr(e.localNameLength);
     RecordField(nameAt + e.localNameLength, extraLength, i, "extra field (local header)");
     ReadLocalExtraField(e);
 
@@ -314,7 +356,7 @@ class LayoutReader {
     RecordField(e.dataOffset, size_t(e.compressedSize), i, "data", true);
     e.spanEnd = dataEnd;
     if (e.localFlags & 8) {
-      const size_t length = Has(dataEnd, 4) && Get32(d_ + dataEnd) == kDescriptorSignature ? 16 : 12;
+      const size_t length = Has(dataEnd, 4) && Get32(Bytes<4>(s_, dataEnd) + 0) == kDescriptorSignature ? 16 : 12;
       if (Has(dataEnd, length) && dataEnd + length <= out_.directoryStart) {
         RecordField(dataEnd, length, i, "data descriptor", true);
         e.spanEnd += length;
@@ -357,8 +399,9 @@ class LayoutReader {
     if (out_.archiveEnd >= n_) return;
     const size_t at = signatureAt_;
     if (at != kNowhere && at >= out_.archiveEnd && at - out_.archiveEnd < kSignatureAlignment && at <= n_) {
+      const Bytes<kSignatureAlignment> padding(s_, out_.archiveEnd, at - out_.archiveEnd);
       bool zeros = true;
-      for (size_t p = out_.archiveEnd; p < at; ++p) zeros = zeros && d_[p] == 0;
+      for (size_t p = 0; p < at - out_.archiveEnd; ++p) zeros = zeros && padding.b[p] == 0;
       if (zeros) {
         RecordField(out_.archiveEnd, at - out_.archiveEnd, -1, "padding before the certificate table");
         RecordField(at, n_ - at, -1, "certificate table (the signature)");
@@ -370,31 +413,43 @@ class LayoutReader {
     out_.trailing = Trailing::kBytes;
   }
 
-  const uint8_t* d_;
+  const ByteSource& s_;
   size_t n_;
   size_t signatureAt_;
+  const std::vector<std::pair<size_t, size_t>>* runs_;
   ZipLayout& out_;
 };
 
 }  // namespace
 
-ZipLayout ReadZipLayout(const uint8_t* data, size_t size, size_t signatureAt) {
+ZipLayout ReadZipLayout(const ByteSource& source, size_t signatureAt,
+                        const std::vector<std::pair<size_t, size_t>>* runs) {
   ZipLayout layout;
-  LayoutReader(data, size, signatureAt, layout).Run();
+  LayoutReader(source, signatureAt, runs, layout).Run();
   return layout;
 }
 
-size_t LocateEndRecord(const uint8_t* data, size_t size) { return SearchBackwards(data, size, kEndSignature); }
+ZipLayout ReadZipLayout(const uint8_t* data, size_t size, size_t signatureAt) {
+  return ReadZipLayout(MemorySource(data, size), signatureAt);
+}
+
+size_t LocateEndRecord(const ByteSource& source) { return SearchBackwards(source, kEndSignature); }
+size_t LocateEndRecord(const uint8_t* data, size_t size) { return LocateEndRecord(MemorySource(data, size)); }
 
 Zip64Locator LocateZip64Locator(const uint8_t* data, size_t size) {
+  return LocateZip64Locator(MemorySource(data, size));
+}
+
+Zip64Locator LocateZip64Locator(const ByteSource& source) {
+  const size_t size = size_t(source.Size());
   Zip64Locator l;
-  l.at = SearchBackwards(data, size, kZip64LocatorSignature);
+  l.at = SearchBackwards(source, kZip64LocatorSignature);
   if (l.at == kNowhere) return l;
   if (size - l.at < kZip64LocatorSize) {
     l.state = LocatorState::kCut;
     return l;
   }
-  const uint8_t* p = data + l.at;
+  const Bytes<kZip64LocatorSize> p(source, l.at);
   l.disk = Get32(p + 4);
   l.recordOffset = Get64(p + 8);
   l.disks = Get32(p + 16);
@@ -403,14 +458,15 @@ Zip64Locator LocateZip64Locator(const uint8_t* data, size_t size) {
   else if (l.disks != 1) l.state = LocatorState::kDiskCount;
   // Offset 0 reads as "none" to minizip too. It reads the record where the offset says,
   // not corrected for bytes before the archive.
-  else if (offset == 0 || offset > size || size - offset < 4 || Get32(data + offset) != kZip64EndSignature)
+  else if (offset == 0 || offset > size || size - offset < 4 ||
+           Get32(Bytes<4>(source, offset) + 0) != kZip64EndSignature)
     l.state = LocatorState::kNoRecord;
   else l.state = LocatorState::kRecord;
   return l;
 }
 
 size_t LocateZip64EndRecord(const uint8_t* data, size_t size) {
-  const Zip64Locator l = LocateZip64Locator(data, size);
+  const Zip64Locator l = LocateZip64Locator(MemorySource(data, size));
   return l.state == LocatorState::kRecord ? size_t(l.recordOffset) : kNowhere;
 }
 

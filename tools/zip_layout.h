@@ -8,11 +8,13 @@
 
 #include "archive/name_encoding.h"
 #include "archive/zip_format.h"
+#include "tools/byte_source.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace mksetup {
@@ -158,14 +160,20 @@ struct ZipLayout {
 // Reads the layout of the `size` bytes of a pack file. In a signed setup file
 // `signatureAt` is where the certificate table starts in them (up to 7 zero bytes of
 // padding may stand between the archive and it), else kNowhere.
+// With `runs` (sorted, not overlapping), only the fields that touch one of them are
+// recorded: an archive of many entries has millions of fields, and no run in them.
+ZipLayout ReadZipLayout(const ByteSource& source, size_t signatureAt,
+                        const std::vector<std::pair<size_t, size_t>>* runs = nullptr);
 ZipLayout ReadZipLayout(const uint8_t* data, size_t size, size_t signatureAt);
 
 // The end record as minizip finds it: the last "PK\5\6" starting at a position p with
 // size - 65535 <= p <= size - 4; kNowhere when there is none, or when that last one is
 // at p = 0, which minizip takes for none.
+size_t LocateEndRecord(const ByteSource& source);
 size_t LocateEndRecord(const uint8_t* data, size_t size);
 
 // The ZIP64 end record locator as minizip finds it and what it leads to.
+Zip64Locator LocateZip64Locator(const ByteSource& source);
 Zip64Locator LocateZip64Locator(const uint8_t* data, size_t size);
 // Where minizip would find a ZIP64 end record (and read the archive as ZIP64), or kNowhere.
 size_t LocateZip64EndRecord(const uint8_t* data, size_t size);

@@ -66,4 +66,55 @@ TEST(MksetupCheck, PlacesEveryRunOfMarkerBytes) {
   EXPECT_EQ("archive comment", k.runs[0].fields.at(0).what);
 }
 
+// The scan of pieces finds what the scan of the whole buffer finds, wherever the pieces
+// are cut: runs that begin, end or lie wholly in a piece, or reach the last byte.
+TEST(MksetupCheck, FindsTheSameRunsPieceByPieceAsInOneBuffer) {
+  std::mt19937 random(20);
+  for (int round = 0; round < 300; ++round) {
+    std::string bytes(size_t(random() % 120), 'x');
+    for (char& c : bytes) c = random() % 3 ? 'U' : char(random());
+    // Runs of six to eighteen, some at the very start or end.
+    for (int k = int(random() % 4); k-- > 0;) {
+      const size_t length = 6 + random() % 13;
+      const size_t at = random() % 4 == 0 ? 0 : random() % (bytes.size() + 1);
+      bytes.insert(at, std::string(length, 'U'));
+    }
+    if (random() % 4 == 0) bytes += std::string(6 + random() % 5, 'U');
+    const std::vector<std::pair<size_t, size_t>> whole = FindMarkerByteRuns(Bytes(bytes), bytes.size());
+    for (size_t cut = 0; cut <= bytes.size(); ++cut) {
+      MarkerByteRunScan scan;
+      scan.Feed(Bytes(bytes), cut);
+      scan.Feed(Bytes(bytes) + cut, bytes.size() - cut);
+      ASSERT_EQ(whole, scan.Finish()) << "round " << round << ", cut at " << cut;
+    }
+    MarkerByteRunScan bytewise;
+    MarkerRunWatch watch;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+      bytewise.Feed(Bytes(bytes) + i, 1);
+      watch.Feed(Bytes(bytes) + i, 1);
+    }
+    ASSERT_EQ(whole, bytewise.Finish()) << "round " << round;
+    ASSERT_EQ(!whole.empty(), watch.Seen()) << "round " << round;
+  }
+
+  // A file is read in pieces of a megabyte: runs across the boundaries between them.
+  std::string big(2 * kPieceSize + 100, 'a');
+  for (size_t at : {kPieceSize - 8, kPieceSize - 3, 2 * kPieceSize - 1, 2 * kPieceSize + 92})
+    big.replace(at, 8, std::string(8, 'U'));
+  const auto expected = FindMarkerByteRuns(Bytes(big), big.size());
+  ASSERT_EQ(3u, expected.size()) << "two of them meet";
+  std::vector<std::pair<size_t, size_t>> found;
+  {
+    const TempFile file(big);
+    ASSERT_TRUE(FindMarkerByteRuns(file.Source(), &found));
+    EXPECT_EQ(expected, found);
+  }
+  // Seven in a row across the boundary are no run, read either way.
+  big[2 * kPieceSize - 1] = 'b';
+  const TempFile cut(big);
+  ASSERT_TRUE(FindMarkerByteRuns(cut.Source(), &found));
+  EXPECT_EQ(FindMarkerByteRuns(Bytes(big), big.size()), found);
+  EXPECT_EQ(2u, found.size());
+}
+
 }  // namespace

@@ -17,11 +17,10 @@ const int64_t kModified = 1500000001;  // 2017-07-14 02:40:01 UTC, an odd second
 
 std::vector<uint8_t> Data(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
 
-Member FromFile(const std::string& name, const std::string& data, int64_t modified = kModified,
-                const std::vector<Compression>& compressions = kCompressions) {
+Member FromFile(const std::string& name, const std::string& data, int64_t modified = kModified) {
   Member m;
   std::string error;
-  if (!MemberFromFile({name}, Data(data), modified, compressions, &m, &error)) ADD_FAILURE() << name << ": " << error;
+  if (!MemberFromFile({name}, Data(data), modified, &m, &error)) ADD_FAILURE() << name << ": " << error;
   return m;
 }
 
@@ -98,7 +97,7 @@ TEST(MksetupArchive, StoresNamesAsUtf8OrInTheCodePageGiven) {
   EXPECT_EQ(0x800, stored.flags);
   // The flag stands in both headers, and the name reads as UTF-8.
   Member m;
-  ASSERT_TRUE(MemberFromFile(stored, Data("guide"), kModified, kCompressions, &m, &error)) << error;
+  ASSERT_TRUE(MemberFromFile(stored, Data("guide"), kModified, &m, &error)) << error;
   const ArchiveCheck c = Check(Write({m}));
   EXPECT_EQ("", AllMessages(c.findings));
   ASSERT_EQ(1u, c.entries.size());
@@ -169,8 +168,8 @@ TEST(MksetupArchive, StampsTimesInUtcAndHonoursSourceDateEpoch) {
   // A "UT" block holds 1970 to 2038 only.
   Member m;
   std::string error;
-  EXPECT_FALSE(MemberFromFile({"a"}, Data("x"), -1, kCompressions, &m, &error));
-  EXPECT_FALSE(MemberFromFile({"a"}, Data("x"), int64_t(1) << 31, kCompressions, &m, &error));
+  EXPECT_FALSE(MemberFromFile({"a"}, Data("x"), -1, &m, &error));
+  EXPECT_FALSE(MemberFromFile({"a"}, Data("x"), int64_t(1) << 31, &m, &error));
   EXPECT_NE(std::string::npos, error.find("1970 to 2038"));
 }
 
@@ -179,7 +178,7 @@ TEST(MksetupArchive, DeflatesAgainToBreakARunOfMarkerBytes) {
   const std::string logo = "BM" + std::string(64, 'U') + Program();
   std::vector<std::string> notes;
   const std::string archive =
-      Write({FromFile("logo.bmp", logo, kModified, {{0, 0}, {9, 0}})}, &notes, nullptr, {{0, 0}, {9, 0}});
+      Write({FromFile("logo.bmp", logo)}, &notes, nullptr, {{0, 0}, {9, 0}});
   const ArchiveCheck c = Check(archive);
   EXPECT_EQ("", AllMessages(c.findings));
   ASSERT_EQ(1u, notes.size());
@@ -192,7 +191,7 @@ TEST(MksetupArchive, DeflatesAgainToBreakARunOfMarkerBytes) {
   // With no other compression to try, it is refused.
   std::vector<std::string> problems;
   bool written = true;
-  Write({FromFile("logo.bmp", logo, kModified, {{0, 0}})}, nullptr, &problems, {{0, 0}}, &written);
+  Write({FromFile("logo.bmp", logo)}, nullptr, &problems, {{0, 0}}, &written);
   EXPECT_FALSE(written);
   ASSERT_EQ(1u, problems.size());
   EXPECT_NE(std::string::npos, problems[0].find("every compression tried")) << problems[0];
@@ -346,6 +345,139 @@ TEST(MksetupArchive, RewritingKeepsZip64WhereNeededAndDropsZip64Blocks) {
   EXPECT_EQ(1u, e.localSize);
   std::string error;
   EXPECT_TRUE(ReadEntryData(Bytes(output), output.size(), e, nullptr, &error)) << error;
+}
+
+TEST(MksetupArchive, StoresWhatDeflatingDoesNotShrink) {
+  const std::string noise = RandomBytes(200000, 3);
+  const std::string archive = Write({FromFile("d:/Galvery/RELEASE/Galvery.PAK", noise),
+                                     FromFile("d:/Galvery/RELEASE/Galvery.EXE", Program()), FromFile("empty.txt", "")});
+  const ArchiveCheck c = Check(archive);
+  EXPECT_EQ("", AllMessages(c.findings));
+  ASSERT_EQ(3u, c.entries.size());
+  EXPECT_EQ(0, c.entries[0].method);
+  EXPECT_EQ(noise.size(), c.entries[0].compressedSize);
+  EXPECT_EQ(10, c.entries[0].versionNeeded);
+  EXPECT_EQ(0, c.entries[0].flags & 0x6) << "no level class for stored data";
+  EXPECT_EQ(8, c.entries[1].method);
+  EXPECT_EQ(0, c.entries[2].method) << "nothing deflates to two bytes";
+  EXPECT_EQ(0u, c.entries[2].compressedSize);
+  std::vector<uint8_t> data;
+  std::string error;
+  ASSERT_TRUE(ReadEntryData(Bytes(archive), archive.size(), c.entries[0], &data, &error)) << error;
+  EXPECT_EQ(noise, Text(data));
+  // Headers are all that is added to data that does not shrink.
+  EXPECT_LT(archive.size(), noise.size() + Program().size() / 4 + 300);
+}
+
+TEST(MksetupArchive, JudgesALargeEntryOnItsFirstPart) {
+  // Not smaller in its first 16 MiB: stored, the rest not deflated at all, even where
+  // the rest would shrink. Data that shrinks there is deflated whole.
+  const std::string noise = RandomBytes(kStoreSample + 100000, 4);
+  const std::string noiseThenText = RandomBytes(kStoreSample, 4) + std::string(3 << 20, 'a');
+  std::string text;
+  for (size_t i = 0; text.size() < kStoreSample + 100000; ++i) text += "line " + std::to_string(i * 7919 % 100003) + "\n";
+  const std::string archive = Write({FromFile("noise.bin", noise), FromFile("mixed.bin", noiseThenText),
+                                     FromFile("text.txt", text)});
+  const ArchiveCheck c = Check(archive);
+  EXPECT_EQ("", AllMessages(c.findings));
+  ASSERT_EQ(3u, c.entries.size());
+  EXPECT_EQ(0, c.entries[0].method);
+  EXPECT_EQ(0, c.entries[1].method);
+  EXPECT_EQ(noiseThenText.size(), c.entries[1].compressedSize);
+  EXPECT_EQ(8, c.entries[2].method);
+  EXPECT_LT(c.entries[2].compressedSize, text.size() / 2);
+}
+
+TEST(MksetupArchive, DeflatesDataThatStoredWouldHoldAMarkerRun) {
+  // Data that does not shrink, with eight 0x55 bytes in it: stored, the setup program
+  // would count a marker there. Deflate keeps such data in stored blocks, run and all,
+  // at every level; the last compression parts the run with an empty block.
+  std::string near = RandomBytes(100000, 5);
+  near.replace(50000, 8, "UUUUUUUU");
+  // The same beyond the first part the writer judges it by: found while storing it.
+  std::string far = RandomBytes(kStoreSample + 200000, 6);
+  far.replace(kStoreSample + 100000, 12, std::string(12, 'U'));
+  std::vector<std::string> notes;
+  const std::string archive = Write({FromFile("near.bin", near), FromFile("far.bin", far)}, &notes);
+  const ArchiveCheck c = Check(archive);
+  EXPECT_EQ("", AllMessages(c.findings));
+  ASSERT_EQ(2u, c.entries.size());
+  EXPECT_EQ(8, c.entries[0].method);
+  EXPECT_EQ(8, c.entries[1].method);
+  EXPECT_TRUE(c.runs.empty());
+  ASSERT_EQ(2u, notes.size());
+  EXPECT_NE(std::string::npos, notes[0].find("'near.bin' deflated again at level 6, runs of 0x55 parted")) << notes[0];
+  std::vector<uint8_t> data;
+  std::string error;
+  for (size_t i = 0; i < 2; ++i) {
+    ASSERT_TRUE(ReadEntryData(Bytes(archive), archive.size(), c.entries[i], &data, &error)) << error;
+    EXPECT_EQ(i ? far : near, Text(data));
+  }
+  // Without it, such data is refused, as no level can change it.
+  std::vector<std::string> problems;
+  bool written = true;
+  Write({FromFile("near.bin", near)}, nullptr, &problems, {{9, 0}, {1, 0}}, &written);
+  EXPECT_FALSE(written);
+  ASSERT_EQ(1u, problems.size());
+  EXPECT_NE(std::string::npos, problems[0].find("every compression tried")) << problems[0];
+
+  // A run that the stored data makes with the bytes before it, in the "UT" block (a time
+  // of 0x55555555, in May 2015): the entry is deflated after all, and says so.
+  const std::string edge = "UUUU" + RandomBytes(300, 8);
+  notes.clear();
+  const std::string deflated = Write({FromFile("edge.bin", edge, 0x55555555)}, &notes);
+  const ArchiveCheck e = Check(deflated);
+  EXPECT_EQ("", AllMessages(e.findings));
+  EXPECT_EQ(8, e.entries.at(0).method);
+  ASSERT_EQ(1u, notes.size());
+  EXPECT_NE(std::string::npos, notes[0].find("'edge.bin' deflated at level 6, not stored")) << notes[0];
+}
+
+TEST(MksetupArchive, FilesOnDiskGiveTheBytesThatDataInMemoryGives) {
+  const std::string program = Program(), noise = RandomBytes(3 << 20, 9);
+  const TempFile programFile(program), noiseFile(noise);
+  std::vector<Member> fromMemory = {FromFile("d:/Galvery/RELEASE/Galvery.EXE", program), FromFile("noise", noise)};
+  std::vector<Member> fromFiles(2);
+  std::string error;
+  ASSERT_TRUE(MemberFromPath({"d:/Galvery/RELEASE/Galvery.EXE"}, programFile.Path(), kModified, &fromFiles[0], &error));
+  ASSERT_TRUE(MemberFromPath({"noise"}, noiseFile.Path(), kModified, &fromFiles[1], &error));
+  const std::string expected = Write(fromMemory);
+
+  // Written into a file behind a stub, by position, and read back from it.
+  const std::string stub = "MZ stub";
+  std::string path;
+  FILE* made = nullptr;
+  ASSERT_TRUE(host::MakeTemporaryFile(&path, &made));
+  std::fclose(made);
+  FILE* file = host::OpenFile(path, "w+b");
+  ASSERT_NE(nullptr, file);
+  ASSERT_EQ(stub.size(), std::fwrite(stub.data(), 1, stub.size(), file));
+  FileSink sink(file, stub.size());
+  uint64_t size = 0;
+  std::vector<std::string> problems, notes;
+  ASSERT_TRUE(WriteArchiveAvoidingMarkers(fromFiles, "", kCompressions, sink, kMaxSetupFileSize, &size, &problems,
+                                          &notes));
+  std::fclose(file);
+  std::vector<uint8_t> written;
+  ASSERT_TRUE(host::ReadFile(path, written, &error)) << error;
+  host::RemoveFile(path);
+  EXPECT_EQ(stub + expected, Text(written));
+  EXPECT_EQ(expected.size(), size);
+}
+
+TEST(MksetupArchive, RefusesAnArchivePastTheLimit) {
+  std::vector<Member> members = {FromFile("noise", RandomBytes(5000, 10))};
+  std::vector<uint8_t> archive;
+  MemorySink sink(archive);
+  uint64_t size = 0;
+  std::vector<std::string> problems, notes;
+  EXPECT_FALSE(WriteArchiveAvoidingMarkers(members, "", kCompressions, sink, 4000, &size, &problems, &notes));
+  ASSERT_EQ(1u, problems.size());
+  EXPECT_NE(std::string::npos, problems[0].find("passes the 4000 bytes that fit beside the stub")) << problems[0];
+  EXPECT_NE(std::string::npos, problems[0].find("Windows starts no program from a file of 4 GiB or more"))
+      << problems[0];
+  // It stops there: nothing is written past the limit.
+  EXPECT_LE(archive.size(), 4000u);
 }
 
 }  // namespace

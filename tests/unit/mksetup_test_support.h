@@ -2,13 +2,18 @@
 // and making data with a chosen CRC-32 or deflated at a chosen level.
 #pragma once
 
+#include "platform/handles.h"
 #include "tests/unit/zip_builder.h"
+#include "tools/byte_source.h"
+#include "tools/host.h"
 #include "tools/setup_file_check.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
 
 #include <cstdint>
+#include <memory>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -37,6 +42,43 @@ inline std::string AllMessages(const std::vector<mksetup::Finding>& findings) {
   return all;
 }
 
+
+// Bytes in a temporary file, open for reading through a FileSource: the path the checks
+// take for a setup file on disk. Removed at the end.
+class TempFile {
+ public:
+  explicit TempFile(const std::string& bytes) {
+    FILE* made = nullptr;
+    if (!mksetup::host::MakeTemporaryFile(&path_, &made)) throw std::runtime_error("no temporary file");
+    CCrtFile written(made);
+    if ((!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), made) != bytes.size()) || !written.Close())
+      throw std::runtime_error("cannot write " + path_);
+    file_ = mksetup::host::OpenFile(path_, "rb");
+    if (!file_) throw std::runtime_error("cannot reopen " + path_);
+    source_ = std::make_unique<mksetup::FileSource>(file_, bytes.size());
+  }
+  ~TempFile() {
+    std::fclose(file_);
+    mksetup::host::RemoveFile(path_);
+  }
+  TempFile(const TempFile&) = delete;
+  TempFile& operator=(const TempFile&) = delete;
+  const mksetup::ByteSource& Source() const { return *source_; }
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+  FILE* file_ = nullptr;
+  std::unique_ptr<mksetup::FileSource> source_;
+};
+
+// `size` bytes that deflating cannot shrink, the same for the same seed.
+inline std::string RandomBytes(size_t size, unsigned seed) {
+  std::mt19937 random(seed);
+  std::string s(size, '\0');
+  for (char& c : s) c = char(random());
+  return s;
+}
 
 // Little-endian fields written into archives held in strings.
 inline void Put16At(std::string& s, size_t at, uint32_t v) {

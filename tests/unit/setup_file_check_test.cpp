@@ -1,5 +1,6 @@
 // Whole setup files: two markers, the archive behind the second, and the product the name selects.
 #include "tests/unit/mksetup_test_support.h"
+#include "tools/pack_reader.h"
 
 using namespace testing_support;
 using namespace mksetup;
@@ -65,6 +66,91 @@ TEST(MksetupCheck, SetupFileHoldsTwoMarkersAndNamesItsProduct) {
   EXPECT_EQ(1u, Findings(CheckSetupFile(Bytes(bare), bare.size(), "SetupZOV.exe", nullptr, {}).findings,
                          "occurs once")
                     .size());
+}
+
+// Everything a check says of a setup file, to compare two checks of the same bytes.
+std::string Verdict(const SetupFileCheck& c) {
+  std::string v = AllMessages(c.findings) + AllMessages(c.archive.findings);
+  v += "markers:";
+  for (size_t at : c.markers) v += " " + std::to_string(at);
+  v += "\narchive at " + std::to_string(c.archiveStart) + ", " + std::to_string(c.archive.entries.size()) +
+       " entries, " + std::to_string(c.archive.runs.size()) + " runs\n";
+  for (const EntryInfo& e : c.archive.entries)
+    v += e.name + " " + std::to_string(e.crc) + " " + std::to_string(e.compressedSize) + " " +
+         std::to_string(e.dataOffset) + "\n";
+  return v;
+}
+
+std::string ReaderVerdict(const ReaderView& view) {
+  std::string v = std::to_string(view.opened) + " " + std::to_string(view.count) + " " + view.error + "\n";
+  for (const ReaderRecord& r : view.records)
+    v += std::to_string(r.result) + " " + r.entry.name + " " + std::to_string(r.entry.compressedSize) + " " +
+         std::to_string(r.entry.writeTime) + "\n";
+  return v;
+}
+
+// A setup file on disk, read by position through a buffer and in pieces of a megabyte,
+// gets the verdict its bytes in memory get: whole, and damaged anywhere.
+TEST(MksetupCheck, ChecksASetupFileOnDiskAsItsBytesInMemory) {
+  ZipBuilder zip = Galvery();
+  // Deflated data of megabytes and stored data that cross the pieces they are read in.
+  std::string text;
+  for (size_t i = 0; text.size() < 3 * kPieceSize; ++i) text += "line " + std::to_string(i * 7919 % 100003) + " of it\n";
+  zip.AddDeflated("d:/Galvery/RELEASE/Galvery.DAT", text + RandomBytes(kPieceSize, 1)).localExtra =
+      UtBlock(1, {kModified});
+  zip.AddStored("d:/Galvery/RELEASE/Galvery.PAK", RandomBytes(kPieceSize + 5000, 2));
+  const std::string good = SetupFile(kStub, zip.Build());
+  auto both = [](const std::string& bytes, const std::string& what) {
+    CheckOptions options;
+    const SetupFileCheck inMemory = CheckSetupFile(Bytes(bytes), bytes.size(), "SetupGalvery.exe", nullptr, options);
+    const TempFile file(bytes);
+    const SetupFileCheck onDisk = CheckSetupFile(file.Source(), "SetupGalvery.exe", nullptr, options);
+    EXPECT_EQ(Verdict(inMemory), Verdict(onDisk)) << what;
+    // The reader's copy leaves the large data out; what it reads of the records is the same.
+    if (inMemory.archiveStart != kNowhere && inMemory.archiveStart <= bytes.size()) {
+      const std::string pack = bytes.substr(inMemory.archiveStart);
+      EXPECT_EQ(ReaderVerdict(ReadWithSetupReader(Bytes(pack), pack.size())),
+                ReaderVerdict(ReadWithSetupReader(SubSource(file.Source(), onDisk.archiveStart,
+                                                            bytes.size() - onDisk.archiveStart),
+                                                  &onDisk.archive)))
+          << what;
+    }
+    return inMemory;
+  };
+  const SetupFileCheck whole = both(good, "undamaged");
+  EXPECT_EQ("", AllMessages(whole.findings) + AllMessages(whole.archive.findings));
+  ASSERT_EQ(4u, whole.archive.entries.size());
+
+  // One byte of the large deflated entry's data changed: both find the entry damaged.
+  const EntryInfo& data = whole.archive.entries[2];
+  std::string damaged = good;
+  damaged[whole.archiveStart + data.dataOffset + data.compressedSize / 2] ^= 0x20;
+  const SetupFileCheck caught = both(damaged, "deflated data damaged");
+  EXPECT_EQ(1u, Findings(caught.archive.findings, "entry 'd:/Galvery/RELEASE/Galvery.DAT': its").size())
+      << AllMessages(caught.archive.findings);
+
+  // Bytes changed at random, most of them in headers, where the layout is read.
+  std::mt19937 random(7);
+  const size_t archive = whole.archiveStart;
+  for (int round = 0; round < 40; ++round) {
+    std::string bytes = good;
+    for (int k = 0; k < 1 + int(random() % 3); ++k) {
+      const size_t region = random() % 4;
+      const size_t at = region == 0   ? random() % bytes.size()
+                        : region == 1 ? archive + random() % 200
+                                      : bytes.size() - 1 - random() % 400;
+      bytes[at] = random() % 4 == 0 ? 'U' : char(random());
+    }
+    both(bytes, "round " + std::to_string(round));
+  }
+  // Cut short, and with runs of the marker's byte across the pieces.
+  both(good.substr(0, good.size() - 30), "cut short");
+  const EntryInfo& pak = whole.archive.entries[3];
+  const size_t boundary = ((archive + pak.dataOffset) / kPieceSize + 1) * kPieceSize;
+  ASSERT_LT(boundary + 5, archive + pak.dataOffset + pak.compressedSize);
+  std::string runs = good;
+  runs.replace(boundary - 4, 9, std::string(9, 'U'));
+  EXPECT_EQ(1u, Findings(both(runs, "a run across a piece").archive.findings, "Galvery.PAK': data").size());
 }
 
 TEST(MksetupProduct, FollowsTheSetupProgramsRule) {

@@ -1,23 +1,31 @@
 #!/usr/bin/env bash
 # e2e-timeout: 900
-# A setup file beyond 2 GiB (three files of 800 MiB of incompressible data, stored), where
-# a signed 32-bit size or file position would wrap. The setup program copies the archive
+# A setup file beyond 2 GiB, built by mksetup from a mixed product (two files of 1100 MiB of
+# incompressible data, which it stores, and 300 MiB of text, which it deflates), where a
+# signed 32-bit size or file position would wrap. mksetup streams the files through fixed
+# buffers; its time and peak memory are printed. The setup program copies the archive
 # out and unpacks it through buffers of fixed size: its peak memory stays that of a small
 # setup file, plus a few megabytes, where reading the whole file would take 2.3 GB; and its
 # windows answer throughout (a progress window shows the bytes written), where one long
 # stretch of work would leave them "Not Responding". Every file is checked whole.
 source "$(dirname "$0")/../wine_env.sh"
 source "$(dirname "$0")/../install_env.sh"
-command -v zip > /dev/null || e2e_fail "zip is missing (scripts/bootstrap.sh installs it)"
+[ -n "$E2E_MKSETUP" ] || e2e_fail "this scenario needs the packager: build the native preset and set E2E_MKSETUP"
 command -v openssl > /dev/null || e2e_fail "openssl is missing (scripts/bootstrap.sh installs it)"
 e2e_init
 
-parts=(part1.bin part2.bin part3.bin)
-part_size=$((800 * 1024 * 1024))
+parts=(part1.bin part2.bin manual.txt)
+part_size=$((1100 * 1024 * 1024))
+text_size=$((300 * 1024 * 1024))
 # part N: an AES-CTR key stream, incompressible and made again at will, so the files need
-# not be kept on disk for the comparison.
+# not be kept on disk for the comparison; part 3, text that deflates to a thirtieth.
 # head ends the endless stream: the broken pipe is how openssl is meant to stop.
 part() {
+  if [ "$1" = 3 ]; then
+    { seq -f 'paragraph %.0f: the product keeps its settings in the folder it was installed to' 1 20000000 || true; } |
+      head -c "$text_size"
+    return
+  fi
   { openssl enc -aes-128-ctr -K "$(printf '%032x' "$1")" -iv 0 -nosalt -in /dev/zero 2>/dev/null || true; } |
     head -c "$part_size"
 }
@@ -57,16 +65,36 @@ w="$E2E_WORK/vendor"
 mkdir -p "$w" "$E2E_C/dl"
 start=$(e2e_now)
 for i in 1 2 3; do part "$i" > "$w/${parts[i - 1]}"; done
-(cd "$w" && zip -q -0 -X huge.zip "${parts[@]}") || e2e_fail "zip failed"
-rm -f "${parts[@]/#/$w/}"
+echo "e2e: the product's files made in $(e2e_since "$start")"
 huge='C:\dl\SetupGalvery.exe'
-e2e_setup_of "$w/huge.zip" "$(e2e_unix_path "$huge")"
-rm -f "$w/huge.zip"
+start=$(e2e_now)
+adds=()
+for p in "${parts[@]}"; do adds+=(--add "d:/Galvery/$p=$w/$p"); done
+"$E2E_MKSETUP" build --stub "$E2E_STUB" --product Galvery --out "$(e2e_unix_path "$huge")" "${adds[@]}" \
+  > "$w/mksetup.out" 2>&1 &
+pid=$!
+# Its peak memory: the high-water mark, sampled until it ends.
+packer_peak=0
+while kill -0 "$pid" 2> /dev/null; do
+  hwm=$(awk '/^VmHWM:/ { print $2 }' "/proc/$pid/status" 2> /dev/null || true)
+  [ -z "$hwm" ] || packer_peak=$hwm
+  sleep 0.2
+done
+wait "$pid" || e2e_fail "mksetup failed: $(tail -5 "$w/mksetup.out")"
+echo "e2e: mksetup built it in $(e2e_since "$start"), peak memory $((packer_peak / 1024)) MiB (with the sanitizers)"
+rm -f "${parts[@]/#/$w/}"
 size=$(stat -c %s "$(e2e_unix_path "$huge")")
-echo "e2e: a setup file of $((size / 1024 / 1024)) MiB made in $(e2e_since "$start")"
+echo "e2e: a setup file of $((size / 1024 / 1024)) MiB"
 [ "$size" -gt $((2048 * 1024 * 1024)) ] || e2e_fail "the setup file is not beyond 2 GiB"
+# The incompressible parts are stored, the text deflated.
+"$E2E_MKSETUP" list "$(e2e_unix_path "$huge")" > "$w/list.txt" || e2e_fail "mksetup list failed: $(tail -3 "$w/list.txt")"
+for p in part1.bin part2.bin; do
+  grep -Eq "^ +$p +$part_size +$part_size +stored " "$w/list.txt" || e2e_fail "$p is not stored: $(cat "$w/list.txt")"
+done
+grep -Eq "^ +manual.txt +$text_size +[0-9]+ +deflated " "$w/list.txt" ||
+  e2e_fail "manual.txt is not deflated: $(cat "$w/list.txt")"
 
-e2e_report report 'c:\Galvery\part1.bin' 'c:\Galvery\part2.bin' 'c:\Galvery\part3.bin'
+e2e_report report 'c:\Galvery\part1.bin' 'c:\Galvery\part2.bin' 'c:\Galvery\manual.txt'
 start=$(e2e_now)
 install "$huge"
 echo "e2e: installed in $(e2e_since "$start"), peak memory $((peak / 1024)) MiB"
