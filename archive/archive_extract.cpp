@@ -1,7 +1,8 @@
 // Writing one entry out of an open archive: a file in a directory under the entry's
-// base name, or the directory chain of a directory entry. A file is written to a new
-// file beside its target and replaces the target only once its data has checked out:
-// an entry that fails, at any point, leaves the file it was to replace as it was.
+// base name, or the directory chain of a directory entry. A new file is written under its
+// name and deleted if it fails; over an earlier version, a file is written beside it and
+// replaces it only once its data has checked out: an entry that fails, at any point,
+// leaves the file it was to replace as it was, and nothing damaged under its name.
 //
 // Paths are wide text and go to the wide calls: an entry named in UTF-8, or a directory
 // typed in another script, gets its true name whatever the ANSI code page holds.
@@ -87,15 +88,23 @@ ArchiveResult ArchiveExtractEntryW(ArchiveHandle handle, int32_t index, const wc
   if (!fileName.empty() && !IsPlainFileName(fileName)) return CreationFailed(kSysInvalidName, path);
   if (path.GetLength() > kMaxPathLength) return CreationFailed(kSysNameTooLong, path);
 
-  // The target opened for writing and let go at once: a file another program has open
-  // (32), a read-only file or a directory of that name (5) is refused before any data is
-  // written, by the error that names its cause. The replace at the end would fail for
-  // each of them too, but only after the whole entry, with access denied.
-  const SysError probed = Env().ProbeWritable(path.Str());
-  if (probed != kSysOk && probed != kSysFileNotFound) return CreationFailed(probed, path);
-  CStringW temporary;
+  // A target that is not there is written under its own name at once: one look-up of a
+  // name that is not there, as a plain extractor makes (under Wine each such look-up
+  // reads the whole folder), and it is deleted again if the entry fails.
   std::unique_ptr<CWritableFile> file;
-  const SysError created = CreateTemporaryFile(reader, directory, temporary, &file);
+  CStringW written = path;
+  bool replacing = false;
+  SysError created = Env().OpenForWriting(path.Str(), CreateMode::kNew, &file);
+  if (created == kSysFileExists) {
+    // An earlier version: opened for writing and let go at once, so that a file another
+    // program has open (32), a read-only file or a directory of that name (5) is refused
+    // before any data is written, by the error that names its cause; then written beside
+    // it, to replace it only once the data has checked out.
+    const SysError probed = Env().ProbeWritable(path.Str());
+    if (probed != kSysOk) return CreationFailed(probed, path);
+    created = CreateTemporaryFile(reader, directory, written, &file);
+    replacing = true;
+  }
   if (created != kSysOk) return CreationFailed(created, path);
 
   // A failure to open the data shows as a failure of the first read.
@@ -122,13 +131,14 @@ ArchiveResult ArchiveExtractEntryW(ArchiveHandle handle, int32_t index, const wc
   // A full disk can show only when the file is closed.
   if (file->Close() != kSysOk) failed = true;
   if (failed) {
-    Env().Remove(temporary.Str());
+    Env().Remove(written.Str());
     return ArchiveErrTransfer;
   }
+  if (!replacing) return ArchiveOk;
   // The old file goes only now, in the same step that puts the new one in its place.
-  const SysError replaced = Env().Replace(temporary.Str(), path.Str());
+  const SysError replaced = Env().Replace(written.Str(), path.Str());
   if (replaced != kSysOk) {
-    Env().Remove(temporary.Str());
+    Env().Remove(written.Str());
     return CreationFailed(replaced, path);
   }
   return ArchiveOk;

@@ -88,9 +88,10 @@ ArchiveResult ArchiveGetEntry(ArchiveHandle handle, int32_t index, ArchiveEntry*
 
 // Writes entry `index` to `directory`, one backslash and the final component of `target`
 // (the text after its last forward slash or backslash), and gives it the entry's times.
-// The data goes to a new file "~<n>.tmp" in `directory` first, which replaces the target
-// only once its data, size and CRC-32 have checked out; on any failure it is deleted, and
-// a file already there under the target's name stays as it was.
+// A target that is not there is created as a new file and deleted again if the entry
+// fails. Over a file already there the data goes to a new file "~<n>.tmp" in `directory`
+// first, which replaces it only once its data, size and CRC-32 have checked out; on any
+// failure it is deleted, and the file already there stays as it was.
 // A directory entry instead creates its directory chain beneath the base directory.
 // `length` is not used; `kind` must be ArchiveKindFile, `mode` ArchiveModeDirectory.
 // Shows "Error %i in creating file %s" when the target cannot be created or replaced

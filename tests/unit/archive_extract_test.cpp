@@ -161,10 +161,14 @@ TEST_F(ArchiveExtraction, CorruptDataFailsAndLeavesWhatWasThereAsItWas) {
 TEST_F(ArchiveExtraction, FailedWriteIsATransferFailureThatKeepsTheOldFile) {
   ZipBuilder zip;
   zip.AddStored("big", Patterned(50000));
+  zip.AddStored("new", Patterned(50000));
   ASSERT_TRUE(Open(zip));
   WriteOld("big");
   env.diskRoom = 20000;  // the disk is full after this many bytes
   EXPECT_EQ(ArchiveErrTransfer, Extract(0, dir.Win("out")));
+  // A file that was not there, written under its own name, goes again.
+  env.diskRoom = 20000;
+  EXPECT_EQ(ArchiveErrTransfer, Extract(1, dir.Win("out")));
   env.diskRoom = -1;
   // A disk found full only when the file is closed, every byte written before.
   env.failCloses = true;
