@@ -130,10 +130,9 @@ CopyEnd CopyPayload(CByteSource& source, uint64_t size, const CStringW& packFile
     *readError = source.Read(buffer, ask, &got);
     if (*readError != kSysOk) return CopyEnd::kReadFailed;
     if (got == 0) {
-      // A file that ends before its size said; nothing of it at all is a failed read
-      // (38: reached the end of the file).
+      // A file that ends before its size said; nothing of it at all is a failed read.
       if (scan.Scanned() == 0) {
-        *readError = 38;
+        *readError = kSysEndOfFile;
         return CopyEnd::kReadFailed;
       }
       break;
@@ -184,7 +183,7 @@ PayloadExtraction ExtractEmbeddedPayload(const SetupImage& image, const CStringW
   }
   CFileSource source(*file);
   // An empty file is a read that succeeds with no bytes.
-  SysError readError = 38;
+  SysError readError = kSysEndOfFile;
   const CopyEnd end = facts.size == 0 ? CopyEnd::kReadFailed
                                       : CopyPayload(source, facts.size, packFile, buffer.get(), progress, &readError);
   if (end == CopyEnd::kReadFailed) {

@@ -44,7 +44,7 @@ SysError ErrorOf(int err, const std::string& path = std::string()) {
     case ENOSPC: case EDQUOT: case EFBIG: return kSysDiskFull;
     case ENAMETOOLONG: return kSysNameTooLong;
     case ETXTBSY: case EBUSY: return kSysSharingViolation;
-    default: return 87;  // the parameter is incorrect
+    default: return kSysInvalidParameter;
   }
 }
 
@@ -203,7 +203,7 @@ class CPosixEnv : public CEnv {
     if (lstat(source.c_str(), &st) != 0) return ErrorOf(errno, source);
     if (lstat(target.c_str(), &st) == 0 && (S_ISDIR(st.st_mode) || IsReadOnly(st))) return kSysAccessDenied;
     if (rename(source.c_str(), target.c_str()) == 0) return kSysOk;
-    return errno == EXDEV ? 17 /* not the same device */ : ErrorOf(errno, target);
+    return errno == EXDEV ? kSysNotSameDevice : ErrorOf(errno, target);
   }
 
   SysError Remove(const std::wstring& path) override {
