@@ -87,8 +87,14 @@ class CPackFile {
   CPackFile& operator=(const CPackFile&) = delete;
 
   bool Created() const { return m_file || m_failed; }
-  // Created if missing, emptied if present, as the C library's "w+b" does.
-  void Create() { m_failed = Env().OpenForWriting(m_path.Str(), CreateMode::kAlways, &m_file) != kSysOk; }
+  // Created if missing, emptied if present, as the C library's "w+b" does. A new file is
+  // made as new: on Linux, under Wine, a file emptied on opening is written out to its
+  // disk when it closes, which holds the program a second or more on a large archive.
+  void Create() {
+    SysError created = Env().OpenForWriting(m_path.Str(), CreateMode::kNew, &m_file);
+    if (created == kSysFileExists) created = Env().OpenForWriting(m_path.Str(), CreateMode::kAlways, &m_file);
+    m_failed = created != kSysOk;
+  }
   bool Failed() const { return m_failed; }
   void Write(const uint8_t* data, size_t length) {
     if (m_failed || length == 0) return;
