@@ -7,6 +7,7 @@
 #include "app/desktop_shortcut.h"
 #include "payload/embedded_payload.h"
 #include "payload/file_queries.h"
+#include "payload/install_room.h"
 #include "payload/unpack_archive.h"
 #include "platform/env.h"
 
@@ -86,13 +87,31 @@ bool RunInstallation(CSetupScreens& screens, CSetupTarget& target) {
   // message, the report and the shortcut name the directory the user will look in.
   // Otherwise the directory is used as typed, a trailing backslash and all.
   target.m_strDirectory = FullPathOf(target.m_strDirectory);
-  if (!DirectoryExists(target.m_strDirectory) && Env().CreateFolder(target.m_strDirectory.Str()) != kSysOk) {
-    Tell(L"Can't create directory " + target.m_strDirectory);
-    return false;  // the dialog stays open for another try
-  }
   const char* packFileTemplate = PackFileTemplateFor(target.m_chPackSelector);
   if (!packFileTemplate) return false;  // no profile was chosen: the dialog never ran
   target.m_strPackFile = PackFilePath(packFileTemplate, target.m_strDirectory);
+
+  // Before anything is written: a setup file cut short or damaged in its structure ends
+  // the setup here, and a disk without room for it leaves the dialog open for another
+  // directory. Checked here rather than at start, so that the file checked is the file
+  // copied a moment later, and its central directory is read once for both.
+  const bool directoryExists = DirectoryExists(target.m_strDirectory) != 0;
+  CInstallRoom room(target.m_strDirectory, directoryExists);
+  if (!SetupFileIsWhole(LocateSetupImage(), &target.m_payload, &CInstallRoom::Visit, &room)) return true;
+  uint64_t freeBytes = 0;
+  const uint64_t needed = room.Needed(target.m_payload, target.m_strPackFile);
+  if (target.m_payload.fileSize != 0 && FreeRoomFor(target.m_strDirectory, &freeBytes) && freeBytes < needed) {
+    CString sizes;
+    sizes.Format(": the installation needs %s, and %s are free. Please make room, or choose another directory.",
+                 MegabytesOf(needed).GetString(), MegabytesOf(freeBytes).GetString());
+    Tell(L"Not enough room on the disk for " + target.m_strDirectory + CStringW(sizes));
+    return false;  // the dialog stays open for another try
+  }
+
+  if (!directoryExists && Env().CreateFolder(target.m_strDirectory.Str()) != kSysOk) {
+    Tell(L"Can't create directory " + target.m_strDirectory);
+    return false;  // the dialog stays open for another try
+  }
 
   if (InstallFiles(screens, target) == 1) {
     CString question;
@@ -112,7 +131,7 @@ int InstallFiles(CSetupScreens& screens, const CSetupTarget& target) {
   DeleteIfExists(target.m_strPackFile);
   // The dialog stays disabled under the progress window until the report.
   CInstallProgress& progress = screens.BeginWork(target.m_strPackFile, target.m_strDirectory);
-  const PayloadExtraction payload = ExtractEmbeddedPayload(LocateSetupImage(), target.m_strPackFile, &progress);
+  const PayloadExtraction payload = ExtractEmbeddedPayload(LocateSetupImage(), target.m_strPackFile, &progress, &target.m_payload);
   if (!payload.result) {
     screens.EndWork();
     return 0;

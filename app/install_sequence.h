@@ -8,6 +8,7 @@
 #include "app/product_profiles.h"
 #include "app/setup_screens.h"
 #include "framework/afxstr.h"
+#include "payload/payload_layout.h"
 
 // What the setup dialog holds for one installation.
 struct CSetupTarget {
@@ -17,15 +18,17 @@ struct CSetupTarget {
   CStringW m_strDirectory;     // as typed, made absolute once "OK/Save" goes on
   CStringW m_strPackFile;      // wide, as the directory it lies in
   CStringList m_agreementLines;
+  PayloadLayout m_payload;     // the setup file's archive as checked at "OK/Save"
 };
 
 // Chooses the product by the first keyword in the upper-cased command line and fills
 // `target` from its profile. Null after "Invalid setup file name:%s" when none is there.
 const ProductProfile* StartSetup(const CString& commandLine, CSetupTarget& target);
 
-// "OK/Save". True when the installation step ran, whatever it gave, so that the setup
-// dialog closes; false when it stays open for another try, with nothing written: the
-// agreement was declined, or the directory could not be created.
+// "OK/Save". True when the installation step ran, whatever it gave, or the setup file
+// is incomplete or damaged (nothing written), so that the setup dialog closes; false
+// when it stays open for another try, with nothing written: the agreement was declined,
+// the disk has too little room, or the directory could not be created.
 bool RunInstallation(CSetupScreens& screens, CSetupTarget& target);
 
 // One installation step into target.m_strDirectory: 1 when it went on to the end (the

@@ -61,20 +61,15 @@ ArchiveResult MoveToEntry(ArchiveReader& reader, int32_t index) {
 // given a name (ArchiveErrNameEncoding) or its wide form does not fit the record.
 ArchiveResult NameOf(const char* stored, size_t length, const unz_file_info& info,
                      const std::vector<unsigned char>& extra, ArchiveEntry& entry) {
-  const DecodedName decoded = DecodeEntryName(std::string_view(stored, length), uint16_t(info.flag),
-                                              uint16_t(info.version), extra.data(), extra.size());
-  if (!decoded.valid) return ArchiveErrNameEncoding;
   std::wstring wide;
-  if (decoded.encoding == NameEncoding::kCodePage) {
-    wide = CStringW(CString(stored, int(length))).Str();
-    entry.nameEncoding = ArchiveNameCodePage;
-  } else if (decoded.encoding == NameEncoding::kOemCodePage) {
-    wide = Env().ToWide(Env().OemCodePage(), std::string_view(stored, length));
-    entry.nameEncoding = ArchiveNameOemCodePage;
-  } else {
-    wide = WideFromUtf8(decoded.utf8);
-    entry.nameEncoding = decoded.encoding == NameEncoding::kUtf8Flag ? ArchiveNameUtf8 : ArchiveNameUnicodePath;
-  }
+  NameEncoding encoding;
+  if (!EntryNameAsWide(std::string_view(stored, length), uint16_t(info.flag), uint16_t(info.version), extra.data(),
+                       extra.size(), &wide, &encoding))
+    return ArchiveErrNameEncoding;
+  entry.nameEncoding = encoding == NameEncoding::kCodePage      ? ArchiveNameCodePage
+                       : encoding == NameEncoding::kOemCodePage ? ArchiveNameOemCodePage
+                       : encoding == NameEncoding::kUtf8Flag    ? ArchiveNameUtf8
+                                                                : ArchiveNameUnicodePath;
   if (wide.size() >= size_t(kArchiveNameSize)) return ArchiveErrNameLength;
   std::copy(wide.begin(), wide.end(), entry.wideName);
   entry.wideName[wide.size()] = L'\0';

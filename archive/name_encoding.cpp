@@ -1,6 +1,8 @@
 #include "archive/name_encoding.h"
 
 #include "archive/zip_format.h"
+#include "framework/afxstr.h"
+#include "platform/env.h"
 #include "platform/utf8.h"
 
 #include <zlib.h>
@@ -53,4 +55,18 @@ DecodedName DecodeEntryName(std::string_view stored, uint16_t flags, uint16_t ve
   }
   decoded.valid = IsValidUtf8(decoded.utf8) && decoded.utf8.find('\0') == std::string::npos;
   return decoded;
+}
+
+bool EntryNameAsWide(std::string_view stored, uint16_t flags, uint16_t versionMadeBy, const uint8_t* extra,
+                     size_t extraLength, std::wstring* wide, NameEncoding* encoding) {
+  const DecodedName decoded = DecodeEntryName(stored, flags, versionMadeBy, extra, extraLength);
+  if (encoding) *encoding = decoded.encoding;
+  if (!decoded.valid) return false;
+  if (decoded.encoding == NameEncoding::kCodePage)
+    *wide = CStringW(CString(stored.data(), int(stored.size()))).Str();
+  else if (decoded.encoding == NameEncoding::kOemCodePage)
+    *wide = Env().ToWide(Env().OemCodePage(), stored);
+  else
+    *wide = WideFromUtf8(decoded.utf8);
+  return true;
 }

@@ -35,3 +35,8 @@ bool IsOemHost(uint16_t versionMadeBy);
 // the record's general-purpose flags, "version made by" and its extra field.
 DecodedName DecodeEntryName(std::string_view stored, uint16_t flags, uint16_t versionMadeBy, const uint8_t* extra,
                             size_t extraLength);
+
+// The name as the entry is written under, in wide text, read as DecodeEntryName decides:
+// the ANSI or OEM code page's characters, or the UTF-8. False for an invalid name.
+bool EntryNameAsWide(std::string_view stored, uint16_t flags, uint16_t versionMadeBy, const uint8_t* extra,
+                     size_t extraLength, std::wstring* wide, NameEncoding* encoding = nullptr);

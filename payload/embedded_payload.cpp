@@ -1,5 +1,6 @@
 #include "payload/embedded_payload.h"
 
+#include "archive/archive_seal.h"
 #include "payload/file_queries.h"
 #include "payload/payload_marker.h"
 #include "platform/env.h"
@@ -70,7 +71,34 @@ class CMemorySource : public CByteSource {
   size_t m_left;
 };
 
-enum class CopyEnd { kSaved, kNoPayload, kCannotSave, kReadFailed };
+enum class CopyEnd { kSaved, kNoPayload, kCannotSave, kReadFailed, kSealBroken };
+
+void ShowDamaged(const SetupImage& image) {
+  CString message;
+  message.Format("The setup file %s is incomplete or damaged. Please obtain a new copy of it and run it again.",
+                 image.shown.GetString());
+  Env().Tell(CStringW(message).Str());
+}
+
+// The seal's CRC over the bytes of the file it covers, as they pass by in pieces.
+class CSealCheck {
+ public:
+  explicit CSealCheck(const PayloadLayout* layout) : m_layout(layout && layout->sealed ? layout : nullptr) {}
+  // `length` bytes at file position `at`.
+  void Pass(uint64_t at, const uint8_t* data, size_t length) {
+    if (!m_layout) return;
+    const uint64_t from = std::max(at, m_layout->archiveStart), to = std::min(at + length, m_layout->sealDigitsAt);
+    if (from < to) m_crc = ExtendSealCrc(m_crc, data + (from - at), size_t(to - from));
+  }
+  // True unless the archive is sealed and its bytes, from `archiveStart` on, are not those sealed.
+  bool Holds(uint64_t archiveStart) const {
+    return !m_layout || (archiveStart == m_layout->archiveStart && m_crc == m_layout->sealCrc);
+  }
+
+ private:
+  const PayloadLayout* m_layout;
+  uint32_t m_crc = 0;
+};
 
 // The pack file as it is written: created when the archive's start is found, removed
 // again unless it was written whole and closed.
@@ -126,8 +154,9 @@ CBuffer AllocateBuffer() {
 }
 
 CopyEnd CopyPayload(CByteSource& source, uint64_t size, const CStringW& packFile, uint8_t* buffer,
-                    CInstallProgress* progress, SysError* readError) {
+                    CInstallProgress* progress, SysError* readError, const PayloadLayout* layout = nullptr) {
   CMarkerScan scan;
+  CSealCheck seal(layout);
   CPackFile pack(packFile);
   uint64_t written = 0;
   while (scan.Scanned() < size && scan.Count() <= 2) {
@@ -152,6 +181,7 @@ CopyEnd CopyPayload(CByteSource& source, uint64_t size, const CStringW& packFile
     }
     const uint64_t from = std::max(scan.SecondEnd(), pieceAt) - pieceAt;
     pack.Write(buffer + from, size_t(got - from));
+    seal.Pass(pieceAt + from, buffer + from, size_t(got - from));
     written += got - from;
     if (progress && !pack.Failed()) progress->Written(written);
   }
@@ -159,6 +189,8 @@ CopyEnd CopyPayload(CByteSource& source, uint64_t size, const CStringW& packFile
     Show("No embedded setup data found.");
     return CopyEnd::kNoPayload;
   }
+  // Checked before the file is kept: a pack file that is not the sealed archive goes.
+  if (!pack.Failed() && !seal.Holds(scan.SecondEnd())) return CopyEnd::kSealBroken;
   if (!pack.Finish()) {
     Show("Cannot save setup file");
     return CopyEnd::kCannotSave;
@@ -168,8 +200,20 @@ CopyEnd CopyPayload(CByteSource& source, uint64_t size, const CStringW& packFile
 
 }  // namespace
 
+bool SetupFileIsWhole(const SetupImage& image, PayloadLayout* layout, PayloadEntryVisitor visit, void* context) {
+  *layout = PayloadLayout();
+  std::unique_ptr<CReadableFile> file;
+  if (OpenSetupImage(image.path, &file) != kSysOk) return true;
+  SysError error = kSysOk;
+  const PayloadVerdict verdict = ReadPayloadLayout(*file, layout, &error, visit, context);
+  if (verdict != PayloadVerdict::kWhole) *layout = PayloadLayout();
+  if (verdict != PayloadVerdict::kDamaged) return true;
+  ShowDamaged(image);
+  return false;
+}
+
 PayloadExtraction ExtractEmbeddedPayload(const SetupImage& image, const CStringW& packFile,
-                                         CInstallProgress* progress) {
+                                         CInstallProgress* progress, const PayloadLayout* layout) {
   PayloadExtraction outcome = {0, false};
   // Looked up by name, not matched as a pattern; 64 bits of size.
   FileFacts facts;
@@ -191,9 +235,14 @@ PayloadExtraction ExtractEmbeddedPayload(const SetupImage& image, const CStringW
   // An empty file is a read that succeeds with no bytes.
   SysError readError = kSysEndOfFile;
   const CopyEnd end = facts.size == 0 ? CopyEnd::kReadFailed
-                                      : CopyPayload(source, facts.size, packFile, buffer.get(), progress, &readError);
+                                      : CopyPayload(source, facts.size, packFile, buffer.get(), progress, &readError,
+                                                    layout);
   if (end == CopyEnd::kReadFailed) {
     ShowWithError("Can't read from file %s. Last error %i", image.shown, readError);
+    return outcome;
+  }
+  if (end == CopyEnd::kSealBroken) {
+    ShowDamaged(image);
     return outcome;
   }
   // A missing pack file is found after unpacking has failed.

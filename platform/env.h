@@ -119,6 +119,9 @@ class CEnv {
   // ---- folders ----
   // One folder: 183 when it exists, 3 when its parent does not.
   virtual SysError CreateFolder(const std::wstring& path) = 0;
+  // The bytes this user may still write on the volume that holds the folder `path`, which
+  // must exist (an error when it does not).
+  virtual SysError FreeSpace(const std::wstring& path, uint64_t* bytes) = 0;
   // The path made absolute against the current folder, "." and ".." resolved, as the
   // system reads it; 123 for an empty one.
   virtual SysError FullPath(const std::wstring& path, std::wstring* full) = 0;
@@ -196,6 +199,7 @@ class CEnvWrapper : public CEnv {
   SysError Remove(const std::wstring& path) override { return m_target->Remove(path); }
   SysError LookUp(const std::wstring& path, FileFacts* facts) override { return m_target->LookUp(path, facts); }
   SysError CreateFolder(const std::wstring& path) override { return m_target->CreateFolder(path); }
+  SysError FreeSpace(const std::wstring& path, uint64_t* bytes) override { return m_target->FreeSpace(path, bytes); }
   SysError FullPath(const std::wstring& path, std::wstring* full) override { return m_target->FullPath(path, full); }
   SysError CurrentFolder(std::wstring* folder) override { return m_target->CurrentFolder(folder); }
   SysError SetCurrentFolder(const std::wstring& path) override { return m_target->SetCurrentFolder(path); }

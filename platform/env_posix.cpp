@@ -16,6 +16,7 @@
 #include <fstream>
 #include <iconv.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 #include <vector>
 
@@ -235,6 +236,15 @@ class CPosixEnv : public CEnv {
     if (!IsWindowsName(p)) return kSysInvalidName;
     if (mkdir(p.c_str(), 0777) == 0) return kSysOk;
     return errno == EEXIST ? kSysAlreadyExists : errno == ENOENT ? kSysPathNotFound : ErrorOf(errno, p);
+  }
+
+  SysError FreeSpace(const std::wstring& path, uint64_t* bytes) override {
+    const std::string p = PosixPath(path);
+    struct statvfs vfs;
+    if (p.empty()) return kSysPathNotFound;
+    if (statvfs(p.c_str(), &vfs) != 0) return ErrorOf(errno, p);
+    *bytes = uint64_t(vfs.f_bavail) * vfs.f_frsize;
+    return kSysOk;
   }
 
   // Relative to the current folder, joined with a backslash; "." and ".." and doubled

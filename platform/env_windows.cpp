@@ -154,6 +154,15 @@ class CWindowsEnv : public CEnv {
     return ::CreateDirectoryW(path.c_str(), nullptr) ? kSysOk : LastError();
   }
 
+  SysError FreeSpace(const std::wstring& path, uint64_t* bytes) override {
+    // A share's root is named with its trailing separator; one more is harmless anywhere.
+    const std::wstring folder = !path.empty() && path.back() != L'\\' ? path + L"\\" : path;
+    ULARGE_INTEGER available;
+    if (!::GetDiskFreeSpaceExW(folder.c_str(), &available, nullptr, nullptr)) return LastError();
+    *bytes = available.QuadPart;
+    return kSysOk;
+  }
+
   SysError FullPath(const std::wstring& path, std::wstring* full) override {
     if (path.empty()) return kSysInvalidName;
     return Grown(full, [&](DWORD size, wchar_t* buffer) { return ::GetFullPathNameW(path.c_str(), size, buffer, nullptr); });

@@ -1,8 +1,11 @@
 // Copying the archive out of the running setup file (its module path), streamed through
 // one buffer, including the failures on the way.
 #include "payload/embedded_payload.h"
+
+#include "archive/archive_seal.h"
 #include "payload/setup_image.h"
 #include "tests/unit/test_support.h"
+#include "tests/unit/zip_builder.h"
 
 #include <gtest/gtest.h>
 
@@ -211,6 +214,47 @@ TEST_F(ExtractPayload, ProgressReachesTheTotalExactlyWithTheLastByteWritten) {
   ASSERT_EQ(4u, progress.reports.size());
   EXPECT_EQ(archive.size(), progress.reports.back());
   EXPECT_EQ(archive, ReadBytes(dir.Posix("pack.zip")));
+}
+
+// The seal's CRC over pieces of the copy buffer's size, wherever the archive begins in
+// the first one and the seal's digits fall in the last: sealed, the archive is kept; one
+// byte changed anywhere it covers, the pack file goes and the file is called damaged.
+TEST_F(ExtractPayload, TheSealIsCheckedOverTheBytesAsTheyAreCopied) {
+  testing_support::ZipBuilder zip;
+  std::string data(2 * kPayloadBufferSize + 777, '\0');
+  for (size_t i = 0; i < data.size(); ++i) data[i] = char(i * 7919 % 251);
+  zip.AddStored("big.bin", data);
+  zip.comment = "seal:crc32:00000000";
+  const std::string sealed = testing_support::Sealed(zip.Build());
+  const std::string shown = dir.Win("SetupGalvery.exe");
+  // The archive from the image's end on, or from three bytes before the first buffer's end.
+  for (const size_t padding : {size_t(0), kPayloadBufferSize - 8 - 3 - kImage.size()}) {
+    // The first byte, one in the data, a letter of the last name in the central directory.
+    const size_t lastName = sealed.size() - kSealLength - 22 - 2;
+    for (const size_t changed : {size_t(0), sealed.size() / 2, lastName}) {
+      for (const bool change : {false, true}) {
+        std::string archive = sealed;
+        if (change) archive[changed] ^= 0x20;
+        const std::string image = kImage + std::string(padding, 'i');
+        WriteBytes(dir.Posix("SetupGalvery.exe"), image + kMarker + archive);
+        Run(shown);
+        PayloadLayout layout;
+        env.told.clear();
+        ASSERT_TRUE(SetupFileIsWhole(LocateSetupImage(), &layout));
+        ASSERT_TRUE(layout.sealed);
+        const PayloadExtraction outcome = ExtractEmbeddedPayload(LocateSetupImage(), W(dir.Win("pack.zip")), nullptr, &layout);
+        if (!change) {
+          EXPECT_EQ(1, outcome.result);
+          EXPECT_EQ(sealed, ReadBytes(dir.Posix("pack.zip")));
+          continue;
+        }
+        EXPECT_EQ(0, outcome.result) << changed;
+        EXPECT_EQ("The setup file " + shown + " is incomplete or damaged. Please obtain a new copy of it and run it again.|",
+                  env.Told());
+        EXPECT_FALSE(Exists(dir.Posix("pack.zip")));
+      }
+    }
+  }
 }
 
 TEST_F(ExtractPayload, NoPackFileIsLeftByALateThirdMarkerOrAFullDisk) {

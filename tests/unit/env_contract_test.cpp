@@ -140,6 +140,18 @@ TEST_F(EnvContract, AFullDiskRefusesTheWrite) {
   EXPECT_EQ(kSysDiskFull, file->Write(bytes.data(), bytes.size()));
 }
 
+// The room of the folder's volume, with or without a separator behind it; none for a
+// folder that is not there, which the installation then measures at its parent.
+TEST_F(EnvContract, FreeSpaceIsMeasuredAtAFolderThatExists) {
+  ASSERT_EQ(kSysOk, env.CreateFolder(P("folder")));
+  uint64_t bytes = 0, again = 0;
+  ASSERT_EQ(kSysOk, env.FreeSpace(P("folder"), &bytes));
+  EXPECT_GT(bytes, 0u);
+  ASSERT_EQ(kSysOk, env.FreeSpace(P("folder") + L"\\", &again));
+  EXPECT_GT(again, 0u);
+  EXPECT_NE(kSysOk, env.FreeSpace(P("missing\\deeper"), &bytes));
+}
+
 TEST_F(EnvContract, TimesAreSetAsGiven) {
   std::unique_ptr<CWritableFile> file;
   ASSERT_EQ(kSysOk, env.OpenForWriting(P("t"), CreateMode::kNew, &file));

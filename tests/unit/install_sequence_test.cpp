@@ -2,6 +2,7 @@
 // pack file, unpacking, the report, the advice or the vendor's address, the shortcut
 // question; and whether the setup dialog closes after the step or stays open.
 #include "app/install_sequence.h"
+#include "payload/install_room.h"
 #include "tests/unit/test_support.h"
 #include "tests/unit/zip_builder.h"
 
@@ -368,15 +369,24 @@ TEST_F(InstallSequence, AStalePackFileThatCannotBeReplacedIsNeverInstalled) {
   EXPECT_TRUE(env.shortcuts.empty());
 }
 
-TEST_F(InstallSequence, APayloadThatIsNoArchiveGetsTheAdviceAndTheQuestion) {
-  WriteSetupFile("SetupGalvery.exe", "no archive at all");
-  const std::string inst = dir.Win("Galvery"), pack = inst + "\\Galvery_pack.zip";
-  EXPECT_EQ(Ended::kInstalled, Install({inst}, true));
-  EXPECT_EQ("Error in unZIPping " + pack + "|" + Report({}) + "|" + Advice(pack, inst) + "|" + Question("Galvery") + "|",
-            env.Told());
-  // The shortcut points where the program will be once the user has unpacked by hand.
-  ASSERT_EQ(1u, env.shortcuts.size());
-  EXPECT_EQ(inst + "\\Galvery.exe", env.shortcuts[0].target);
+// Not whole: no archive at all, a download cut short, a central directory short of its
+// count. One message naming the setup file, nothing written, and the setup is over.
+TEST_F(InstallSequence, ASetupFileThatIsNotWholeIsRefusedBeforeAnythingIsWritten) {
+  ZipBuilder shortOfCount;
+  shortOfCount.AddDeflated("d:/Galvery/RELEASE/Galvery.EXE", "MZ the program");
+  shortOfCount.countOverride = 60000;
+  const std::string payloads[] = {"no archive at all", kArchive.substr(0, kArchive.size() * 6 / 10),
+                                  shortOfCount.Build()};
+  for (const std::string& payload : payloads) {
+    env.told.clear();
+    WriteSetupFile("SetupGalvery.exe", payload);
+    EXPECT_EQ(Ended::kInstalled, Install({dir.Win("Galvery")}, true));
+    EXPECT_EQ("The setup file " + dir.Win("SetupGalvery.exe") +
+                  " is incomplete or damaged. Please obtain a new copy of it and run it again.|",
+              env.Told());
+    EXPECT_FALSE(Exists(dir.Posix("Galvery")));
+    EXPECT_TRUE(env.shortcuts.empty());
+  }
 }
 
 TEST_F(InstallSequence, AnArchiveWhoseEntriesAllFailStillReportsAdvisesAndAsks) {
@@ -392,18 +402,85 @@ TEST_F(InstallSequence, AnArchiveWhoseEntriesAllFailStillReportsAdvisesAndAsks) 
             env.Told());
 }
 
-TEST_F(InstallSequence, ACentralDirectoryShortOfItsCountIsSaidOnceAndTheSequenceGoesOn) {
+// Sealed, one flipped bit in the data of its last entry, over an installed version: the
+// structure holds, the seal does not. The pack file goes, nothing is unpacked, and the
+// installed files stay as they were.
+TEST_F(InstallSequence, ASealedArchiveThatIsNotTheOneSealedInstallsNothing) {
+  const std::string inst = dir.Win("Galvery");
+  MakeDir(dir.Posix("Galvery"));
+  WriteBytes(dir.Posix("Galvery/Galvery.HLP"), "the help of version 1");
   ZipBuilder zip;
-  zip.AddDeflated("d:/Galvery/RELEASE/Galvery.EXE", "MZ the program");
-  zip.AddDeflated("d:/Galvery/HLP/Galvery.HLP", "the help");
-  zip.countOverride = 60000;
-  WriteSetupFile("SetupGalvery.exe", zip.Build());
-  const std::string inst = dir.Win("Galvery"), pack = inst + "\\Galvery_pack.zip";
-  EXPECT_EQ(Ended::kInstalled, Install({inst}));
-  EXPECT_EQ("Can't access component file #3.|" + Report({inst + "\\Galvery.EXE", inst + "\\Galvery.HLP"}) + "|" +
-                Advice(pack, inst) + "|" + Question("Galvery") + "|",
+  zip.AddStored("d:/Galvery/RELEASE/Galvery.EXE", "MZ the program");
+  zip.AddStored("d:/Galvery/HLP/Galvery.HLP", "the help of version 2");
+  zip.comment = "seal:crc32:00000000";
+  std::string sealed = testing_support::Sealed(zip.Build());
+  sealed[sealed.find("version 2") + 8] ^= 0x01;
+  WriteSetupFile("SetupGalvery.exe", sealed);
+  EXPECT_EQ(Ended::kInstalled, Install({inst}, true));
+  EXPECT_EQ("The setup file " + dir.Win("SetupGalvery.exe") +
+                " is incomplete or damaged. Please obtain a new copy of it and run it again.|",
             env.Told());
-  EXPECT_EQ("the help", ReadBytes(dir.Posix("Galvery/Galvery.HLP")));
+  EXPECT_EQ(std::vector<std::string>{"Galvery.HLP"}, ListDir(dir.Posix("Galvery")));
+  EXPECT_EQ("the help of version 1", ReadBytes(dir.Posix("Galvery/Galvery.HLP")));
+  EXPECT_TRUE(env.shortcuts.empty());
+
+  // Sealed as built, it installs.
+  env.told.clear();
+  WriteSetupFile("SetupGalvery.exe", testing_support::Sealed(zip.Build()));
+  EXPECT_EQ(Ended::kInstalled, Install({inst}));
+  EXPECT_EQ("the help of version 2", ReadBytes(dir.Posix("Galvery/Galvery.HLP")));
+}
+
+// Too little room: one message with the folder, the room needed and the room free, and
+// the dialog stays open for another directory.
+TEST_F(InstallSequence, ADiskWithoutRoomKeepsTheDialogOpenAndWritesNothing) {
+  env.freeSpace = 1000;
+  WriteSetupFile("SetupGalvery.exe");
+  const std::string inst = dir.Win("Galvery");
+  EXPECT_EQ(Ended::kStillOpen, Install({inst}));
+  // The pack file and two small files, a cluster each, and the megabyte of margin.
+  EXPECT_EQ("Not enough room on the disk for " + inst +
+                ": the installation needs 1.0 MB, and 0.0 MB are free. Please make room, or choose another "
+                "directory.|",
+            env.Told());
+  EXPECT_FALSE(Exists(dir.Posix("Galvery")));
+  env.freeSpace = -1;
+  env.told.clear();
+  EXPECT_EQ(Ended::kInstalled, Install({inst}));
+  EXPECT_EQ("MZ the program", ReadBytes(dir.Posix("Galvery/Galvery.EXE")));
+}
+
+// The files' room in the order they are written: a new version beside the old one until
+// it replaces it, whole clusters, a megabyte of margin; a pack file deleted first frees its room.
+TEST(InstallRoom, TheRoomIsTheFilesPeakInClustersWithAMargin) {
+  const uint64_t kMiB = 1 << 20;
+  CRoomCount fresh;
+  fresh.Add(1, 0);
+  fresh.Add(10000, 0);
+  EXPECT_EQ(4096 + 4096 + 12288 + kMiB, fresh.Needed(4096, 0));
+  // A large file over its larger old version, then a new one: the peak is the first.
+  CRoomCount upgrade;
+  upgrade.Add(8 * kMiB, 9 * kMiB);
+  upgrade.Add(kMiB, 0);
+  EXPECT_EQ(8 * kMiB + kMiB, upgrade.Needed(0, 0));
+  EXPECT_EQ(kMiB, upgrade.Needed(2 * kMiB, 10 * kMiB));
+}
+
+TEST(InstallRoom, AnEarlierVersionIsLookedUpUnderTheNameItWasInstalledAs) {
+  ScratchDir dir;
+  MakeDir(dir.Posix("Galvery"));
+  WriteBytes(dir.Posix("Galvery/Galvery.EXE"), std::string(100000, 'x'));
+  const PayloadEntry program = {"d:/Galvery/RELEASE/Galvery.EXE", "", 0, 0x031E, 100000};
+  const PayloadEntry added = {"d:/Galvery/new.txt", "", 0, 0x031E, 10};
+  PayloadLayout layout;
+  CInstallRoom over(W(dir.Win("Galvery")), true), fresh(W(dir.Win("Galvery")), false);
+  for (CInstallRoom* room : {&over, &fresh}) {
+    CInstallRoom::Visit(room, program);
+    CInstallRoom::Visit(room, added);
+  }
+  const CStringW pack = W(dir.Win("Galvery\\Galvery_pack.zip"));
+  EXPECT_EQ(102400 + (1u << 20), over.Needed(layout, pack));
+  EXPECT_EQ(102400 + 4096 + (1u << 20), fresh.Needed(layout, pack));
 }
 
 TEST_F(InstallSequence, AnUpdateWhoseHelpFileIsDamagedKeepsTheInstalledOne) {

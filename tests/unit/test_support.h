@@ -112,12 +112,19 @@ class CTestEnv : public CEnvWrapper {
   int64_t diskRoom = -1;
   // Closing a file written from now on fails as on a full disk (112).
   bool failCloses = false;
+  // What FreeSpace says of every folder; -1: what the disk says.
+  int64_t freeSpace = -1;
 
   SysError OpenForReading(const std::wstring& path, std::unique_ptr<CReadableFile>* file) override;
   SysError OpenForWriting(const std::wstring& path, CreateMode mode, std::unique_ptr<CWritableFile>* file) override;
   SysError ProbeWritable(const std::wstring& path) override;
   SysError Replace(const std::wstring& from, const std::wstring& to) override;
   SysError Remove(const std::wstring& path) override;
+  SysError FreeSpace(const std::wstring& path, uint64_t* bytes) override {
+    if (freeSpace < 0) return CEnvWrapper::FreeSpace(path, bytes);
+    *bytes = uint64_t(freeSpace);
+    return kSysOk;
+  }
   std::wstring ModulePath() override;
   std::string CommandLine() override { return commandLine; }
   unsigned AnsiCodePage() override { return codePage; }

@@ -151,8 +151,16 @@ std::string ZipBuilder::Build() const {
   Put16(archive, count);
   Put32(archive, uint32_t(central.size()));
   Put32(archive, uint32_t(body.size()));
-  Put16(archive, 0);
+  Put16(archive, uint32_t(comment.size()));
+  archive += comment;
   SaveSeed(archive);
+  return archive;
+}
+
+std::string Sealed(std::string archive) {
+  char digits[9];
+  std::snprintf(digits, sizeof digits, "%08x", unsigned(Crc32(archive.substr(0, archive.size() - 8))));
+  archive.replace(archive.size() - 8, 8, digits);
   return archive;
 }
 

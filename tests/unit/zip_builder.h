@@ -56,7 +56,12 @@ class ZipBuilder {
   // more than 65535 entries: the end record's counts then say 0xFFFF. The locator gives
   // the ZIP64 record's position in the whole output, prefix included, as minizip reads it.
   bool zip64 = false;
+  std::string comment;  // the archive comment, behind the end record
 };
+
+// `archive`, built with a comment that ends in "seal:crc32:" and eight digits, with
+// those digits set to the CRC-32 of every byte before them.
+std::string Sealed(std::string archive);
 
 // A ZIP64 extended-information block (ID 0x0001) holding these 64-bit values.
 std::string Zip64Block(const std::vector<uint64_t>& values);
