@@ -127,8 +127,8 @@ void PrintSetupFile(const std::string& path, const SetupFileCheck& c, const Read
   else if (c.archive.SealHolds())
     std::printf("  seal:      CRC-32 %08x, which the archive's bytes match\n", unsigned(c.archive.sealCrc));
   else if (c.archive.sealChecked)
-    std::printf("  seal:      CRC-32 %08x, BROKEN: the archive's bytes give %08x\n", unsigned(c.archive.sealCrc),
-                unsigned(c.archive.actualCrc));
+    std::printf("  seal:      CRC-32 %08x, which does not hold: the archive's bytes give %08x\n",
+                unsigned(c.archive.sealCrc), unsigned(c.archive.actualCrc));
   else
     std::printf("  seal:      CRC-32 %08x, not checked\n", unsigned(c.archive.sealCrc));
   if (c.archive.entries.empty()) return;
