@@ -1,5 +1,6 @@
 #include "tools/archive_rules.h"
 
+#include "archive/archive_seal.h"
 #include "archive/entry_names.h"
 #include "platform/utf8.h"
 #include "tools/entry_data.h"
@@ -505,6 +506,34 @@ ArchiveCheck CheckArchive(const uint8_t* data, size_t size, const CheckOptions& 
   return CheckArchive(MemorySource(data, size), options);
 }
 
+namespace {
+
+// A comment cut short holds no seal: its last bytes are not there.
+void CheckSeal(const ByteSource& source, const CheckOptions& options, ArchiveCheck& out) {
+  if (out.endRecord == kNowhere || out.archiveEnd > source.Size() || out.archiveEnd < kSealDigits ||
+      !ReadSeal(out.comment, &out.sealCrc))
+    return;
+  out.sealed = true;
+  if (!options.checkSeal) return;
+  uint32_t crc = 0;
+  if (!ReadInPieces(source, 0, out.archiveEnd - kSealDigits, [&](const uint8_t* data, size_t n) {
+        crc = ExtendSealCrc(crc, data, n);
+        return true;
+      })) {
+    out.findings.push_back({true, -1, "the archive cannot be read to check its seal"});
+    return;
+  }
+  out.sealChecked = true;
+  out.actualCrc = crc;
+  if (crc != out.sealCrc)
+    out.findings.push_back({true, -1,
+                            Format("the archive's seal gives CRC-32 %08x, its bytes give %08x: the setup file is "
+                                   "damaged, or has changed since mksetup built it",
+                                   unsigned(out.sealCrc), unsigned(crc))});
+}
+
+}  // namespace
+
 ArchiveCheck CheckArchive(const ByteSource& source, const CheckOptions& options) {
   // The runs first, so that the layout keeps only the fields they need placing in.
   std::vector<std::pair<size_t, size_t>> runs;
@@ -521,6 +550,7 @@ ArchiveCheck CheckArchive(const ByteSource& source, const CheckOptions& options)
   out.archiveEnd = layout.archiveEnd;
   out.comment = layout.comment;
   ArchiveRules(source, withRuns, layout, out).Run();
+  CheckSeal(source, options, out);
   return out;
 }
 

@@ -29,6 +29,12 @@ struct ArchiveCheck {
   size_t zip64EndRecord = kNowhere;  // the ZIP64 one minizip reads the archive by, if any
   size_t archiveEnd = 0;        // behind the end record and its comment
   std::string comment;
+  // The seal at the end of the comment (archive/archive_seal.h), when it has one; the CRC-32
+  // it gives and, when checked, the CRC-32 of the bytes it covers.
+  bool sealed = false;
+  bool sealChecked = false;
+  uint32_t sealCrc = 0, actualCrc = 0;
+  bool SealHolds() const { return sealed && sealChecked && sealCrc == actualCrc; }
   bool HasDefects() const;
 };
 
@@ -44,6 +50,9 @@ struct CheckOptions {
   unsigned codePage = kWesternCodePage;  // the users' ANSI code page the names are read in
   // The runs of 0x55 bytes in the source, when a pass over it found them already.
   const std::vector<std::pair<size_t, size_t>>* knownRuns = nullptr;
+  // Read the bytes a seal covers and compare their CRC-32 with it: one more pass over the
+  // archive, in pieces. The writer, which knows the seal it wrote, needs none.
+  bool checkSeal = true;
 };
 
 // Checks the bytes that the setup program writes to the pack file: the archive, and in a

@@ -3,6 +3,7 @@
 // nothing: the output is made beside its final name and only then renamed.
 #include "tools/command_build.h"
 
+#include "archive/archive_seal.h"
 #include "payload/payload_marker.h"
 #include "platform/handles.h"
 #include "tools/byte_sink.h"
@@ -250,6 +251,8 @@ bool MakeArchive(const BuildArguments& a, const std::optional<int64_t>& sourceDa
     CheckOptions options;
     options.refuseDuplicates = a.refuseDuplicates;
     options.codePage = a.codePage;
+    // A seal it has is replaced, whether it holds or not.
+    options.checkSeal = false;
     const ArchiveCheck check = CheckArchive(source, options);
     bool refused = false;
     for (const Finding& f : check.findings) {
@@ -259,16 +262,39 @@ bool MakeArchive(const BuildArguments& a, const std::optional<int64_t>& sourceDa
     }
     if (refused) return false;
     if (check.runs.empty()) {
-      // Shipped exactly as given.
+      // Shipped as given up to the comment's length; the comment gets the seal, which the
+      // CRC of the bytes copied makes without reading them again.
+      const std::string comment = CommentBeforeSeal(check.comment);
+      const std::string noRoom = NoRoomForSeal(comment.size());
+      if (!noRoom.empty()) {
+        Say(a.zip + ": " + noRoom);
+        return false;
+      }
+      const uint64_t lengthAt = check.endRecord + 20;  // the comment's length, the end record's last field
       uint64_t at = 0;
-      const bool copied = ReadInPieces(source, 0, zipSize, [&](const uint8_t* data, size_t n) {
+      uint32_t crc = 0;
+      bool copied = ReadInPieces(source, 0, lengthAt, [&](const uint8_t* data, size_t n) {
         if (!out.WriteAt(at, data, n)) return false;
+        crc = ExtendSealCrc(crc, data, n);
         at += n;
         return true;
       });
+      std::string end;
+      end += char((comment.size() + kSealLength) & 0xFF);
+      end += char((comment.size() + kSealLength) >> 8);
+      end += comment;
+      end += kSealTag;
+      crc = ExtendSealCrc(crc, end.data(), end.size());
+      end += SealText(crc).substr(kSealTag.size());
+      copied = copied && out.WriteAt(at, end.data(), end.size());
       if (!copied) Say("cannot copy " + a.zip + " into the setup file: " + std::strerror(errno));
-      *size = zipSize;
-      return copied && out.SetSize(zipSize);
+      *size = at + end.size();
+      if (*size > maxSize) {
+        Say(Format("%s with its seal is %llu bytes; beside the stub it would pass %llu bytes: %s", a.zip.c_str(),
+                   (unsigned long long)*size, (unsigned long long)maxSize, kSizeLimitReason));
+        return false;
+      }
+      return copied && out.SetSize(*size);
     }
     std::vector<Member> members = MembersFromArchive(source, check);
     made = WriteArchiveAvoidingMarkers(members, check.comment, kCompressions, out, maxSize, size, &problems, &notes);

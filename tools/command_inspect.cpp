@@ -122,6 +122,15 @@ void PrintSetupFile(const std::string& path, const SetupFileCheck& c, const Read
                 c.certificateSize, c.certificateOffset);
   else
     std::printf("  signature: none\n");
+  if (!c.archive.sealed)
+    std::printf("  seal:      none (the archive comment ends with no seal; the entries' CRC-32s are its check)\n");
+  else if (c.archive.SealHolds())
+    std::printf("  seal:      CRC-32 %08x, which the archive's bytes match\n", unsigned(c.archive.sealCrc));
+  else if (c.archive.sealChecked)
+    std::printf("  seal:      CRC-32 %08x, which does not hold: the archive's bytes give %08x\n",
+                unsigned(c.archive.sealCrc), unsigned(c.archive.actualCrc));
+  else
+    std::printf("  seal:      CRC-32 %08x, not checked\n", unsigned(c.archive.sealCrc));
   if (c.archive.entries.empty()) return;
 
   std::vector<std::vector<std::string>> rows = {{"installs as", "size", "packed", "method", "CRC-32",
@@ -194,8 +203,8 @@ int Inspect(const Arguments& args, bool verify) {
   defect = Report(readerFindings, prefix) || defect;
   if (defect) return kExitRefused;
   if (verify)
-    std::printf("verified: %zu entries read whole, every size and CRC-32 matches; the setup program can install it\n",
-                c.archive.entries.size());
+    std::printf("verified: %zu entries read whole, every size and CRC-32 matches%s; the setup program can install it\n",
+                c.archive.entries.size(), c.archive.sealed ? ", and so does the seal" : " (the archive has no seal)");
   return 0;
 }
 

@@ -1,5 +1,6 @@
 #include "tools/setup_archive.h"
 
+#include "archive/archive_seal.h"
 #include "archive/zip_format.h"
 #include "payload/payload_marker.h"
 #include "platform/calendar.h"
@@ -98,6 +99,15 @@ int64_t StoredTime(int64_t modificationTime, const std::optional<int64_t>& epoch
 
 namespace {
 
+// The CRC-32 of `a` followed by `lengthB` bytes whose CRC-32 is `b`. zlib's combining is
+// linear in its first argument and takes lengths in z_off_t, a 32-bit long on Windows:
+// the shift over long lengths goes in steps, with nothing added on the way.
+uint32_t CombineCrc(uint32_t a, uint32_t b, uint64_t lengthB) {
+  const uint64_t kStep = uint64_t(1) << 30;
+  for (; lengthB > kStep; lengthB -= kStep) a = uint32_t(crc32_combine(a, 0, z_off_t(kStep)));
+  return uint32_t(crc32_combine(a, b, z_off_t(lengthB)));
+}
+
 // The pieces data is read and deflated in.
 const size_t kBufferSize = size_t(1) << 20;
 // Sizes from 4 GiB - 1 on do not fit the 32-bit fields (0xFFFFFFFF calls for ZIP64).
@@ -149,6 +159,9 @@ class ArchiveWriter {
   bool WriteMember(Member& m, uint64_t at) {
     m.headerOffset = at;
     const uint64_t dataAt = at + kLocalHeaderSize + m.name.size() + m.localExtra.size();
+    // Every way of writing the data writes it from its first byte on, once or over the
+    // last: the CRC of what it wrote last is the data's as it stays.
+    dataCrc_ = 0;
     if (m.compression < 0) {
       if (!CopyAsFound(m, dataAt)) return false;
     } else {
@@ -158,6 +171,7 @@ class ArchiveWriter {
       const uint64_t size = m.size;
       if (store && held) {
         // All of it came in one read and is in the buffer still: no second read.
+        dataCrc_ = 0;
         if (!Put(dataAt, inBuffer_.data(), size_t(size))) return false;
         Stored(m, size);
       } else if (store) {
@@ -179,10 +193,15 @@ class ArchiveWriter {
     Put16(header, uint32_t(m.localExtra.size()));
     PutBytes(header, m.name);
     PutBytes(header, m.localExtra);
-    return Put(at, header.data(), header.size());
+    const uint32_t dataCrc = dataCrc_;
+    if (!Put(at, header.data(), header.size())) return false;
+    m.sealCrc = CombineCrc(ExtendSealCrc(0, header.data(), header.size()), dataCrc, m.written);
+    return true;
   }
 
-  // The central directory and the end records at `at`; the archive's end in `end`.
+  // The central directory and the end records at `at`, the comment ended by the seal; the
+  // archive's end in `end`. The seal is made of the members' CRCs as they were written
+  // and of the bytes here: nothing is read back.
   bool WriteDirectory(const std::vector<Member>& members, uint64_t at, const std::string& comment, uint64_t* end) {
     std::vector<uint8_t> out, central;
     for (const Member& m : members) {
@@ -228,8 +247,14 @@ class ArchiveWriter {
     Put16(out, zip64 ? 0xFFFF : uint32_t(members.size()));
     Put32(out, uint32_t(central.size()));
     Put32(out, uint32_t(directoryOffset));
-    Put16(out, uint32_t(comment.size()));
+    Put16(out, uint32_t(comment.size() + kSealLength));
     PutBytes(out, comment);
+    PutBytes(out, std::string(kSealTag));
+    uint32_t crc = 0;
+    for (const Member& m : members)
+      crc = CombineCrc(crc, m.sealCrc, kLocalHeaderSize + m.name.size() + m.localExtra.size() + m.written);
+    crc = ExtendSealCrc(ExtendSealCrc(crc, central.data(), central.size()), out.data(), out.size());
+    PutBytes(out, SealText(crc).substr(kSealTag.size()));
     if (!Put(at, central.data(), central.size()) || !Put(at + central.size(), out.data(), out.size())) return false;
     *end = at + central.size() + out.size();
     return true;
@@ -251,6 +276,7 @@ class ArchiveWriter {
       tooLarge_ = true;
       return false;
     }
+    dataCrc_ = ExtendSealCrc(dataCrc_, data, n);
     if (out_.WriteAt(offset, data, n)) return true;
     problems_->push_back("cannot write the setup file: " + std::string(std::strerror(errno)));
     return false;
@@ -354,6 +380,7 @@ class ArchiveWriter {
   // Writes the data stored to `dataAt`, over what deflating wrote there; `run`: it holds
   // a run of the marker's byte after all (in the part the sample did not see).
   bool Store(Member& m, uint64_t dataAt, bool* run) {
+    dataCrc_ = 0;  // over what deflating wrote
     MarkerRunWatch runs;
     std::unique_ptr<DataReader> reader;
     std::string error;
@@ -402,6 +429,7 @@ class ArchiveWriter {
   uint64_t maxSize_;
   std::vector<std::string>* problems_;
   bool tooLarge_ = false;
+  uint32_t dataCrc_ = 0;  // of the bytes put since the data's start
 };
 
 // A member with its name, flags, DOS stamp and "UT" block; false when the time cannot be stored.
@@ -498,11 +526,27 @@ std::vector<Member> MembersFromArchive(const uint8_t* data, size_t size, const A
   return members;
 }
 
+std::string CommentBeforeSeal(const std::string& comment) {
+  uint32_t crc = 0;
+  return ReadSeal(comment, &crc) ? comment.substr(0, comment.size() - kSealLength) : comment;
+}
+
+std::string NoRoomForSeal(size_t commentSize) {
+  const size_t most = 0xFFFF - kEndRecordSize - kSealLength;
+  if (commentSize <= most) return std::string();
+  return Format("the archive comment is %zu bytes; with the seal of %zu bytes behind it, the end record would lie "
+                "farther than the 65535 bytes from the end that the setup program looks back (a comment of at most "
+                "%zu bytes leaves room)",
+                commentSize, kSealLength, most);
+}
+
 bool WriteArchiveAvoidingMarkers(std::vector<Member>& members, const std::string& comment,
                                  const std::vector<Compression>& compressions, ByteSink& out, uint64_t maxSize,
                                  uint64_t* size, std::vector<std::string>* problems, std::vector<std::string>* notes) {
-  if (comment.size() > 0xFFFF) {
-    problems->push_back("the archive comment is longer than 65535 bytes");
+  const std::string vendorComment = CommentBeforeSeal(comment);
+  const std::string noRoom = NoRoomForSeal(vendorComment.size());
+  if (!noRoom.empty()) {
+    problems->push_back(noRoom);
     return false;
   }
   ArchiveWriter writer(out, compressions, maxSize, problems);
@@ -518,12 +562,13 @@ bool WriteArchiveAvoidingMarkers(std::vector<Member>& members, const std::string
       at = members[i].headerOffset + kLocalHeaderSize + members[i].name.size() + members[i].localExtra.size() +
            members[i].written;
     }
-    if (!writer.WriteDirectory(members, at, comment, size) || !out.SetSize(*size)) {
+    if (!writer.WriteDirectory(members, at, vendorComment, size) || !out.SetSize(*size)) {
       if (problems->empty()) problems->push_back("cannot write the setup file: " + std::string(std::strerror(errno)));
       return false;
     }
     CheckOptions options;
     options.readData = false;
+    options.checkSeal = false;
     const ArchiveCheck check = CheckArchive(out.ReadBack(*size), options);
     if (check.runs.empty()) return true;
 

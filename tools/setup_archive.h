@@ -67,6 +67,7 @@ struct Member {
   // Where writing put it.
   uint64_t headerOffset = 0;
   uint64_t written = 0;  // bytes of data
+  uint32_t sealCrc = 0;  // of its local header and data, as written
 };
 
 // The DOS date and time of a Unix time, read as UTC (the setup program's reader takes
@@ -98,7 +99,17 @@ bool MemberFromPath(const StoredName& name, const std::string& path, int64_t mod
 std::vector<Member> MembersFromArchive(const ByteSource& source, const ArchiveCheck& check);
 std::vector<Member> MembersFromArchive(const uint8_t* data, size_t size, const ArchiveCheck& check);
 
-// Writes the archive to `out`: local headers and data, central directory, end record; for
+// The vendor's part of an archive comment: without the seal it may end with, which is
+// of other bytes and gives way to a new one.
+std::string CommentBeforeSeal(const std::string& comment);
+// Why a comment of the vendor's this long leaves no room for the seal, or the empty text:
+// the setup program's reader looks for the end record in the last 65535 bytes, which
+// must hold the record, the comment and the seal.
+std::string NoRoomForSeal(size_t commentSize);
+
+// Writes the archive to `out`: local headers and data, central directory, end record and
+// `comment` ended by the seal (archive/archive_seal.h), which replaces one that `comment`
+// ends with already; for
 // more than 65535 members a ZIP64 end record and its locator before the end record, whose
 // counts then say 0xFFFF. While a run of eight 0x55 bytes is left in it, the entries the
 // run lies in are deflated again with the next compression in the list (a stored entry

@@ -2,10 +2,12 @@
 // SOURCE_DATE_EPOCH, byte-identical output, and runs of 0x55 broken by deflating again
 // or refused when nothing can break them.
 #include "archive/archive_internal.h"
+#include "archive/archive_seal.h"
 #include "tests/unit/mksetup_test_support.h"
 #include "tools/pack_reader.h"
 #include "tools/setup_archive.h"
 
+#include <cstdio>
 #include <tuple>
 
 using namespace testing_support;
@@ -44,6 +46,18 @@ std::vector<Member> ManyMembers(size_t count) {
     m.size = uint32_t(data.size());
   }
   return members;
+}
+
+// The archive ends with "seal:crc32:" and the hex digits of zlib's CRC-32 of every byte
+// before the digits, computed here from the bytes alone.
+void ExpectSealed(const std::string& archive, const std::string& what = "") {
+  ASSERT_GT(archive.size(), 19u) << what;
+  EXPECT_EQ("seal:crc32:", archive.substr(archive.size() - 19, 11)) << what;
+  const std::string digits = archive.substr(archive.size() - 8);
+  const uLong crc = crc32(0, Bytes(archive), uInt(archive.size() - 8));
+  char expected[9];
+  std::snprintf(expected, sizeof expected, "%08lx", crc);
+  EXPECT_EQ(std::string(expected), digits) << what;
 }
 
 std::string Write(std::vector<Member> members, std::vector<std::string>* notes = nullptr,
@@ -183,6 +197,8 @@ TEST(MksetupArchive, DeflatesAgainToBreakARunOfMarkerBytes) {
   EXPECT_EQ("", AllMessages(c.findings));
   ASSERT_EQ(1u, notes.size());
   EXPECT_NE(std::string::npos, notes[0].find("'logo.bmp' deflated again at level 9")) << notes[0];
+  ExpectSealed(archive, "of the bytes written last");
+  EXPECT_TRUE(c.SealHolds());
   std::vector<uint8_t> data;
   std::string error;
   ASSERT_TRUE(ReadEntryData(Bytes(archive), archive.size(), c.entries[0], &data, &error)) << error;
@@ -280,7 +296,7 @@ TEST(MksetupArchive, KeepsADataDescriptorOutOfTheRewrite) {
   const ArchiveCheck after = Check(output);
   EXPECT_EQ("", AllMessages(after.findings));
   EXPECT_EQ(0, after.entries[0].flags & 8);
-  EXPECT_EQ(input.size() - descriptor.size(), output.size()) << "descriptor dropped";
+  EXPECT_EQ(input.size() - descriptor.size() + kSealLength, output.size()) << "descriptor dropped, seal added";
 }
 
 TEST(MksetupArchive, WritesZip64ForMoreThan65535Entries) {
@@ -298,6 +314,7 @@ TEST(MksetupArchive, WritesZip64ForMoreThan65535Entries) {
     // Up to 65535 entries, as always: the end record right behind the central directory.
     const size_t directoryEnd = CentralDirectory(archive) + Get32At(archive, EndRecord(archive) + 12);
     EXPECT_EQ(zip64 ? Zip64RecordAt(archive) : EndRecord(archive), directoryEnd) << count;
+    ExpectSealed(archive, std::to_string(count));
   }
   // The setup program's reader counts every entry and reads every record.
   const ReaderView view = ReadWithSetupReader(Bytes(archive), archive.size());
@@ -365,8 +382,9 @@ TEST(MksetupArchive, StoresWhatDeflatingDoesNotShrink) {
   std::string error;
   ASSERT_TRUE(ReadEntryData(Bytes(archive), archive.size(), c.entries[0], &data, &error)) << error;
   EXPECT_EQ(noise, Text(data));
-  // Headers are all that is added to data that does not shrink.
+  // Headers and the seal are all that is added to data that does not shrink.
   EXPECT_LT(archive.size(), noise.size() + Program().size() / 4 + 300);
+  ExpectSealed(archive, "stored over what deflating wrote");
 }
 
 TEST(MksetupArchive, JudgesALargeEntryOnItsFirstPart) {
@@ -386,6 +404,7 @@ TEST(MksetupArchive, JudgesALargeEntryOnItsFirstPart) {
   EXPECT_EQ(noiseThenText.size(), c.entries[1].compressedSize);
   EXPECT_EQ(8, c.entries[2].method);
   EXPECT_LT(c.entries[2].compressedSize, text.size() / 2);
+  ExpectSealed(archive);
 }
 
 TEST(MksetupArchive, DeflatesDataThatStoredWouldHoldAMarkerRun) {
@@ -413,6 +432,9 @@ TEST(MksetupArchive, DeflatesDataThatStoredWouldHoldAMarkerRun) {
     ASSERT_TRUE(ReadEntryData(Bytes(archive), archive.size(), c.entries[i], &data, &error)) << error;
     EXPECT_EQ(i ? far : near, Text(data));
   }
+  // Storing "far" stopped at its run and deflating wrote it again, longer: the seal is
+  // of the last of these.
+  ExpectSealed(archive);
   // Without it, such data is refused, as no level can change it.
   std::vector<std::string> problems;
   bool written = true;
@@ -431,6 +453,45 @@ TEST(MksetupArchive, DeflatesDataThatStoredWouldHoldAMarkerRun) {
   EXPECT_EQ(8, e.entries.at(0).method);
   ASSERT_EQ(1u, notes.size());
   EXPECT_NE(std::string::npos, notes[0].find("'edge.bin' deflated at level 6, not stored")) << notes[0];
+  ExpectSealed(deflated);
+}
+
+TEST(MksetupArchive, EndsTheCommentWithOneSeal) {
+  std::vector<uint8_t> bytes;
+  std::vector<std::string> problems, notes;
+  std::vector<Member> members = {FromFile("readme.txt", "read me")};
+  ASSERT_TRUE(WriteArchiveAvoidingMarkers(members, "Galvery 2.0", kCompressions, &bytes, &problems, &notes));
+  const std::string vendor = Text(bytes);
+  ExpectSealed(vendor);
+  const ArchiveCheck first = Check(vendor);
+  EXPECT_EQ("", AllMessages(first.findings));
+  EXPECT_EQ("Galvery 2.0seal:crc32:", first.comment.substr(0, first.comment.size() - 8));
+  EXPECT_TRUE(first.SealHolds());
+
+  // Written again from its members, with its sealed comment: the old seal gives way,
+  // whether it still held or not.
+  for (const std::string& comment : {first.comment, std::string("Galvery 2.0seal:crc32:DEADBEEF")}) {
+    std::vector<Member> again = MembersFromArchive(Bytes(vendor), vendor.size(), first);
+    ASSERT_TRUE(WriteArchiveAvoidingMarkers(again, comment, kCompressions, &bytes, &problems, &notes));
+    const std::string resealed = Text(bytes);
+    ExpectSealed(resealed, comment);
+    EXPECT_EQ("Galvery 2.0seal:crc32:", Check(resealed).comment.substr(0, first.comment.size() - 8)) << comment;
+    EXPECT_EQ(vendor.size(), resealed.size()) << comment;
+  }
+
+  // The longest comment that leaves room for the seal, and one byte more.
+  // The setup program looks for the end record in the last 65535 bytes.
+  const std::string longest(65535 - 22 - kSealLength, 'c');
+  members = {FromFile("readme.txt", "read me")};
+  ASSERT_TRUE(WriteArchiveAvoidingMarkers(members, longest, kCompressions, &bytes, &problems, &notes));
+  ExpectSealed(Text(bytes));
+  const ArchiveCheck longestCheck = Check(Text(bytes));
+  EXPECT_EQ("", AllMessages(longestCheck.findings));
+  EXPECT_EQ(longest.size() + kSealLength, longestCheck.comment.size());
+  members = {FromFile("readme.txt", "read me")};
+  EXPECT_FALSE(WriteArchiveAvoidingMarkers(members, longest + "c", kCompressions, &bytes, &problems, &notes));
+  ASSERT_EQ(1u, problems.size());
+  EXPECT_NE(std::string::npos, problems[0].find("the archive comment is 65495 bytes; with the seal")) << problems[0];
 }
 
 TEST(MksetupArchive, FilesOnDiskGiveTheBytesThatDataInMemoryGives) {

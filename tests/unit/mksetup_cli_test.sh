@@ -26,6 +26,19 @@ crc32() {
   b=($(gzip -c < "$1" | tail -c 8 | od -An -tu1))
   echo $((b[0] | b[1] << 8 | b[2] << 16 | b[3] << 24))
 }
+# expect_sealed SETUP COMMENT: the archive behind SETUP's stub (1024 bytes) and marker
+# ends with COMMENT, "seal:crc32:" and the CRC-32 of every byte before the digits.
+expect_sealed() {
+  local archive=$1.archive
+  tail -c +$((1024 + 8 + 1)) "$1" > "$archive"
+  [ "$(tail -c 19 "$archive" | head -c 11)" = seal:crc32: ] || fail "$1 holds no seal: $(tail -c 19 "$archive")"
+  head -c $(($(stat -c %s "$archive") - 8)) "$archive" > "$archive.covered"
+  [ "$(tail -c 8 "$archive")" = "$(printf %08x "$(crc32 "$archive.covered")")" ] ||
+    fail "the seal of $1 is not the CRC-32 of its archive: $(tail -c 8 "$archive")"
+  [ "$(tail -c $((19 + ${#2})) "$archive" | head -c ${#2})" = "$2" ] || fail "$1 does not keep the comment '$2'"
+  [ "$(od -An -tu2 -j $(($(stat -c %s "$archive") - 19 - ${#2} - 2)) -N 2 "$archive" | tr -d ' ')" = $((19 + ${#2})) ] ||
+    fail "the comment of $1 is not the last thing in its archive"
+}
 
 # A minimal PE32+ image holding the marker once in its one section: enough for
 # osslsigncode to sign, and a stand-in for the setup program's stub.
@@ -77,6 +90,7 @@ pe_stub stub.exe
 for i in $(seq 1 3000); do echo "line $i of the program"; done > Galvery.EXE
 printf 'help\r\n' > Galvery.HLP
 touch -d '2024-03-01 12:00:00 UTC' Galvery.EXE Galvery.HLP
+galvery_exe=d:/Galvery/RELEASE/Galvery.EXE
 galvery=(--add d:/Galvery/RELEASE/Galvery.EXE=Galvery.EXE --add d:/Galvery/HLP/Galvery.HLP=Galvery.HLP)
 
 # --- command line ---
@@ -99,7 +113,9 @@ grep -q 'product:   Galvery' list.txt || fail "list names no product: $(cat list
 grep -Eq 'Galvery\.EXE +[0-9]+ +[0-9]+ +deflated .*2024-03-01 12:00:00.* d:/Galvery/RELEASE/Galvery\.EXE' list.txt ||
   fail "list does not show the program's entry: $(cat list.txt)"
 "$mksetup" verify --product Galvery SetupGalvery.exe > verify.txt || fail "verify failed: $(cat verify.txt)"
-grep -q '^verified: 2 entries' verify.txt || fail "verify says: $(cat verify.txt)"
+grep -q '^verified: 2 entries.*, and so does the seal' verify.txt || fail "verify says: $(cat verify.txt)"
+expect_sealed SetupGalvery.exe ''
+grep -q '^  seal:      CRC-32 [0-9a-f]\{8\}, which the archive.s bytes match' list.txt || fail "list: $(cat list.txt)"
 echo "ok: build, list, verify"
 
 # A temporary folder named in another script (a user name in Cyrillic, say): the pack
@@ -166,8 +182,8 @@ expect_refused SetupGalvery-dup2.exe "both install as" \
 tail -c +$((1024 + 8 + 1)) keep.exe > good.zip
 "$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-zip.exe --zip good.zip > /dev/null ||
   fail "a good archive was refused"
-cmp -s keep.exe SetupGalvery-zip.exe || fail "a good archive was not shipped as it is"
-eocd=$(($(stat -c %s good.zip) - 22))
+cmp -s keep.exe SetupGalvery-zip.exe || fail "a good archive was not shipped as it is, sealed once"
+eocd=$(($(stat -c %s good.zip) - 22 - 19))  # the end record, then the seal as its comment
 cp good.zip volume.zip; le16 1 | poke volume.zip $((eocd + 4))
 expect_refused SetupGalvery-new.exe "more than one volume" \
   "$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-new.exe --zip volume.zip
@@ -196,6 +212,30 @@ zip_one deflated.zip logo.bmp 8 logo.deflated logo.bmp
 grep -q "'logo.bmp' deflated again at level 6" err.txt || fail "no note about deflating again: $(cat err.txt)"
 [ "$("$mksetup" count-markers SetupGalvery-logo.exe)" = 2 ] || fail "the run is still there"
 "$mksetup" verify SetupGalvery-logo.exe > /dev/null || fail "the rewritten archive does not verify"
+# A vendor's comment stays in front of the seal; sealed again, it keeps one seal.
+zip_one vendor.zip Galvery.HLP 0 Galvery.HLP
+comment='Galvery 2.0, build 17'
+head -c -2 vendor.zip > vendor-commented.zip
+{ le16 ${#comment}; printf '%s' "$comment"; } >> vendor-commented.zip
+"$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-vendor.exe --zip vendor-commented.zip > /dev/null ||
+  fail "an archive with a comment was refused"
+expect_sealed SetupGalvery-vendor.exe "$comment"
+tail -c +$((1024 + 8 + 1)) SetupGalvery-vendor.exe > vendor-sealed.zip
+"$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-vendor2.exe --zip vendor-sealed.zip > /dev/null ||
+  fail "a sealed archive was refused"
+cmp -s SetupGalvery-vendor.exe SetupGalvery-vendor2.exe || fail "sealing a sealed archive again changed it"
+# A seal that no longer holds gives way to one that does.
+last=$(tail -c 1 vendor-sealed.zip)
+cp vendor-sealed.zip vendor-stale.zip
+printf "$([ "$last" = 0 ] && echo 1 || echo 0)" | poke vendor-stale.zip $(($(stat -c %s vendor-stale.zip) - 1))
+"$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-vendor3.exe --zip vendor-stale.zip > /dev/null ||
+  fail "an archive with a stale seal was refused"
+cmp -s SetupGalvery-vendor.exe SetupGalvery-vendor3.exe || fail "a stale seal was not replaced"
+# No room for the seal behind the longest comment.
+head -c -2 vendor.zip > vendor-long.zip
+{ le16 65500; head -c 65500 /dev/zero | tr '\0' c; } >> vendor-long.zip
+expect_refused SetupGalvery-new.exe "the archive comment is 65500 bytes; with the seal of 19 bytes behind it" \
+  "$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-new.exe --zip vendor-long.zip
 echo "ok: refusals"
 
 # --- --add-list: the same entries as --add, blank lines and CR line ends skipped ---
@@ -258,7 +298,7 @@ u32() { od -An -tu4 -j "$(($2))" -N 4 "$1" | tr -d ' '; }
 entry_headers() {
   local zip=names.zip cd k
   tail -c +$((1024 + 8 + 1)) "$1" > "$zip"
-  cd=$(u32 "$zip" $(($(stat -c %s "$zip") - 22 + 16)))
+  cd=$(u32 "$zip" $(($(stat -c %s "$zip") - 22 - 19 + 16)))
   for ((k = 0; k < $2; k++)); do cd=$((cd + 46 + $(u16 "$zip" cd+28) + $(u16 "$zip" cd+30) + $(u16 "$zip" cd+32))); done
   echo "$(u32 "$zip" cd+42) $cd"
 }
@@ -313,7 +353,10 @@ if command -v zip > /dev/null; then
   (cd zipped && LC_ALL=C.UTF-8 zip -q -X ../greek.zip Οδηγός.txt)
   "$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-greekzip.exe --zip greek.zip > /dev/null 2> err.txt ||
     fail "zip's archive of a Greek name was refused: $(cat err.txt)"
-  cmp -s greek.zip <(tail -c +$((1024 + 8 + 1)) SetupGalvery-greekzip.exe) || fail "zip's archive was not shipped as it is"
+  # As it is up to its comment's length (zip -X writes no comment), then sealed.
+  cmp -s <(head -c -2 greek.zip) <(tail -c +$((1024 + 8 + 1)) SetupGalvery-greekzip.exe | head -c $(($(stat -c %s greek.zip) - 2))) ||
+    fail "zip's archive was not shipped as it is"
+  expect_sealed SetupGalvery-greekzip.exe ''
   "$mksetup" list SetupGalvery-greekzip.exe > list.txt
   grep -Eq '^ +Οδηγός\.txt .* UTF-8 flag +Οδηγός\.txt$' list.txt || fail "list of zip's archive: $(cat list.txt)"
 fi
@@ -344,8 +387,9 @@ grep -Eq 'f65535\.txt +[0-9]+ .* d:/Many/f65535\.txt$' verify.txt || fail "the l
 # A warning: the setup program installs all 65536.
 tail -c +$((1024 + 8 + 1)) SetupGalvery-many.exe > many64.zip
 size=$(stat -c %s many64.zip)
-{ head -c $((size - 22 - 20 - 56)) many64.zip; tail -c 22 many64.zip; } > wrapped.zip
-{ le16 0; le16 0; } | poke wrapped.zip $(($(stat -c %s wrapped.zip) - 22 + 8))
+# Its end record and sealed comment (22 + 19 bytes) behind the ZIP64 records.
+{ head -c $((size - 22 - 19 - 20 - 56)) many64.zip; tail -c $((22 + 19)) many64.zip; } > wrapped.zip
+{ le16 0; le16 0; } | poke wrapped.zip $(($(stat -c %s wrapped.zip) - 22 - 19 + 8))
 "$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-wrapped.exe --zip wrapped.zip > /dev/null 2> err.txt ||
   fail "an archive whose count wrapped was refused: $(head -3 err.txt)"
 grep -q "warning: the end record counts 0 entries, its central directory holds 65536 records" err.txt ||
@@ -358,7 +402,10 @@ if command -v zip > /dev/null; then
   (cd many && ls | zip -q -X -D ../many.zip -@)
   "$mksetup" build --stub stub.exe --product Galvery --out SetupGalvery-manyzip.exe --zip many.zip > /dev/null 2> err.txt ||
     fail "zip's archive of 65536 entries was refused: $(head -3 err.txt)"
-  cmp -s many.zip <(tail -c +$((1024 + 8 + 1)) SetupGalvery-manyzip.exe) || fail "zip's archive was not shipped as it is"
+  # As it is up to its comment's length (zip -X writes no comment), then sealed.
+  cmp -s <(head -c -2 many.zip) <(tail -c +$((1024 + 8 + 1)) SetupGalvery-manyzip.exe | head -c $(($(stat -c %s many.zip) - 2))) ||
+    fail "zip's archive was not shipped as it is"
+  expect_sealed SetupGalvery-manyzip.exe ''
   "$mksetup" list SetupGalvery-manyzip.exe > list.txt || fail "list of zip's 65536 entries failed"
   grep -q 'archive: .* 65536 entries, counted by a ZIP64 end record' list.txt || fail "list says: $(head list.txt)"
   zip -q -X -fz forced.zip Galvery.HLP
@@ -383,7 +430,8 @@ size=$(stat -c %s keep.exe)
 # (30 bytes), its name (30) and its "UT" block (9).
 cp keep.exe SetupGalvery-crc.exe; printf 'X' | poke SetupGalvery-crc.exe $((1024 + 8 + 30 + 30 + 9 + 20))
 expect_verify_fails SetupGalvery-crc.exe "entry 'd:/Galvery/RELEASE/Galvery.EXE': its"
-head -c $((size - 10)) keep.exe > SetupGalvery-cut.exe
+# Cut into the end record, in front of the seal (19 bytes).
+head -c $((size - 19 - 10)) keep.exe > SetupGalvery-cut.exe
 expect_verify_fails SetupGalvery-cut.exe "end record"
 { cat keep.exe; printf 'junk'; } > SetupGalvery-junk.exe
 expect_verify_fails SetupGalvery-junk.exe "4 bytes follow the archive's end record"
@@ -396,6 +444,21 @@ cp keep.exe SetupGalvery-third.exe; printf 'UUUUUUUU' | poke SetupGalvery-third.
 expect_verify_fails SetupGalvery-third.exe "counts the marker 3 times"
 status=0; "$mksetup" list SetupGalvery-cut.exe > /dev/null 2>&1 || status=$?
 [ "$status" = 1 ] || fail "list of a cut setup file: exit status $status"
+# One byte of an entry's data changed: the seal names it, for list as well as verify.
+cp keep.exe SetupGalvery-flipped.exe
+# The program's data: behind the stub, the marker, its local header, name and "UT" block.
+printf '\xff' | poke SetupGalvery-flipped.exe $((1024 + 8 + 30 + ${#galvery_exe} + 9 + 8))
+status=0; "$mksetup" verify SetupGalvery-flipped.exe > verify.txt 2> err.txt || status=$?
+[ "$status" = 1 ] && grep -q "the archive's seal gives CRC-32 .*: the setup file is damaged, or has changed" err.txt ||
+  fail "verify of a changed archive: exit status $status, $(cat err.txt)"
+status=0; "$mksetup" list SetupGalvery-flipped.exe > list.txt 2> err.txt || status=$?
+[ "$status" = 1 ] && grep -q '^  seal:      CRC-32 [0-9a-f]*, which does not hold' list.txt ||
+  fail "list of a changed archive: exit status $status, $(cat list.txt)"
+# An archive no seal was made for (by another tool): not sealed, and no defect.
+{ cat stub.exe; printf 'UUUUUUUU'; cat vendor.zip; } > SetupGalvery-unsealed.exe
+"$mksetup" verify SetupGalvery-unsealed.exe > verify.txt 2> err.txt || fail "an unsealed archive: $(cat err.txt)"
+grep -q '^  seal:      none' verify.txt && grep -q '^verified: 1 entries.*(the archive has no seal)' verify.txt ||
+  fail "verify of an unsealed archive says: $(cat verify.txt)"
 echo "ok: damaged setup files"
 
 # --- signing ---
@@ -408,6 +471,8 @@ osslsigncode verify -CAfile cert.pem -in SetupGalvery-signed.exe > verify.txt 2>
   fail "osslsigncode rejects the signature: $(cat verify.txt)"
 "$mksetup" verify SetupGalvery-signed.exe > verify.txt || fail "mksetup verify rejects the signed file"
 grep -q 'signature: certificate table of' verify.txt || fail "verify does not see the signature: $(cat verify.txt)"
+grep -q "seal:      CRC-32 [0-9a-f]*, which the archive's bytes match" verify.txt ||
+  fail "signing broke the seal: $(cat verify.txt)"
 [ "$(head -c $((size)) SetupGalvery-signed.exe | tail -c +$((1024 + 1)) | md5sum)" = \
   "$(tail -c +$((1024 + 1)) keep.exe | md5sum)" ] || fail "signing changed the marker or the archive"
 cp SetupGalvery-signed.exe signed-first.exe

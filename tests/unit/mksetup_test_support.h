@@ -97,9 +97,15 @@ inline void Put64At(std::string& s, size_t at, uint64_t v) {
   Put32At(s, at, uint32_t(v));
   Put32At(s, at + 4, uint32_t(v >> 32));
 }
-// Offsets inside the end record, which ZipBuilder puts last with no comment, and the
-// ZIP64 end record and locator it puts before it.
-inline size_t EndRecord(const std::string& zip) { return zip.size() - 22; }
+// Offsets inside the end record, which ZipBuilder puts last with no comment and mksetup
+// with its seal as the comment, and the ZIP64 end record and locator put before it.
+inline size_t EndRecord(const std::string& zip) {
+  for (size_t at = zip.size() - 22, back = 0; back <= 0xFFFF && at >= back; ++back)
+    if (Get32At(zip, at - back) == 0x06054b50 &&
+        (uint8_t(zip[at - back + 20]) | size_t(uint8_t(zip[at - back + 21])) << 8) == back)
+      return at - back;
+  return zip.size() - 22;
+}
 inline size_t CentralDirectory(const std::string& zip) { return Get32At(zip, EndRecord(zip) + 16); }
 inline size_t LocatorAt(const std::string& zip) { return EndRecord(zip) - 20; }
 inline size_t Zip64RecordAt(const std::string& zip) { return LocatorAt(zip) - 56; }

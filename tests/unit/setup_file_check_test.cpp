@@ -1,6 +1,7 @@
 // Whole setup files: two markers, the archive behind the second, and the product the name selects.
 #include "tests/unit/mksetup_test_support.h"
 #include "tools/pack_reader.h"
+#include "tools/setup_archive.h"
 
 using namespace testing_support;
 using namespace mksetup;
@@ -91,6 +92,48 @@ std::string ReaderVerdict(const ReaderView& view) {
 
 // A setup file on disk, read by position through a buffer and in pieces of a megabyte,
 // gets the verdict its bytes in memory get: whole, and damaged anywhere.
+TEST(MksetupCheck, ASealThatNoLongerHoldsIsADefect) {
+  // Unsealed, as other tools make archives: no defect, and nothing said of a seal.
+  const std::string plain = SetupFile(kStub, Galvery().Build());
+  const SetupFileCheck unsealed = CheckSetupFile(Bytes(plain), plain.size(), "SetupGalvery.exe", nullptr, {});
+  EXPECT_EQ("", AllMessages(unsealed.findings) + AllMessages(unsealed.archive.findings));
+  EXPECT_FALSE(unsealed.archive.sealed);
+
+  std::vector<Member> members(1);
+  std::string error;
+  const std::string text = "Galvery's help, read by the setup program as it is";
+  ASSERT_TRUE(MemberFromFile({"d:/Galvery/HLP/Galvery.HLP"}, std::vector<uint8_t>(text.begin(), text.end()),
+                             1500000000, &members[0], &error));
+  std::vector<uint8_t> archive;
+  std::vector<std::string> problems, notes;
+  ASSERT_TRUE(WriteArchiveAvoidingMarkers(members, "", kCompressions, &archive, &problems, &notes));
+  const std::string file = SetupFile(kStub, Text(archive));
+  const SetupFileCheck sealed = CheckSetupFile(Bytes(file), file.size(), "SetupGalvery.exe", nullptr, {});
+  EXPECT_EQ("", AllMessages(sealed.findings) + AllMessages(sealed.archive.findings));
+  EXPECT_TRUE(sealed.archive.SealHolds());
+
+  // One byte of the entry's data changed: a defect that names the seal, for list too,
+  // which does not read the entries' data.
+  const size_t dataAt = kStub.size() + 8 + sealed.archive.entries.at(0).dataOffset;
+  std::string changed = file;
+  changed[dataAt] = char(changed[dataAt] ^ 0x20);
+  CheckOptions noData;
+  noData.readData = false;
+  for (const CheckOptions& options : {CheckOptions{}, noData}) {
+    const SetupFileCheck broken = CheckSetupFile(Bytes(changed), changed.size(), "SetupGalvery.exe", nullptr, options);
+    EXPECT_TRUE(broken.archive.sealed);
+    EXPECT_FALSE(broken.archive.SealHolds());
+    EXPECT_EQ(1u, Findings(broken.archive.findings, "damaged, or has changed since mksetup built it").size())
+        << AllMessages(broken.archive.findings);
+  }
+  // The seal's own digits changed: the same.
+  std::string digits = file;
+  digits[digits.size() - 1] = digits.back() == '0' ? '1' : '0';
+  const SetupFileCheck wrong = CheckSetupFile(Bytes(digits), digits.size(), "SetupGalvery.exe", nullptr, {});
+  EXPECT_EQ(1u, Findings(wrong.archive.findings, "the archive's seal gives CRC-32").size())
+      << AllMessages(wrong.archive.findings);
+}
+
 TEST(MksetupCheck, ChecksASetupFileOnDiskAsItsBytesInMemory) {
   ZipBuilder zip = Galvery();
   // Deflated data of megabytes and stored data that cross the pieces they are read in.
