@@ -1,0 +1,162 @@
+#!/usr/bin/env bash
+# The setup program against a plain extractor (bench/plain_extract.cpp) on the same setup
+# files, under Wine, in the same run and the same prefix. Not a test: prints figures,
+# asserts nothing about speed.
+#
+#   bash bench/install_vs_plain.sh [big] [5000] [20000]      (all three when none is named)
+#
+# Needs the native build (mksetup, the e2e template test) and the win64 build; the win32
+# build is measured too where the kernel runs 32-bit programs, else skipped with a line.
+# Payloads: big (100 MiB incompressible + 80 MiB text in four files, a setup file of about
+# 103 MB), 5000 small files in 50 folders, 20000 small files in one folder; every name is
+# different, since both programs write flat into one folder.
+#
+# What is timed, for both programs the same way, and both include one Wine process start
+# (the baseline row shows what a one-file setup file takes, start-up and dialogs included):
+#   setup: from starting the driver to the report message box, which appears once every
+#          file is written and closed (the driver's checkpoint right after that box);
+#          fresh into an empty C:\Galvery, then again over the installed files (upgrade).
+#   plain: plain_extract.exe from its start to its exit, into an empty C:\Plain, then again.
+# Peak memory: the setup program's VmHWM at the report; plain_extract's maximum resident
+# size from GNU time, when /usr/bin/time is there.
+set -euo pipefail
+top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+if [ "${1:-}" != --arch ]; then
+  payloads=("$@")
+  [ ${#payloads[@]} -gt 0 ] || payloads=(big 5000 20000)
+  mksetup=$top/build/native/tools/mksetup
+  [ -x "$mksetup" ] || { echo "no $mksetup: build the native preset first" >&2; exit 1; }
+  results=$(mktemp)
+  trap 'rm -f "$results"' EXIT
+  for arch in win64 win32; do
+    if [ "$arch" = win32 ]; then
+      status=0
+      reason=$(E2E_ARCH=win32 bash -c "source '$top/tests/e2e/wine_env.sh'; e2e_cannot_run_32bit") || status=$?
+      [ "$status" != 0 ] && [ "$status" != 3 ] || { echo "win32: skipped, this machine cannot run 32-bit programs: $reason"; continue; }
+    fi
+    [ -f "$top/build/$arch/setup.exe" ] && [ -f "$top/build/$arch/plain_extract.exe" ] ||
+      { echo "$arch: not built (no build/$arch/setup.exe or plain_extract.exe): skipped"; continue; }
+    template=$top/build/native/tests/e2e/$arch/wine-template
+    [ -f "$template/ready" ] || ctest --test-dir "$top/build/native" -R "e2e_${arch}_template" >/dev/null ||
+      { echo "$arch: the Wine template could not be made" >&2; exit 1; }
+    E2E_ARCH=$arch E2E_MKSETUP=$mksetup E2E_TEMPLATE=$template E2E_WORK=${TMPDIR:-/tmp}/bench-vs-plain-$arch \
+      SETUP_DEPS_DIR=${SETUP_DEPS_DIR:-$top/.cache/deps} BENCH_RESULTS=$results \
+      bash "$0" --arch "${payloads[@]}"
+  done
+  echo
+  printf '%-9s %-6s %8s %8s %6s %8s %8s %6s %10s %10s\n' payload build 'fresh s' 'plain s' ratio \
+    'upgr. s' 'plain s' ratio 'setup KiB' 'plain KiB'
+  awk '{ printf "%-9s %-6s %8.2f %8.2f %6.2f %8.2f %8.2f %6.2f %10s %10s\n", $1, $2, $3, $4, $3 / $4, $5, $6, $5 / $6, $7, $8 }' "$results"
+  exit 0
+fi
+
+# One build's run, in its own prefix.
+shift
+source "$top/tests/e2e/wine_env.sh"
+source "$top/tests/e2e/install_env.sh"
+e2e_init > /dev/null
+plain=$E2E_WIN_DIR/plain_extract.exe
+mkdir -p "$E2E_C/dl"
+
+# setup_run NAME: runs C:\dl\NAME\SetupGalvery.exe (the name selects the product) to its report (text in $E2E_WORK/NAME.report),
+# answers it and the shortcut question; sets $secs and $peak.
+setup_run() {
+  local exe="C:\\dl\\$1\\SetupGalvery.exe" start
+  rm -f "$E2E_WORK/at_report"
+  start=$(e2e_now)
+  E2E_CHECKPOINT_WAIT=900 e2e_driver_async timeout 900 \
+    start "$exe" "\"$exe\"" "${E2E_ACCEPT[@]}" \
+    msgbox-file SetupGalvery "$(e2e_windows_path "$E2E_WORK/$1.report")" 1 \
+    checkpoint "$(e2e_checkpoint report)" \
+    timeout 120 click 1 "${E2E_NO_SHORTCUT[@]}" exit 0 > /dev/null
+  E2E_CHECKPOINT_WAIT=900 e2e_at_checkpoint report at_report "$exe" "$start"
+  e2e_driver_wait || e2e_fail "the driver failed on $1 (transcript in $E2E_WORK/transcript.txt)"
+}
+at_report() { secs=$(awk -v a="$2" -v b="$(e2e_now)" 'BEGIN { printf "%.3f", b - a }'); peak=$(e2e_peak_memory "$1" 2>/dev/null); }
+
+# plain_run NAME: plain_extract on the same setup file into C:\Plain; sets $secs and $peak.
+plain_run() {
+  local start out=$E2E_WORK/plain.out
+  start=$(e2e_now)
+  if [ -x /usr/bin/time ]; then
+    (cd "$E2E_C" && /usr/bin/time -f %M -o "$E2E_WORK/plain.mem" "$E2E_WINE" "$plain" "C:\\dl\\$1\\SetupGalvery.exe" 'C:\Plain') > "$out" 2>&1 ||
+      e2e_fail "plain_extract failed on $1: $(cat "$out")"
+    peak=$(tail -n1 "$E2E_WORK/plain.mem")
+  else
+    e2e_wine "$plain" "C:\\dl\\$1\\SetupGalvery.exe" 'C:\Plain' > "$out" 2>&1 || e2e_fail "plain_extract failed on $1: $(cat "$out")"
+    peak=-
+  fi
+  secs=$(awk -v a="$start" -v b="$(e2e_now)" 'BEGIN { printf "%.3f", b - a }')
+}
+
+# make_setup NAME DIR: C:\dl\NAME\SetupGalvery.exe from every file under DIR, and the report the setup
+# program will show for it, worked out as the program does (30,000 characters at most,
+# less 32 for the "and N more files" line when the list does not fit).
+make_setup() {
+  mkdir -p "$E2E_C/dl/$1"
+  "$E2E_MKSETUP" build --stub "$E2E_STUB" --product Galvery --out "$E2E_C/dl/$1/SetupGalvery.exe" --add-dir "d:/Galvery=$2" > /dev/null
+  (cd "$2" && find . -type f -printf '%P\n' | LC_ALL=C sort) |
+    awk '{ n = split($0, p, "/"); line = "c:\\Galvery\\" p[n] "\n"; lines[NR] = line; whole += length(line) }
+         END { limit = (16 + whole <= 30000) ? 30000 : 30000 - 32; total = 16; report = ""
+               for (i = 1; i <= NR; ++i) { if (total + length(lines[i]) > limit) break; report = report lines[i]; total += length(lines[i]) }
+               printf "Unpacked files:\n%s", report; if (i <= NR) printf "and %d more files\n", NR - i + 1 }' > "$E2E_WORK/$1.report"
+  [ -s "$E2E_C/dl/$1/SetupGalvery.exe" ] || e2e_fail "mksetup made no setup file for $1"
+}
+
+# measure NAME COUNT: fresh and upgrade, both programs; one line of figures per payload.
+measure() {
+  local fs fp us up ps pp
+  rm -rf "$E2E_C/Galvery" "$E2E_C/Plain"
+  setup_run "$1"; fs=$secs; ps=$peak
+  plain_run "$1"; fp=$secs; pp=$peak
+  local got; got=$(find "$E2E_C/Galvery" -type f | wc -l)
+  [ "$got" = $(($2 + 1)) ] || e2e_fail "$1: C:\\Galvery holds $got files, not $2 and the pack file"
+  got=$(find "$E2E_C/Plain" -type f | wc -l)
+  [ "$got" = $(($2 + 1)) ] || e2e_fail "$1: C:\\Plain holds $got files, not $2 and pack.zip"
+  setup_run "$1"; us=$secs
+  plain_run "$1"; up=$secs
+  echo "$1 $E2E_ARCH $fs $fp $us $up $ps $pp" >> "$BENCH_RESULTS"
+  echo "$E2E_ARCH $1: setup $fs s / $us s, plain $fp s / $up s (fresh / upgrade)"
+}
+
+data=$E2E_WORK/data
+mkdir -p "$data"
+make_setup_tiny() { mkdir -p "$data/tiny"; printf 'Read me.\r\n' > "$data/tiny/readme.txt"; make_setup baseline "$data/tiny"; }
+make_setup_tiny
+measure baseline 1
+
+for p in "$@"; do
+  rm -rf "$data/$p"
+  mkdir -p "$data/$p"
+  case "$p" in
+    big)
+      for k in 1 2; do
+        { openssl enc -aes-128-ctr -K "$(printf '%032x' "$k")" -iv 0 -nosalt -in /dev/zero 2>/dev/null || true; } |
+          head -c $((50 << 20)) > "$data/big/part$k.bin"
+      done
+      for k in 1 2; do
+        { seq -f "paragraph %.0f of part $k: the product keeps its settings in the folder it was installed to" 1 2000000 || true; } |
+          head -c $((40 << 20)) > "$data/big/manual$k.txt"
+      done
+      count=4 ;;
+    5000)
+      for ((i = 0; i < 5000; ++i)); do
+        ((i % 100)) || mkdir "$data/5000/d$(printf %02d $((i / 100)))"
+        printf -v name '%s/d%02d/f%05d.txt' "$data/5000" $((i / 100)) "$i"
+        printf 'small file %d, some text to deflate: %0*d\r\n' "$i" $((i % 2000)) 0 > "$name"
+      done
+      count=5000 ;;
+    20000)
+      for ((i = 0; i < 20000; ++i)); do
+        printf -v name '%s/f%05d.txt' "$data/20000" "$i"
+        printf 'small file %d, some text to deflate: %0*d\r\n' "$i" $((i % 2000)) 0 > "$name"
+      done
+      count=20000 ;;
+    *) e2e_fail "unknown payload '$p': big, 5000 or 20000" ;;
+  esac
+  make_setup "$p" "$data/$p"
+  echo "$E2E_ARCH $p: setup file of $(( $(stat -c %s "$E2E_C/dl/$p/SetupGalvery.exe") / 1000000 )) MB, $(du -sm "$data/$p" | cut -f1) MiB in $count files"
+  measure "$p" "$count"
+  rm -rf "$data/$p" "$E2E_C/Galvery" "$E2E_C/Plain" "$E2E_C/dl/$p"
+done
