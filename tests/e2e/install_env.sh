@@ -9,6 +9,8 @@
 E2E_PACK='c:\Galvery\Galvery_pack.zip'
 E2E_VENDOR_CONTACT='Problem in setup program. Please contact the vendor at support@tlvn-software.example'
 E2E_SHORTCUT_QUESTION='Do you want to create a desktop shortcut icon for Galvery?'
+# The one message for a setup file C:\dl\SetupGalvery.exe that is not whole.
+E2E_DAMAGED='The setup file C:\dl\SetupGalvery.exe is incomplete or damaged. Please obtain a new copy of it and run it again.'
 # Steps to splice into the driver's: the setup dialog taken as it stands and the agreement
 # accepted; the shortcut question answered No, or Yes.
 E2E_ACCEPT=(dialog 'Setup Galvery' click 1 dialog 'License Agreement' click 1)
