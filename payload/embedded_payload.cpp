@@ -202,8 +202,16 @@ CopyEnd CopyPayload(CByteSource& source, uint64_t size, const CStringW& packFile
 
 bool SetupFileIsWhole(const SetupImage& image, PayloadLayout* layout, PayloadEntryVisitor visit, void* context) {
   *layout = PayloadLayout();
+  // A file that cannot be found is left to the copy, whose message says so. One held by
+  // another program is waited for once, here, and reported as the copy would.
+  FileFacts facts;
+  if (Env().LookUp(image.path, &facts) != kSysOk) return true;
   std::unique_ptr<CReadableFile> file;
-  if (OpenSetupImage(image.path, &file) != kSysOk) return true;
+  const SysError opened = OpenSetupImage(image.path, &file);
+  if (opened != kSysOk) {
+    ShowWithError("Can't open file %s. Last error %i", image.shown, opened);
+    return false;
+  }
   SysError error = kSysOk;
   const PayloadVerdict verdict = ReadPayloadLayout(*file, layout, &error, visit, context);
   if (verdict != PayloadVerdict::kWhole) *layout = PayloadLayout();

@@ -24,8 +24,9 @@ struct PayloadExtraction {
 const size_t kPayloadBufferSize = 1 << 20;
 
 // Judges the archive of `image` from its structure, before anything is written: false
-// after the one message that the file is incomplete or damaged. A file that cannot be
-// opened or read, or holds no payload, passes: the copy's messages say what it is. The
+// after the one message that the file is incomplete or damaged, or that it cannot be
+// opened. A file that cannot be found or read, or holds no payload, passes: the copy's
+// messages say what it is. The
 // layout found is in `layout` (empty unless the archive is whole); `visit` sees its
 // central records.
 bool SetupFileIsWhole(const SetupImage& image, PayloadLayout* layout, PayloadEntryVisitor visit = nullptr,
