@@ -1,6 +1,7 @@
 #include "payload/payload_layout.h"
 
 #include "archive/archive_seal.h"
+#include "archive/zip_format.h"
 #include "payload/payload_marker.h"
 
 #include <algorithm>
@@ -8,18 +9,19 @@
 
 namespace {
 
-constexpr uint32_t kEndSignature = 0x06054B50;
-constexpr uint32_t kZip64EndSignature = 0x06064B50;
-constexpr uint32_t kZip64LocatorSignature = 0x07064B50;
-constexpr uint32_t kCentralSignature = 0x02014B50;
-constexpr size_t kEndSize = 22, kLocatorSize = 20, kZip64EndSize = 56, kCentralSize = 46, kLocalSize = 30;
-constexpr size_t kMaxComment = 0xFFFF;
+using zipformat::Get16;
+using zipformat::Get32;
+using zipformat::Get64;
+using zipformat::kCentralSignature;
+using zipformat::kEndSignature;
+using zipformat::kZip64EndSignature;
+using zipformat::kZip64LocatorSignature;
+constexpr size_t kEndSize = zipformat::kEndRecordSize, kLocatorSize = zipformat::kZip64LocatorSize,
+                 kZip64EndSize = zipformat::kZip64EndRecordSize, kCentralSize = zipformat::kCentralHeaderSize,
+                 kLocalSize = zipformat::kLocalHeaderSize;
+constexpr size_t kMaxComment = zipformat::kEndSearchReach;
 // osslsigncode pads the file to eight bytes before it appends the certificate table.
 constexpr uint64_t kMaxCertificatePadding = 7;
-
-uint16_t Get16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
-uint32_t Get32(const uint8_t* p) { return uint32_t(Get16(p)) | uint32_t(Get16(p + 2)) << 16; }
-uint64_t Get64(const uint8_t* p) { return uint64_t(Get32(p)) | uint64_t(Get32(p + 4)) << 32; }
 
 // Reads of the setup file at given positions. A read that fails ends the judgement as
 // unreadable; bytes the file does not hold are damage.
