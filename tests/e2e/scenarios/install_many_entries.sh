@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# e2e-timeout: 600
+# e2e-timeout: 1200
 # An archive of 65,536 entries, both ways it comes: written with ZIP64 (Info-ZIP's zip,
 # then mksetup, which builds the setup file), and written as by a tool without ZIP64,
 # whose end record counts the entries modulo 65,536: 0. Either way every entry is
