@@ -1,7 +1,7 @@
 // Writing one entry out of an open archive: a file in a directory under the entry's
 // base name, or the directory chain of a directory entry. A new file is written under its
-// name and deleted if it fails; over an earlier version, a file is written beside it and
-// replaces it only once its data has checked out: an entry that fails, at any point,
+// name and deleted if it fails; over an earlier version, a file is written in a folder of
+// the reader's own beside it and replaces it only once its data has checked out: an entry that fails, at any point,
 // leaves the file it was to replace as it was, and nothing damaged under its name.
 //
 // Paths are wide text and go to the wide calls: an entry named in UTF-8, or a directory
@@ -29,15 +29,38 @@ ArchiveResult CreationFailed(SysError error, const CStringW& path) {
   return ArchiveErrFile;
 }
 
-// A new file in the target's directory to write the entry to, "~<n>.tmp": in the same
-// directory, so that putting it in place is a rename within one volume. A new file never
-// opens one that is there; a taken name moves on to the next number. The name is short,
-// so that it fits MAX_PATH wherever its target does, but for the last few characters.
+// The folder replacements for `directory` are written in: "~setup" there, made (or found)
+// once per directory; empty when it cannot be had (a file of that name, a path too long),
+// and the directory itself is used.
+const CStringW& TemporaryFolder(ArchiveReader& reader, const wchar_t* directory) {
+  if (reader.temporaryFolderFor == CStringW(directory)) return reader.temporaryFolder;
+  if (!reader.temporaryFolder.IsEmpty()) Env().RemoveFolder(reader.temporaryFolder.Str());
+  reader.temporaryFolderFor = CStringW(directory);
+  reader.temporaryFolder = InstallPathOf(directory, L"~setup");
+  FileFacts facts;
+  const SysError made = Env().CreateFolder(reader.temporaryFolder.Str());
+  const bool usable = made == kSysOk || (made == kSysAlreadyExists &&
+                                         Env().LookUp(reader.temporaryFolder.Str(), &facts) == kSysOk &&
+                                         (facts.attributes & kAttributeDirectory));
+  if (!usable) reader.temporaryFolder = CStringW();
+  return reader.temporaryFolder;
+}
+
+// A new file to write the entry to, "~<n>.tmp", in the folder of the reader's own beside
+// the target, else beside the target itself: on its volume, so that putting it in place
+// is a rename. A new file never opens one that is there; a taken name moves on to the
+// next number. The name is short, so that it fits MAX_PATH wherever its target does.
 SysError CreateTemporaryFile(ArchiveReader& reader, const wchar_t* directory, CStringW& temporary,
                              std::unique_ptr<CWritableFile>* file) {
+  const CStringW& own = TemporaryFolder(reader, directory);
+  const auto nameIn = [&](const wchar_t* folder) {
+    return InstallPathOf(folder, L"~" + std::to_wstring(reader.temporaryNumber) + L".tmp");
+  };
+  const bool inOwn = !own.IsEmpty() && nameIn(own.Str().c_str()).GetLength() <= kMaxPathLength;
+  const wchar_t* const folder = inOwn ? own.Str().c_str() : directory;
   SysError error = kSysFileExists;
   for (unsigned tries = 0; tries < kTemporaryNameTries && error == kSysFileExists; ++tries) {
-    temporary = InstallPathOf(directory, L"~" + std::to_wstring(reader.temporaryNumber) + L".tmp");
+    temporary = nameIn(folder);
     if (temporary.GetLength() > kMaxPathLength) return kSysNameTooLong;
     error = Env().OpenForWriting(temporary.Str(), CreateMode::kNew, file);
     if (error == kSysFileExists) ++reader.temporaryNumber;

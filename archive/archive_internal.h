@@ -84,6 +84,8 @@ struct ArchiveReader {
   // Closing the archive closes the stream and the file handle it owns.
   ~ArchiveReader() {
     if (archive) unzClose(archive);
+    // Only once it is empty: a replacement left there by a run that was cut off stays.
+    if (!temporaryFolder.IsEmpty()) Env().RemoveFolder(temporaryFolder.Str());
   }
   ArchiveReader(const ArchiveReader&) = delete;
   ArchiveReader& operator=(const ArchiveReader&) = delete;
@@ -99,6 +101,12 @@ struct ArchiveReader {
   // The number in the name of the next temporary file an entry is written to; moved on
   // past names found taken, so that leftovers are stepped over once, not for every entry.
   unsigned temporaryNumber = 0;
+  // Replacements are written in a folder of their own, "~setup" in the target's
+  // directory, made at the first one and removed when the archive closes: a name that is
+  // not there costs a search of its whole folder (under Wine), and the directory may
+  // hold thousands of files. Empty while there is none to use.
+  CStringW temporaryFolder;
+  CStringW temporaryFolderFor;  // the directory it was sought in
   ArchiveStreamOpener opener{kArchiveReadAheadDefault, nullptr, false};
   ArchiveWriteObserver observer = nullptr;
   void* observerContext = nullptr;

@@ -89,9 +89,11 @@ ArchiveResult ArchiveGetEntry(ArchiveHandle handle, int32_t index, ArchiveEntry*
 // Writes entry `index` to `directory`, one backslash and the final component of `target`
 // (the text after its last forward slash or backslash), and gives it the entry's times.
 // A target that is not there is created as a new file and deleted again if the entry
-// fails. Over a file already there the data goes to a new file "~<n>.tmp" in `directory`
-// first, which replaces it only once its data, size and CRC-32 have checked out; on any
-// failure it is deleted, and the file already there stays as it was.
+// fails. Over a file already there the data goes to a new file "~<n>.tmp" first, in the
+// folder "~setup" of `directory` (made for it, and removed with the handle once empty),
+// or in `directory` itself when that folder cannot be made; it replaces the file only
+// once its data, size and CRC-32 have checked out; on any failure it is deleted, and the
+// file already there stays as it was.
 // A directory entry instead creates its directory chain beneath the base directory.
 // `length` is not used; `kind` must be ArchiveKindFile, `mode` ArchiveModeDirectory.
 // Shows "Error %i in creating file %s" when the target cannot be created or replaced

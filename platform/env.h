@@ -36,7 +36,9 @@ constexpr SysError kSysInvalidParameter = 87;
 constexpr SysError kSysDiskFull = 112;
 constexpr SysError kSysInvalidName = 123;
 constexpr SysError kSysAlreadyExists = 183;
+constexpr SysError kSysDirectoryNotEmpty = 145;
 constexpr SysError kSysNameTooLong = 206;
+constexpr SysError kSysNotAFolder = 267;
 
 // The longest path the file calls take, its terminator included.
 constexpr size_t kMaxPath = 260;
@@ -119,6 +121,9 @@ class CEnv {
   // ---- folders ----
   // One folder: 183 when it exists, 3 when its parent does not.
   virtual SysError CreateFolder(const std::wstring& path) = 0;
+  // Deletes a folder that holds nothing: 145 when it holds anything, 2 when there is
+  // none, 267 for a file.
+  virtual SysError RemoveFolder(const std::wstring& path) = 0;
   // The bytes this user may still write on the volume that holds the folder `path`, which
   // must exist (an error when it does not).
   virtual SysError FreeSpace(const std::wstring& path, uint64_t* bytes) = 0;
@@ -199,6 +204,7 @@ class CEnvWrapper : public CEnv {
   SysError Remove(const std::wstring& path) override { return m_target->Remove(path); }
   SysError LookUp(const std::wstring& path, FileFacts* facts) override { return m_target->LookUp(path, facts); }
   SysError CreateFolder(const std::wstring& path) override { return m_target->CreateFolder(path); }
+  SysError RemoveFolder(const std::wstring& path) override { return m_target->RemoveFolder(path); }
   SysError FreeSpace(const std::wstring& path, uint64_t* bytes) override { return m_target->FreeSpace(path, bytes); }
   SysError FullPath(const std::wstring& path, std::wstring* full) override { return m_target->FullPath(path, full); }
   SysError CurrentFolder(std::wstring* folder) override { return m_target->CurrentFolder(folder); }

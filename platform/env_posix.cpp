@@ -238,6 +238,15 @@ class CPosixEnv : public CEnv {
     return errno == EEXIST ? kSysAlreadyExists : errno == ENOENT ? kSysPathNotFound : ErrorOf(errno, p);
   }
 
+  SysError RemoveFolder(const std::wstring& path) override {
+    const std::string p = PosixPath(path);
+    if (p.empty()) return kSysPathNotFound;
+    if (rmdir(p.c_str()) == 0) return kSysOk;
+    return errno == ENOTEMPTY || errno == EEXIST ? kSysDirectoryNotEmpty
+           : errno == ENOTDIR                    ? kSysNotAFolder
+                                                 : ErrorOf(errno, p);
+  }
+
   SysError FreeSpace(const std::wstring& path, uint64_t* bytes) override {
     const std::string p = PosixPath(path);
     struct statvfs vfs;

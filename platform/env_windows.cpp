@@ -154,6 +154,10 @@ class CWindowsEnv : public CEnv {
     return ::CreateDirectoryW(path.c_str(), nullptr) ? kSysOk : LastError();
   }
 
+  SysError RemoveFolder(const std::wstring& path) override {
+    return ::RemoveDirectoryW(path.c_str()) ? kSysOk : LastError();
+  }
+
   SysError FreeSpace(const std::wstring& path, uint64_t* bytes) override {
     // A share's root is named with its trailing separator; one more is harmless anywhere.
     const std::wstring folder = !path.empty() && path.back() != L'\\' ? path + L"\\" : path;

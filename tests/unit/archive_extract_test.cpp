@@ -37,6 +37,11 @@ class ArchiveExtraction : public ArchiveTest {
     if (got != ArchiveOk) return got;
     return ArchiveExtractEntry(handle, index, e.name, 0, ArchiveKindFile, 'D', directory.c_str());
   }
+  // What the handle leaves behind shows once it is closed.
+  void CloseArchive() {
+    ArchiveClose(handle);
+    handle = nullptr;
+  }
   // Only what the test expects exists beside the archive, and nothing else in base and out.
   void ExpectTreeIs(const std::vector<std::string>& base, const std::vector<std::string>& out) {
     EXPECT_EQ((std::vector<std::string>{"a.zip", "base", "out"}), ListDir(dir.path()));
@@ -71,6 +76,7 @@ TEST_F(ArchiveExtraction, FilesLandUnderTheirBaseNamesWithTheirTimes) {
   // A directory that ends in a backslash gives two in a row, which is accepted.
   EXPECT_EQ(ArchiveOk, Extract(1, dir.Win("out") + "\\"));
   EXPECT_EQ("", env.Told());
+  CloseArchive();
   ExpectTreeIs({}, {"Galvery.EXE", "Galvery.HLP", "readme.txt"});
   // Before the contents are read: reading moves the access time.
   EXPECT_EQ(kDosStampUnix, ModifiedAt(dir.Posix("out/Galvery.EXE")));
@@ -154,6 +160,7 @@ TEST_F(ArchiveExtraction, CorruptDataFailsAndLeavesWhatWasThereAsItWas) {
   for (int i = 0; i < 3; ++i) EXPECT_EQ(ArchiveErrTransfer, Extract(i, dir.Win("out"))) << i;
   EXPECT_EQ("", env.Told());
   // No damaged file under any name, no temporary file left, the old one untouched.
+  CloseArchive();
   ExpectTreeIs({}, {"crc"});
   ExpectOld("crc");
 }
@@ -175,6 +182,7 @@ TEST_F(ArchiveExtraction, FailedWriteIsATransferFailureThatKeepsTheOldFile) {
   EXPECT_EQ(ArchiveErrTransfer, Extract(0, dir.Win("out")));
   env.failCloses = false;
   EXPECT_EQ("", env.Told());
+  CloseArchive();
   ExpectTreeIs({}, {"big"});
   ExpectOld("big");
 }
@@ -187,19 +195,53 @@ TEST_F(ArchiveExtraction, AnExistingFileIsReplacedWholeAndTakesTheEntrysTimes) {
   WriteOld("Galvery.HLP");  // longer than the new data: nothing of it may remain
   WriteOld("Galvery.EXE");
   // Leftovers of an interrupted run under the temporary names are stepped over, untouched.
-  WriteBytes(dir.Posix("out/~0.tmp"), "leftover");
-  MakeDir(dir.Posix("out/~1.tmp"));
+  MakeDir(dir.Posix("out/~setup"));
+  WriteBytes(dir.Posix("out/~setup/~0.tmp"), "leftover");
+  MakeDir(dir.Posix("out/~setup/~1.tmp"));
   EXPECT_EQ(ArchiveOk, Extract(0, dir.Win("out")));
   EXPECT_EQ(ArchiveOk, Extract(1, dir.Win("out")));
   EXPECT_EQ("", env.Told());
-  ExpectTreeIs({}, {"Galvery.EXE", "Galvery.HLP", "~0.tmp", "~1.tmp"});
+  CloseArchive();
+  // The folder that holds them stays with them.
+  ExpectTreeIs({}, {"Galvery.EXE", "Galvery.HLP", "~setup"});
+  EXPECT_EQ((std::vector<std::string>{"~0.tmp", "~1.tmp"}), ListDir(dir.Posix("out/~setup")));
   for (const char* name : {"Galvery.HLP", "Galvery.EXE"}) {
     EXPECT_EQ(kDosStampUnix, ModifiedAt(dir.Posix("out/") + name)) << name;
     EXPECT_EQ(kDosStampUnix, AccessedAt(dir.Posix("out/") + name)) << name;
   }
   EXPECT_EQ("new help", ReadBytes(dir.Posix("out/Galvery.HLP")));
   EXPECT_EQ(Patterned(40000), ReadBytes(dir.Posix("out/Galvery.EXE")));
-  EXPECT_EQ("leftover", ReadBytes(dir.Posix("out/~0.tmp")));
+  EXPECT_EQ("leftover", ReadBytes(dir.Posix("out/~setup/~0.tmp")));
+}
+
+TEST_F(ArchiveExtraction, ReplacementsAreWrittenInAFolderOfTheirOwnThatGoesWithTheHandle) {
+  ZipBuilder zip;
+  zip.AddStored("Galvery.HLP", "new help");
+  zip.AddStored("fresh", "new file");
+  ASSERT_TRUE(Open(zip));
+  // A new file needs no folder of the reader's own.
+  EXPECT_EQ(ArchiveOk, Extract(1, dir.Win("out")));
+  ExpectTreeIs({}, {"fresh"});
+  WriteOld("Galvery.HLP");
+  EXPECT_EQ(ArchiveOk, Extract(0, dir.Win("out")));
+  // Nothing is left in it between entries, and it goes when the archive closes.
+  ExpectTreeIs({}, {"Galvery.HLP", "fresh", "~setup"});
+  EXPECT_TRUE(ListDir(dir.Posix("out/~setup")).empty());
+  CloseArchive();
+  ExpectTreeIs({}, {"Galvery.HLP", "fresh"});
+  EXPECT_EQ("new help", ReadBytes(dir.Posix("out/Galvery.HLP")));
+
+  // A file of that name is no folder: the replacement is written beside its target, and
+  // the file is left alone.
+  ASSERT_TRUE(Open(zip));
+  WriteBytes(dir.Posix("out/~setup"), "the vendor's own");
+  WriteOld("Galvery.HLP");
+  EXPECT_EQ(ArchiveOk, Extract(0, dir.Win("out")));
+  CloseArchive();
+  ExpectTreeIs({}, {"Galvery.HLP", "fresh", "~setup"});
+  EXPECT_EQ("new help", ReadBytes(dir.Posix("out/Galvery.HLP")));
+  EXPECT_EQ("the vendor's own", ReadBytes(dir.Posix("out/~setup")));
+  EXPECT_EQ("", env.Told());
 }
 
 TEST_F(ArchiveExtraction, ATargetThatCannotBeReplacedIsReportedBeforeAnythingIsWritten) {
@@ -240,6 +282,7 @@ TEST_F(ArchiveExtraction, AReadOnlyTargetIsReportedBeforeAnythingIsWritten) {
     GTEST_SKIP() << "this system writes read-only files (Wine run by root): none can be refused";
   EXPECT_EQ(ArchiveErrFile, Extract(0, dir.Win("out")));
   EXPECT_EQ("Error 5 in creating file " + dir.Win("out") + "\\read-only|", env.Told());
+  CloseArchive();
   ExpectTreeIs({}, {"read-only"});
   ExpectOld("read-only");
 }

@@ -97,6 +97,14 @@ TEST_F(EnvContract, AFolderIsNoFile) {
   EXPECT_EQ(kSysAccessDenied, env.Remove(P("folder")));
   ASSERT_EQ(kSysOk, Create("file"));
   EXPECT_EQ(kSysAccessDenied, env.Replace(P("file"), P("folder")));
+  // Only a folder that holds nothing is removed, and a file never.
+  EXPECT_EQ(kSysNotAFolder, env.RemoveFolder(P("file")));
+  ASSERT_EQ(kSysOk, Create("folder\\inside"));
+  EXPECT_EQ(kSysDirectoryNotEmpty, env.RemoveFolder(P("folder")));
+  ASSERT_EQ(kSysOk, env.Remove(P("folder\\inside")));
+  EXPECT_EQ(kSysOk, env.RemoveFolder(P("folder")));
+  EXPECT_EQ(kSysFileNotFound, env.RemoveFolder(P("folder")));
+  EXPECT_EQ(kSysOk, env.LookUp(P("file"), &facts));
 }
 
 TEST_F(EnvContract, PatternsNeverMatchAndATrailingSeparatorNamesNothing) {
