@@ -94,13 +94,23 @@ bool RunInstallation(CSetupScreens& screens, CSetupTarget& target) {
   // Before anything is written: a setup file cut short or damaged in its structure ends
   // the setup here, and a disk without room for it leaves the dialog open for another
   // directory. Checked here rather than at start, so that the file checked is the file
-  // copied a moment later, and its central directory is read once for both.
+  // copied a moment later, and its central directory is read once for both (once more
+  // only when the room is tight over an installed version).
   const bool directoryExists = DirectoryExists(target.m_strDirectory) != 0;
-  CInstallRoom room(target.m_strDirectory, directoryExists);
+  // First counted as a fresh installation, which needs the most room and no look-ups.
+  CInstallRoom room(target.m_strDirectory, false);
   if (!SetupFileIsWhole(LocateSetupImage(), &target.m_payload, &CInstallRoom::Visit, &room)) return true;
   uint64_t freeBytes = 0;
-  const uint64_t needed = room.Needed(target.m_payload, target.m_strPackFile);
-  if (target.m_payload.fileSize != 0 && FreeRoomFor(target.m_strDirectory, &freeBytes) && freeBytes < needed) {
+  uint64_t needed = room.Needed(target.m_payload, target.m_strPackFile);
+  const bool measured = target.m_payload.fileSize != 0 && FreeRoomFor(target.m_strDirectory, &freeBytes);
+  if (measured && freeBytes < needed && directoryExists) {
+    // Too little for that: the earlier versions the files replace give their room back,
+    // each found by a look-up in the directory, a cost paid only now.
+    CInstallRoom over(target.m_strDirectory, true);
+    if (!SetupFileIsWhole(LocateSetupImage(), &target.m_payload, &CInstallRoom::Visit, &over)) return true;
+    needed = over.Needed(target.m_payload, target.m_strPackFile);
+  }
+  if (measured && freeBytes < needed) {
     CString sizes;
     sizes.Format(": the installation needs %s, and %s are free. Please make room, or choose another directory.",
                  MegabytesOf(needed).GetString(), MegabytesOf(freeBytes).GetString());

@@ -60,6 +60,7 @@ fi
 shift
 source "$top/tests/e2e/wine_env.sh"
 source "$top/tests/e2e/install_env.sh"
+source "$top/bench/payloads.sh"
 e2e_init > /dev/null
 plain=$E2E_WIN_DIR/plain_extract.exe
 mkdir -p "$E2E_C/dl"
@@ -145,32 +146,7 @@ measure baseline 1
 for p in "$@"; do
   rm -rf "$data/$p"
   mkdir -p "$data/$p"
-  case "$p" in
-    big)
-      for k in 1 2; do
-        { openssl enc -aes-128-ctr -K "$(printf '%032x' "$k")" -iv 0 -nosalt -in /dev/zero 2>/dev/null || true; } |
-          head -c $((50 << 20)) > "$data/big/part$k.bin"
-      done
-      for k in 1 2; do
-        { seq -f "paragraph %.0f of part $k: the product keeps its settings in the folder it was installed to" 1 2000000 || true; } |
-          head -c $((40 << 20)) > "$data/big/manual$k.txt"
-      done
-      count=4 ;;
-    5000)
-      for ((i = 0; i < 5000; ++i)); do
-        ((i % 100)) || mkdir "$data/5000/d$(printf %02d $((i / 100)))"
-        printf -v name '%s/d%02d/f%05d.txt' "$data/5000" $((i / 100)) "$i"
-        printf 'small file %d, some text to deflate: %0*d\r\n' "$i" $((i % 2000)) 0 > "$name"
-      done
-      count=5000 ;;
-    20000)
-      for ((i = 0; i < 20000; ++i)); do
-        printf -v name '%s/f%05d.txt' "$data/20000" "$i"
-        printf 'small file %d, some text to deflate: %0*d\r\n' "$i" $((i % 2000)) 0 > "$name"
-      done
-      count=20000 ;;
-    *) e2e_fail "unknown payload '$p': big, 5000 or 20000" ;;
-  esac
+  count=$(bench_payload "$p" "$data/$p")
   make_setup "$p" "$data/$p"
   echo "$E2E_ARCH $p: setup file of $(( $(stat -c %s "$E2E_C/dl/$p/SetupGalvery.exe") / 1000000 )) MB, $(du -sm "$data/$p" | cut -f1) MiB in $count files"
   measure "$p" "$count"

@@ -39,15 +39,12 @@ void CInstallProgressDlg::BeginStage(InstallStage stage, uint64_t total) {
   const CStringW text = stage == InstallStage::kCopying ? L"Copying the archive to " + m_strPackFile
                                                        : L"Unpacking the files into " + m_strDirectory;
   if (m_bOpen) SetDlgItemText(IDC_PROGRESS_TEXT, text);
-  Written(0);
+  m_done = 0;
   Answer(true);
 }
 
 void CInstallProgressDlg::Written(uint64_t done) {
-  // A stage that writes nothing is complete from its start.
-  const int position = m_total == 0 ? kBarRange : int(done * kBarRange / m_total);
-  if (m_bOpen && position != m_position) ::SendDlgItemMessageA(m_hWnd, IDC_PROGRESS_BAR, PBM_SETPOS, position, 0);
-  m_position = position;
+  m_done = done;
   Answer(false);
 }
 
@@ -55,5 +52,11 @@ void CInstallProgressDlg::Answer(bool now) {
   const DWORD tick = ::GetTickCount();
   if (!now && tick - m_lastAnswer < kAnswerEveryMs) return;
   m_lastAnswer = tick;
+  // The bar moves only here: the control redraws itself at once on every new position,
+  // and a redraw per piece written would cost more than the writing.
+  // A stage that writes nothing is complete from its start.
+  const int position = m_total == 0 ? kBarRange : int(m_done * kBarRange / m_total);
+  if (m_bOpen && position != m_position) ::SendDlgItemMessageA(m_hWnd, IDC_PROGRESS_BAR, PBM_SETPOS, position, 0);
+  m_position = position;
   AfxPumpWaitingMessages();
 }

@@ -13,7 +13,7 @@ class CInstallProgressDlg : public CDialog, public CInstallProgress {
   enum { IDD = IDD_PROGRESS_DIALOG };
   // The bar's range: fine enough for any window width.
   static const int kBarRange = 1000;
-  // The window system is answered at least this often.
+  // The window system is answered, and the bar moved, at least this often.
   static const DWORD kAnswerEveryMs = 50;
 
   CInstallProgressDlg(CWnd* owner, const CStringW& packFile, const CStringW& directory);
@@ -40,6 +40,7 @@ class CInstallProgressDlg : public CDialog, public CInstallProgress {
   CStringW m_strPackFile;
   CStringW m_strDirectory;
   uint64_t m_total = 0;
+  uint64_t m_done = 0;
   int m_position = -1;
   DWORD m_lastAnswer = 0;
   bool m_bOpen = false;

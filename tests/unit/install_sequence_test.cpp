@@ -450,6 +450,33 @@ TEST_F(InstallSequence, ADiskWithoutRoomKeepsTheDialogOpenAndWritesNothing) {
   EXPECT_EQ("MZ the program", ReadBytes(dir.Posix("Galvery/Galvery.EXE")));
 }
 
+// Over an installed version, on a disk that could not hold a fresh installation beside
+// it: the earlier versions the files replace count, and it installs.
+TEST_F(InstallSequence, ATightDiskOverAnInstalledVersionCountsTheRoomItsFilesGiveBack) {
+  const std::string inst = dir.Win("Galvery");
+  const uint64_t kMiB = 1 << 20;
+  ZipBuilder zip;
+  zip.AddStored("d:/Galvery/RELEASE/Galvery.EXE", std::string(3 * kMiB, 'a'));
+  WriteSetupFile("SetupGalvery.exe", zip.Build());
+  EXPECT_EQ(Ended::kInstalled, Install({inst}));
+  // Fresh it would need the pack file, the program and the margin, 7 MiB; over version
+  // 1, whose pack file and program go, the new program and the margin.
+  env.told.clear();
+  env.freeSpace = int64_t(5 * kMiB);
+  ZipBuilder update;
+  update.AddStored("d:/Galvery/RELEASE/Galvery.EXE", std::string(3 * kMiB, 'b'));
+  WriteSetupFile("SetupGalvery.exe", update.Build());
+  EXPECT_EQ(Ended::kInstalled, Install({inst}));
+  EXPECT_EQ(std::string(3 * kMiB, 'b'), ReadBytes(dir.Posix("Galvery/Galvery.EXE")));
+  // Where the old files are not there to go, the fresh count holds.
+  env.told.clear();
+  EXPECT_EQ(Ended::kStillOpen, Install({dir.Win("Other")}));
+  EXPECT_EQ("Not enough room on the disk for " + dir.Win("Other") +
+                ": the installation needs 7.0 MB, and 5.0 MB are free. Please make room, or choose another "
+                "directory.|",
+            env.Told());
+}
+
 // The files' room in the order they are written: a new version beside the old one until
 // it replaces it, whole clusters, a megabyte of margin; a pack file deleted first frees its room.
 TEST(InstallRoom, TheRoomIsTheFilesPeakInClustersWithAMargin) {
