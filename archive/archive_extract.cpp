@@ -117,14 +117,12 @@ ArchiveResult ArchiveExtractEntryW(ArchiveHandle handle, int32_t index, const wc
   std::unique_ptr<CWritableFile> file;
   CStringW written = path;
   bool replacing = false;
-  SysError created = Env().OpenForWriting(path.Str(), CreateMode::kNew, &file);
+  // An earlier version is opened for writing in the same call and let go at once, so
+  // that a file another program has open (32), a read-only file or a directory of that
+  // name (5) is refused before any data is written, by the error that names its cause.
+  SysError created = Env().OpenForWriting(path.Str(), CreateMode::kNewElseProbe, &file);
   if (created == kSysFileExists) {
-    // An earlier version: opened for writing and let go at once, so that a file another
-    // program has open (32), a read-only file or a directory of that name (5) is refused
-    // before any data is written, by the error that names its cause; then written beside
-    // it, to replace it only once the data has checked out.
-    const SysError probed = Env().ProbeWritable(path.Str());
-    if (probed != kSysOk) return CreationFailed(probed, path);
+    // Then written beside it, to replace it only once the data has checked out.
     created = CreateTemporaryFile(reader, directory, written, &file);
     replacing = true;
   }

@@ -90,6 +90,10 @@ class CWritableFile {
 enum class CreateMode {
   kNew,     // a file that must not exist yet (80 when it does); shared with nobody
   kAlways,  // created, or emptied if it is there, shared for reading and writing
+  // As kNew for a file that is not there. For one that is, in the same call, what
+  // ProbeWritable would say of it, with 80 in place of 0: no file is opened, nothing
+  // written. One look-up where a new file that may replace another would take two.
+  kNewElseProbe,
 };
 
 class CEnv {

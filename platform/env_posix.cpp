@@ -178,8 +178,12 @@ class CPosixEnv : public CEnv {
     const bool exists = stat(p.c_str(), &st) == 0;
     if (p.back() == '/') return exists ? kSysAccessDenied : kSysInvalidName;
     if (exists && mode == CreateMode::kNew) return kSysFileExists;
+    if (exists && mode == CreateMode::kNewElseProbe) {
+      const SysError probed = ProbeWritable(path);
+      return probed == kSysOk ? kSysFileExists : probed;
+    }
     if (exists && (S_ISDIR(st.st_mode) || IsReadOnly(st))) return kSysAccessDenied;
-    const int flags = mode == CreateMode::kNew ? O_WRONLY | O_CREAT | O_EXCL : O_RDWR | O_CREAT | O_TRUNC;
+    const int flags = mode != CreateMode::kAlways ? O_WRONLY | O_CREAT | O_EXCL : O_RDWR | O_CREAT | O_TRUNC;
     const int fd = open(p.c_str(), flags | O_CLOEXEC, 0666);
     if (fd < 0) return errno == EEXIST ? kSysFileExists : ErrorOf(errno, p);
     file->reset(new CPosixWritable(fd));

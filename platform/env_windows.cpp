@@ -112,6 +112,18 @@ class CWindowsEnv : public CEnv {
   }
 
   SysError OpenForWriting(const std::wstring& path, CreateMode mode, std::unique_ptr<CWritableFile>* file) override {
+    if (mode == CreateMode::kNewElseProbe) {
+      // Opening a file that is there for writing, shared with nobody, is the probe.
+      const HANDLE h =
+          ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+      if (h == INVALID_HANDLE_VALUE) return LastError();
+      if (::GetLastError() == ERROR_ALREADY_EXISTS) {
+        ::CloseHandle(h);
+        return kSysFileExists;
+      }
+      file->reset(new CWindowsWritable(h));
+      return kSysOk;
+    }
     const bool fresh = mode == CreateMode::kNew;
     const HANDLE h = ::CreateFileW(path.c_str(), fresh ? GENERIC_WRITE : GENERIC_READ | GENERIC_WRITE,
                                    fresh ? 0 : FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,

@@ -57,6 +57,12 @@ TEST_F(EnvContract, FilesAreWrittenReadReplacedAndRemoved) {
   ASSERT_EQ(kSysOk, Create("b", "bee"));
   EXPECT_EQ(kSysOk, env.ProbeWritable(P("b")));
   EXPECT_EQ("bee", Read("b"));  // probing writes nothing
+  // A new file, or the probe of the one there.
+  EXPECT_EQ(kSysFileExists, Create("b", "again", CreateMode::kNewElseProbe));
+  EXPECT_EQ("bee", Read("b"));
+  ASSERT_EQ(kSysOk, Create("c", "sea", CreateMode::kNewElseProbe));
+  EXPECT_EQ("sea", Read("c"));
+  ASSERT_EQ(kSysOk, env.Remove(P("c")));
   EXPECT_EQ(kSysOk, env.Replace(P("b"), P("a")));
   EXPECT_EQ("bee", Read("a"));
   EXPECT_EQ(std::vector<std::string>{"a"}, ListDir(dir.path()));
@@ -94,6 +100,7 @@ TEST_F(EnvContract, AFolderIsNoFile) {
   EXPECT_EQ(kSysAccessDenied, env.OpenForReading(P("folder"), &file));
   EXPECT_EQ(kSysAccessDenied, Create("folder", "x", CreateMode::kAlways));
   EXPECT_EQ(kSysAccessDenied, env.ProbeWritable(P("folder")));
+  EXPECT_EQ(kSysAccessDenied, Create("folder", "x", CreateMode::kNewElseProbe));
   EXPECT_EQ(kSysAccessDenied, env.Remove(P("folder")));
   ASSERT_EQ(kSysOk, Create("file"));
   EXPECT_EQ(kSysAccessDenied, env.Replace(P("file"), P("folder")));
@@ -133,6 +140,7 @@ TEST_F(EnvContract, ReadOnlyFilesAreNeitherWrittenRemovedNorReplaced) {
   EXPECT_TRUE(facts.attributes & kAttributeReadOnly);
   EXPECT_EQ(kSysAccessDenied, Create("ro", "over", CreateMode::kAlways));
   EXPECT_EQ(kSysAccessDenied, env.ProbeWritable(P("ro")));
+  EXPECT_EQ(kSysAccessDenied, Create("ro", "over", CreateMode::kNewElseProbe));
   EXPECT_EQ(kSysAccessDenied, env.Remove(P("ro")));
   ASSERT_EQ(kSysOk, Create("new", "new"));
   EXPECT_EQ(kSysAccessDenied, env.Replace(P("new"), P("ro")));
@@ -255,6 +263,7 @@ TEST_F(EnvContract, AFileHeldWithoutSharingRefusesEveryOtherUse) {
   std::unique_ptr<CReadableFile> file;
   EXPECT_EQ(kSysSharingViolation, env.OpenForReading(P("held"), &file));
   EXPECT_EQ(kSysSharingViolation, env.ProbeWritable(P("held")));
+  EXPECT_EQ(kSysSharingViolation, Create("held", "x", CreateMode::kNewElseProbe));
   EXPECT_EQ(kSysSharingViolation, Create("held", "x", CreateMode::kAlways));
   EXPECT_EQ(kSysSharingViolation, env.Remove(P("held")));
   ASSERT_EQ(kSysOk, Create("new"));
