@@ -3,7 +3,8 @@
 # record: it installs whole (version 1). Version 2 with one bit flipped in the data of its
 # last entry: the structure holds, the seal does not. The pack file goes, nothing is
 # unpacked, the one message for a setup file that is not whole is shown, and version 1's
-# files stay as they were, byte for byte and with their times.
+# files stay as they were, byte for byte and with their times. Version 2 as built then
+# replaces every one of them, and the folder its replacements were written in goes.
 source "$(dirname "$0")/../wine_env.sh"
 source "$(dirname "$0")/../install_env.sh"
 [ -n "$E2E_MKSETUP" ] || e2e_fail "this scenario needs the packager: build the native preset and set E2E_MKSETUP"
@@ -58,3 +59,13 @@ after=$(cd "$E2E_C/Galvery" && stat -c '%n %s %Y' Galvery.EXE manual.txt data.bi
 for f in Galvery.EXE manual.txt data.bin; do cmp "$w/v1/$f" "$E2E_C/Galvery/$f" || e2e_fail "$f is not version 1's any more"; done
 e2e_expect_listing 'C:\Galvery' Galvery.EXE data.bin manual.txt
 echo "e2e: the damaged version 2 unpacked nothing; version 1 stays as it was"
+
+cp "$w/SetupGalvery-v2.exe" "$E2E_C/dl/SetupGalvery.exe"
+e2e_driver start 'C:\dl\SetupGalvery.exe' '"C:\dl\SetupGalvery.exe"' \
+  "${E2E_ACCEPT[@]}" \
+  msgbox SetupGalvery "$report" 1 click 1 \
+  "${E2E_NO_SHORTCUT[@]}" \
+  exit 0
+for f in Galvery.EXE manual.txt data.bin; do cmp "$w/v2/$f" "$E2E_C/Galvery/$f" || e2e_fail "$f is not version 2's"; done
+e2e_expect_listing 'C:\Galvery' Galvery.EXE Galvery_pack.zip data.bin manual.txt
+echo "e2e: version 2 as built replaced version 1 whole"
