@@ -4,6 +4,7 @@
 # asserts nothing about speed.
 #
 #   bash bench/install_vs_plain.sh [big] [5000] [20000]      (all three when none is named)
+#   BENCH_ROUNDS=N: runs of each, whose medians are shown (default 3)
 #
 # Needs the native build (mksetup, the e2e template test) and the win64 build; the win32
 # build is measured too where the kernel runs 32-bit programs, else skipped with a line.
@@ -49,7 +50,7 @@ if [ "${1:-}" != --arch ]; then
       bash "$0" --arch "${payloads[@]}"
   done
   echo
-  echo "step: the installation step alone; whole: from the program's start, dialogs included (seconds)"
+  echo "medians of ${BENCH_ROUNDS:-3} runs; step: the installation step alone; whole: from the program's start, dialogs included (seconds)"
   printf '%-9s %-6s %8s %8s %6s %8s %8s %6s %8s %8s %10s %10s\n' payload build 'fresh' 'plain' ratio \
     'upgrade' 'plain' ratio 'whole f.' 'plain' 'setup KiB' 'plain KiB'
   awk '{ printf "%-9s %-6s %8.2f %8.2f %6.2f %8.2f %8.2f %6.2f %8.2f %8.2f %10s %10s\n", $1, $2, $3, $4, $3 / $4, $5, $6, $5 / $6, $7, $8, $9, $10 }' "$results"
@@ -121,20 +122,28 @@ make_setup() {
 }
 
 # measure NAME COUNT: fresh and upgrade, both programs; one line of figures per payload.
+median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+# measure NAME COUNT: fresh and upgrade, both programs, BENCH_ROUNDS times in turn (the
+# medians count: a single run swings with the page cache and the disk's write-back); one
+# line of figures per payload.
 measure() {
-  local fs fp us up ps pp fw pw
-  rm -rf "$E2E_C/Galvery" "$E2E_C/Plain"
-  setup_run "$1"; fs=$step; fw=$secs; ps=$peak
-  plain_run "$1"; fp=$step; pw=$secs; pp=$peak
-  local got; got=$(find "$E2E_C/Galvery" -type f | wc -l)
-  [ "$got" = $(($2 + 1)) ] || e2e_fail "$1: C:\\Galvery holds $got files, not $2 and the pack file"
-  got=$(find "$E2E_C/Plain" -type f | wc -l)
-  [ "$got" = $(($2 + 1)) ] || e2e_fail "$1: C:\\Plain holds $got files, not $2 and pack.zip"
-  setup_run "$1"; us=$step
-  plain_run "$1"; up=$step
-  [ ! -e "$E2E_C/Galvery/~setup" ] || e2e_fail "$1: the upgrade left C:\\Galvery\\~setup behind"
-  echo "$1 $E2E_ARCH $fs $fp $us $up $fw $pw $ps $pp" >> "$BENCH_RESULTS"
-  echo "$E2E_ARCH $1: step: setup $fs s / $us s, plain $fp s / $up s (fresh / upgrade); whole fresh: setup $fw s, plain $pw s"
+  local ps pp round got
+  local -a fs=() fp=() us=() up=() fw=() pw=()
+  for ((round = 0; round < ${BENCH_ROUNDS:-3}; ++round)); do
+    rm -rf "$E2E_C/Galvery" "$E2E_C/Plain"
+    setup_run "$1"; fs+=("$step"); fw+=("$secs"); ps=$peak
+    plain_run "$1"; fp+=("$step"); pw+=("$secs"); pp=$peak
+    got=$(find "$E2E_C/Galvery" -type f | wc -l)
+    [ "$got" = $(($2 + 1)) ] || e2e_fail "$1: C:\\Galvery holds $got files, not $2 and the pack file"
+    got=$(find "$E2E_C/Plain" -type f | wc -l)
+    [ "$got" = $(($2 + 1)) ] || e2e_fail "$1: C:\\Plain holds $got files, not $2 and pack.zip"
+    setup_run "$1"; us+=("$step")
+    plain_run "$1"; up+=("$step")
+    [ ! -e "$E2E_C/Galvery/~setup" ] || e2e_fail "$1: the upgrade left C:\\Galvery\\~setup behind"
+    echo "$E2E_ARCH $1: step: setup ${fs[-1]} s / ${us[-1]} s, plain ${fp[-1]} s / ${up[-1]} s (fresh / upgrade); whole fresh: setup ${fw[-1]} s, plain ${pw[-1]} s"
+  done
+  echo "$1 $E2E_ARCH $(median "${fs[@]}") $(median "${fp[@]}") $(median "${us[@]}") $(median "${up[@]}") $(median "${fw[@]}") $(median "${pw[@]}") $ps $pp" >> "$BENCH_RESULTS"
 }
 
 data=$E2E_WORK/data
