@@ -1,8 +1,9 @@
 // Writing one entry out of an open archive: a file in a directory under the entry's
 // base name, or the directory chain of a directory entry. A new file is written under its
 // name and deleted if it fails; over an earlier version, a file is written in a folder of
-// the reader's own beside it and replaces it only once its data has checked out: an entry that fails, at any point,
-// leaves the file it was to replace as it was, and nothing damaged under its name.
+// the reader's own beside it and replaces it only once its data has checked out: an entry
+// that fails, at any point, leaves the file it was to replace as it was, and nothing
+// damaged under its name.
 //
 // Paths are wide text and go to the wide calls: an entry named in UTF-8, or a directory
 // typed in another script, gets its true name whatever the ANSI code page holds.

@@ -40,7 +40,7 @@ double WriteFiles(const std::string& folder, int files, const std::string& data,
       if (f->Close() != kSysOk) std::exit(1);
       continue;
     }
-    env.ProbeWritable(path);
+    if (env.OpenForWriting(path, CreateMode::kNewElseProbe, &f) != kSysFileExists) std::exit(1);
     if (env.OpenForWriting(temporary, CreateMode::kNew, &f) != kSysOk || f->Write(data.data(), data.size()) != kSysOk)
       std::exit(1);
     f->SetTimes(t, t, t);

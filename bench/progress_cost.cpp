@@ -38,9 +38,10 @@ void Empty(const std::wstring& directory) {
   ::FindClose(find);
 }
 
-// One installation step; the seconds it took, or a negative number when it failed.
 // How the step shows its progress.
 enum class Shown { kNothing, kWindowOnly, kWindow };
+
+// One installation step; the seconds it took, or a negative number when it failed.
 
 double Install(const SetupImage& image, const std::wstring& directory, Shown shown) {
   Empty(directory);

@@ -90,9 +90,10 @@ class CWritableFile {
 enum class CreateMode {
   kNew,     // a file that must not exist yet (80 when it does); shared with nobody
   kAlways,  // created, or emptied if it is there, shared for reading and writing
-  // As kNew for a file that is not there. For one that is, in the same call, what
-  // ProbeWritable would say of it, with 80 in place of 0: no file is opened, nothing
-  // written. One look-up where a new file that may replace another would take two.
+  // As kNew for a file that is not there. One that is, is opened for writing without
+  // sharing and let go at once, writing nothing: 80 when it could be written, 5 when it
+  // is read-only or a folder, 32 when held. One look-up where a new file that may
+  // replace another would take two.
   kNewElseProbe,
 };
 
@@ -110,9 +111,6 @@ class CEnv {
   // Creates a file for writing. 5 for a read-only file or a folder of that name, 32 for a
   // file another program holds (Windows only), 123 for a name no file can have.
   virtual SysError OpenForWriting(const std::wstring& path, CreateMode mode, std::unique_ptr<CWritableFile>* file) = 0;
-  // Opens an existing file for writing without sharing and lets it go, writing nothing: 0
-  // when it could be written, 2 when there is none, 5 read-only or a folder, 32 held.
-  virtual SysError ProbeWritable(const std::wstring& path) = 0;
   // Puts `from` in the place of `to` in one step, replacing a file there. 5 when `to` is
   // read-only, a folder or held by another program.
   virtual SysError Replace(const std::wstring& from, const std::wstring& to) = 0;
@@ -203,7 +201,6 @@ class CEnvWrapper : public CEnv {
   SysError OpenForWriting(const std::wstring& path, CreateMode mode, std::unique_ptr<CWritableFile>* file) override {
     return m_target->OpenForWriting(path, mode, file);
   }
-  SysError ProbeWritable(const std::wstring& path) override { return m_target->ProbeWritable(path); }
   SysError Replace(const std::wstring& from, const std::wstring& to) override { return m_target->Replace(from, to); }
   SysError Remove(const std::wstring& path) override { return m_target->Remove(path); }
   SysError LookUp(const std::wstring& path, FileFacts* facts) override { return m_target->LookUp(path, facts); }

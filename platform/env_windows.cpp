@@ -133,14 +133,6 @@ class CWindowsEnv : public CEnv {
     return kSysOk;
   }
 
-  SysError ProbeWritable(const std::wstring& path) override {
-    const HANDLE h =
-        ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return LastError();
-    ::CloseHandle(h);
-    return kSysOk;
-  }
-
   SysError Replace(const std::wstring& from, const std::wstring& to) override {
     return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) ? kSysOk : LastError();
   }

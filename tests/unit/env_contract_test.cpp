@@ -45,7 +45,7 @@ TEST_F(EnvContract, AMissingNameIsNotFoundAndAMissingFolderOnTheWayIsSaidSo) {
   EXPECT_EQ(kSysFileNotFound, env.OpenForReading(P("none"), &file));
   EXPECT_EQ(kSysPathNotFound, env.OpenForReading(P("no folder\\none"), &file));
   EXPECT_EQ(kSysFileNotFound, env.Remove(P("none")));
-  EXPECT_EQ(kSysFileNotFound, env.ProbeWritable(P("none")));
+  EXPECT_EQ(kSysPathNotFound, Create("no folder\\none", "x", CreateMode::kNewElseProbe));
   EXPECT_EQ(kSysPathNotFound, env.CreateFolder(P("no folder\\sub")));
 }
 
@@ -55,9 +55,7 @@ TEST_F(EnvContract, FilesAreWrittenReadReplacedAndRemoved) {
   ASSERT_EQ(kSysOk, Create("a", "second", CreateMode::kAlways));
   EXPECT_EQ("second", Read("a"));
   ASSERT_EQ(kSysOk, Create("b", "bee"));
-  EXPECT_EQ(kSysOk, env.ProbeWritable(P("b")));
-  EXPECT_EQ("bee", Read("b"));  // probing writes nothing
-  // A new file, or the probe of the one there.
+  // A new file, or the probe of the one there, which writes nothing.
   EXPECT_EQ(kSysFileExists, Create("b", "again", CreateMode::kNewElseProbe));
   EXPECT_EQ("bee", Read("b"));
   ASSERT_EQ(kSysOk, Create("c", "sea", CreateMode::kNewElseProbe));
@@ -99,7 +97,6 @@ TEST_F(EnvContract, AFolderIsNoFile) {
   std::unique_ptr<CReadableFile> file;
   EXPECT_EQ(kSysAccessDenied, env.OpenForReading(P("folder"), &file));
   EXPECT_EQ(kSysAccessDenied, Create("folder", "x", CreateMode::kAlways));
-  EXPECT_EQ(kSysAccessDenied, env.ProbeWritable(P("folder")));
   EXPECT_EQ(kSysAccessDenied, Create("folder", "x", CreateMode::kNewElseProbe));
   EXPECT_EQ(kSysAccessDenied, env.Remove(P("folder")));
   ASSERT_EQ(kSysOk, Create("file"));
@@ -139,7 +136,6 @@ TEST_F(EnvContract, ReadOnlyFilesAreNeitherWrittenRemovedNorReplaced) {
   ASSERT_EQ(kSysOk, env.LookUp(P("ro"), &facts));
   EXPECT_TRUE(facts.attributes & kAttributeReadOnly);
   EXPECT_EQ(kSysAccessDenied, Create("ro", "over", CreateMode::kAlways));
-  EXPECT_EQ(kSysAccessDenied, env.ProbeWritable(P("ro")));
   EXPECT_EQ(kSysAccessDenied, Create("ro", "over", CreateMode::kNewElseProbe));
   EXPECT_EQ(kSysAccessDenied, env.Remove(P("ro")));
   ASSERT_EQ(kSysOk, Create("new", "new"));
@@ -262,7 +258,6 @@ TEST_F(EnvContract, AFileHeldWithoutSharingRefusesEveryOtherUse) {
   ASSERT_EQ(kSysOk, env.OpenForWriting(P("held"), CreateMode::kNew, &held));  // shared with nobody
   std::unique_ptr<CReadableFile> file;
   EXPECT_EQ(kSysSharingViolation, env.OpenForReading(P("held"), &file));
-  EXPECT_EQ(kSysSharingViolation, env.ProbeWritable(P("held")));
   EXPECT_EQ(kSysSharingViolation, Create("held", "x", CreateMode::kNewElseProbe));
   EXPECT_EQ(kSysSharingViolation, Create("held", "x", CreateMode::kAlways));
   EXPECT_EQ(kSysSharingViolation, env.Remove(P("held")));

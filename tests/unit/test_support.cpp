@@ -169,11 +169,6 @@ SysError CTestEnv::OpenForWriting(const std::wstring& path, CreateMode mode, std
   return kSysOk;
 }
 
-SysError CTestEnv::ProbeWritable(const std::wstring& path) {
-  if (Held(path, true) || InUse(path)) return kSysSharingViolation;
-  return CEnvWrapper::ProbeWritable(path);
-}
-
 SysError CTestEnv::Replace(const std::wstring& from, const std::wstring& to) {
   if (Held(from, false) || InUse(from)) return kSysSharingViolation;
   if (Held(to, false) || InUse(to)) return kSysAccessDenied;

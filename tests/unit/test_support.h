@@ -117,7 +117,6 @@ class CTestEnv : public CEnvWrapper {
 
   SysError OpenForReading(const std::wstring& path, std::unique_ptr<CReadableFile>* file) override;
   SysError OpenForWriting(const std::wstring& path, CreateMode mode, std::unique_ptr<CWritableFile>* file) override;
-  SysError ProbeWritable(const std::wstring& path) override;
   SysError Replace(const std::wstring& from, const std::wstring& to) override;
   SysError Remove(const std::wstring& path) override;
   SysError FreeSpace(const std::wstring& path, uint64_t* bytes) override {
