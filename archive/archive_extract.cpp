@@ -118,10 +118,9 @@ ArchiveResult ArchiveExtractEntryW(ArchiveHandle handle, int32_t index, const wc
   std::unique_ptr<CWritableFile> file;
   CStringW written = path;
   bool replacing = false;
-  // An earlier version is opened for writing in the same call and let go at once, so
-  // that a file another program has open (32), a read-only file or a directory of that
-  // name (5) is refused before any data is written, by the error that names its cause.
-  SysError created = Env().OpenForWriting(path.Str(), CreateMode::kNewElseProbe, &file);
+  // Of an earlier version only the attributes are read, so that a read-only file or a
+  // directory of that name (5) is refused before any data is written.
+  SysError created = Env().OpenForWriting(path.Str(), CreateMode::kNewElseLookUp, &file);
   if (created == kSysFileExists) {
     // Then written beside it, to replace it only once the data has checked out.
     created = CreateTemporaryFile(reader, directory, written, &file);
@@ -150,18 +149,20 @@ ArchiveResult ArchiveExtractEntryW(ArchiveHandle handle, int32_t index, const wc
   // Times only for data that checked out: a failed entry's file is deleted anyway. A
   // time the archive does not give (0) leaves the file's own.
   if (!failed) file->SetTimes(entry.creationTime, entry.accessTime, entry.writeTime);
+  if (!failed && replacing) {
+    // The old file goes only now, in the same step that puts the new one in its place; a
+    // file another program holds (32) shows here.
+    bool atClose = false;
+    const SysError replaced = file->CloseInPlaceOf(path.Str(), &atClose);
+    if (replaced == kSysOk) return ArchiveOk;
+    Env().Remove(written.Str());
+    return atClose ? ArchiveErrTransfer : CreationFailed(replaced, path);
+  }
   // A full disk can show only when the file is closed.
   if (file->Close() != kSysOk) failed = true;
   if (failed) {
     Env().Remove(written.Str());
     return ArchiveErrTransfer;
-  }
-  if (!replacing) return ArchiveOk;
-  // The old file goes only now, in the same step that puts the new one in its place.
-  const SysError replaced = Env().Replace(written.Str(), path.Str());
-  if (replaced != kSysOk) {
-    Env().Remove(written.Str());
-    return CreationFailed(replaced, path);
   }
   return ArchiveOk;
 }

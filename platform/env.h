@@ -85,16 +85,22 @@ class CWritableFile {
   // no creation time and leaves it alone.
   virtual SysError SetTimes(FileTime creation, FileTime access, FileTime write) = 0;
   virtual SysError Close() = 0;
+  // Closes the file and puts it in the place of `target`, on the same volume, in one step
+  // that replaces a file there; only for a file opened with kNew. 5 when `target` is
+  // read-only or a folder, 32 when another program holds it (Windows only). On an error
+  // `target` is as it was and the file, closed, where it was written; *atClose says
+  // whether the close failed (a full disk), not the replace.
+  virtual SysError CloseInPlaceOf(const std::wstring& target, bool* atClose) = 0;
 };
 
 enum class CreateMode {
   kNew,     // a file that must not exist yet (80 when it does); shared with nobody
   kAlways,  // created, or emptied if it is there, shared for reading and writing
-  // As kNew for a file that is not there. One that is, is opened for writing without
-  // sharing and let go at once, writing nothing: 80 when it could be written, 5 when it
-  // is read-only or a folder, 32 when held. One look-up where a new file that may
-  // replace another would take two.
-  kNewElseProbe,
+  // As kNew for a file that is not there. One that is, is only looked at: 80 when it is
+  // a file that may be replaced, 5 when it is read-only or a folder. One look-up of the
+  // name where a new file that may replace another would take two; whether another
+  // program holds the file shows when it is replaced (PutInPlaceOf).
+  kNewElseLookUp,
 };
 
 class CEnv {
@@ -111,9 +117,6 @@ class CEnv {
   // Creates a file for writing. 5 for a read-only file or a folder of that name, 32 for a
   // file another program holds (Windows only), 123 for a name no file can have.
   virtual SysError OpenForWriting(const std::wstring& path, CreateMode mode, std::unique_ptr<CWritableFile>* file) = 0;
-  // Puts `from` in the place of `to` in one step, replacing a file there. 5 when `to` is
-  // read-only, a folder or held by another program.
-  virtual SysError Replace(const std::wstring& from, const std::wstring& to) = 0;
   // Deletes a file: 2 when there is none, 5 for a read-only file or a folder.
   virtual SysError Remove(const std::wstring& path) = 0;
   // Looks one name up, as given: never as a pattern ('?' and '*' are no characters of
@@ -201,7 +204,6 @@ class CEnvWrapper : public CEnv {
   SysError OpenForWriting(const std::wstring& path, CreateMode mode, std::unique_ptr<CWritableFile>* file) override {
     return m_target->OpenForWriting(path, mode, file);
   }
-  SysError Replace(const std::wstring& from, const std::wstring& to) override { return m_target->Replace(from, to); }
   SysError Remove(const std::wstring& path) override { return m_target->Remove(path); }
   SysError LookUp(const std::wstring& path, FileFacts* facts) override { return m_target->LookUp(path, facts); }
   SysError CreateFolder(const std::wstring& path) override { return m_target->CreateFolder(path); }

@@ -101,9 +101,15 @@ class CPosixReadable : public CReadableFile {
   bool m_disk;
 };
 
+// What Windows refuses to replace: a folder or a read-only file (5).
+SysError Replaceable(const std::string& target) {
+  struct stat st;
+  return lstat(target.c_str(), &st) == 0 && (S_ISDIR(st.st_mode) || IsReadOnly(st)) ? kSysAccessDenied : kSysOk;
+}
+
 class CPosixWritable : public CWritableFile {
  public:
-  explicit CPosixWritable(int fd) : m_fd(fd) {}
+  CPosixWritable(int fd, std::string path) : m_fd(fd), m_path(std::move(path)) {}
   ~CPosixWritable() override { Close(); }
   SysError Write(const void* data, size_t count) override {
     for (size_t done = 0; done < count;) {
@@ -118,6 +124,17 @@ class CPosixWritable : public CWritableFile {
     const struct timespec times[2] = {SpecOf(access), SpecOf(write)};
     return futimens(m_fd, times) == 0 ? kSysOk : ErrorOf(errno);
   }
+  // Closed first: here a full disk may show only at the close.
+  SysError CloseInPlaceOf(const std::wstring& target, bool* atClose) override {
+    const SysError closed = Close();
+    *atClose = closed != kSysOk;
+    if (closed != kSysOk) return closed;
+    const std::string to = PosixPath(target);
+    if (!IsWindowsName(to)) return kSysInvalidName;
+    if (const SysError refused = Replaceable(to)) return refused;
+    if (rename(m_path.c_str(), to.c_str()) != 0) return errno == EXDEV ? kSysNotSameDevice : ErrorOf(errno, to);
+    return kSysOk;
+  }
   SysError Close() override {
     if (m_fd < 0) return kSysOk;
     const int rc = close(m_fd);
@@ -127,6 +144,7 @@ class CPosixWritable : public CWritableFile {
 
  private:
   int m_fd;
+  std::string m_path;
 };
 
 // Text of `codePage` through iconv, one character at a time where it must say which
@@ -177,39 +195,13 @@ class CPosixEnv : public CEnv {
     struct stat st;
     const bool exists = stat(p.c_str(), &st) == 0;
     if (p.back() == '/') return exists ? kSysAccessDenied : kSysInvalidName;
-    if (exists && mode == CreateMode::kNew) return kSysFileExists;
-    if (exists && mode == CreateMode::kNewElseProbe) {
-      const SysError probed = ProbeWritable(path);
-      return probed == kSysOk ? kSysFileExists : probed;
-    }
-    if (exists && (S_ISDIR(st.st_mode) || IsReadOnly(st))) return kSysAccessDenied;
+    if (exists && (S_ISDIR(st.st_mode) || IsReadOnly(st)) && mode != CreateMode::kNew) return kSysAccessDenied;
+    if (exists && mode != CreateMode::kAlways) return kSysFileExists;
     const int flags = mode != CreateMode::kAlways ? O_WRONLY | O_CREAT | O_EXCL : O_RDWR | O_CREAT | O_TRUNC;
     const int fd = open(p.c_str(), flags | O_CLOEXEC, 0666);
     if (fd < 0) return errno == EEXIST ? kSysFileExists : ErrorOf(errno, p);
-    file->reset(new CPosixWritable(fd));
+    file->reset(new CPosixWritable(fd, p));
     return kSysOk;
-  }
-
-  // Opens the file there for writing and lets it go, as Windows would refuse it.
-  SysError ProbeWritable(const std::wstring& path) {
-    const std::string p = PosixPath(path);
-    struct stat st;
-    if (stat(p.c_str(), &st) != 0) return ErrorOf(errno, p);
-    if (S_ISDIR(st.st_mode) || IsReadOnly(st)) return kSysAccessDenied;
-    const int fd = open(p.c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd < 0) return ErrorOf(errno, p);
-    close(fd);
-    return kSysOk;
-  }
-
-  SysError Replace(const std::wstring& from, const std::wstring& to) override {
-    const std::string source = PosixPath(from), target = PosixPath(to);
-    if (!IsWindowsName(target)) return kSysInvalidName;
-    struct stat st;
-    if (lstat(source.c_str(), &st) != 0) return ErrorOf(errno, source);
-    if (lstat(target.c_str(), &st) == 0 && (S_ISDIR(st.st_mode) || IsReadOnly(st))) return kSysAccessDenied;
-    if (rename(source.c_str(), target.c_str()) == 0) return kSysOk;
-    return errno == EXDEV ? kSysNotSameDevice : ErrorOf(errno, target);
   }
 
   SysError Remove(const std::wstring& path) override {

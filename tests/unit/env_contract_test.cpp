@@ -23,6 +23,17 @@ class EnvContract : public ::testing::Test {
     const SysError closed = file->Close();
     return written ? written : closed;
   }
+  // A new file `name` holding `bytes`, put in the place of `target` while open, then closed.
+  SysError CreateInPlaceOf(const std::string& name, const std::string& bytes, const std::string& target) {
+    std::unique_ptr<CWritableFile> file;
+    const SysError opened = env.OpenForWriting(P(name), CreateMode::kNew, &file);
+    if (opened != kSysOk) return opened;
+    EXPECT_EQ(kSysOk, file->Write(bytes.data(), bytes.size()));
+    bool atClose = true;
+    const SysError placed = file->CloseInPlaceOf(P(target), &atClose);
+    EXPECT_FALSE(placed != kSysOk && atClose) << "a close that failed";
+    return placed;
+  }
   std::string Read(const std::string& name) {
     std::unique_ptr<CReadableFile> file;
     EXPECT_EQ(kSysOk, env.OpenForReading(P(name), &file)) << name;
@@ -45,7 +56,7 @@ TEST_F(EnvContract, AMissingNameIsNotFoundAndAMissingFolderOnTheWayIsSaidSo) {
   EXPECT_EQ(kSysFileNotFound, env.OpenForReading(P("none"), &file));
   EXPECT_EQ(kSysPathNotFound, env.OpenForReading(P("no folder\\none"), &file));
   EXPECT_EQ(kSysFileNotFound, env.Remove(P("none")));
-  EXPECT_EQ(kSysPathNotFound, Create("no folder\\none", "x", CreateMode::kNewElseProbe));
+  EXPECT_EQ(kSysPathNotFound, Create("no folder\\none", "x", CreateMode::kNewElseLookUp));
   EXPECT_EQ(kSysPathNotFound, env.CreateFolder(P("no folder\\sub")));
 }
 
@@ -55,13 +66,14 @@ TEST_F(EnvContract, FilesAreWrittenReadReplacedAndRemoved) {
   ASSERT_EQ(kSysOk, Create("a", "second", CreateMode::kAlways));
   EXPECT_EQ("second", Read("a"));
   ASSERT_EQ(kSysOk, Create("b", "bee"));
-  // A new file, or the probe of the one there, which writes nothing.
-  EXPECT_EQ(kSysFileExists, Create("b", "again", CreateMode::kNewElseProbe));
+  // A new file, or a look at the one there, which writes nothing.
+  EXPECT_EQ(kSysFileExists, Create("b", "again", CreateMode::kNewElseLookUp));
   EXPECT_EQ("bee", Read("b"));
-  ASSERT_EQ(kSysOk, Create("c", "sea", CreateMode::kNewElseProbe));
+  ASSERT_EQ(kSysOk, Create("c", "sea", CreateMode::kNewElseLookUp));
   EXPECT_EQ("sea", Read("c"));
   ASSERT_EQ(kSysOk, env.Remove(P("c")));
-  EXPECT_EQ(kSysOk, env.Replace(P("b"), P("a")));
+  ASSERT_EQ(kSysOk, env.Remove(P("b")));
+  EXPECT_EQ(kSysOk, CreateInPlaceOf("b", "bee", "a"));
   EXPECT_EQ("bee", Read("a"));
   EXPECT_EQ(std::vector<std::string>{"a"}, ListDir(dir.path()));
   EXPECT_EQ(kSysOk, env.Remove(P("a")));
@@ -97,10 +109,11 @@ TEST_F(EnvContract, AFolderIsNoFile) {
   std::unique_ptr<CReadableFile> file;
   EXPECT_EQ(kSysAccessDenied, env.OpenForReading(P("folder"), &file));
   EXPECT_EQ(kSysAccessDenied, Create("folder", "x", CreateMode::kAlways));
-  EXPECT_EQ(kSysAccessDenied, Create("folder", "x", CreateMode::kNewElseProbe));
+  EXPECT_EQ(kSysAccessDenied, Create("folder", "x", CreateMode::kNewElseLookUp));
   EXPECT_EQ(kSysAccessDenied, env.Remove(P("folder")));
   ASSERT_EQ(kSysOk, Create("file"));
-  EXPECT_EQ(kSysAccessDenied, env.Replace(P("file"), P("folder")));
+  EXPECT_EQ(kSysAccessDenied, CreateInPlaceOf("new", "x", "folder"));
+  EXPECT_EQ("x", Read("new"));  // where it was written
   // Only a folder that holds nothing is removed, and a file never.
   EXPECT_EQ(kSysNotAFolder, env.RemoveFolder(P("file")));
   ASSERT_EQ(kSysOk, Create("folder\\inside"));
@@ -136,10 +149,9 @@ TEST_F(EnvContract, ReadOnlyFilesAreNeitherWrittenRemovedNorReplaced) {
   ASSERT_EQ(kSysOk, env.LookUp(P("ro"), &facts));
   EXPECT_TRUE(facts.attributes & kAttributeReadOnly);
   EXPECT_EQ(kSysAccessDenied, Create("ro", "over", CreateMode::kAlways));
-  EXPECT_EQ(kSysAccessDenied, Create("ro", "over", CreateMode::kNewElseProbe));
+  EXPECT_EQ(kSysAccessDenied, Create("ro", "over", CreateMode::kNewElseLookUp));
   EXPECT_EQ(kSysAccessDenied, env.Remove(P("ro")));
-  ASSERT_EQ(kSysOk, Create("new", "new"));
-  EXPECT_EQ(kSysAccessDenied, env.Replace(P("new"), P("ro")));
+  EXPECT_EQ(kSysAccessDenied, CreateInPlaceOf("new", "new", "ro"));
   EXPECT_EQ("kept", Read("ro"));
   EXPECT_EQ("new", Read("new"));  // the replacement stays where it was
 }
@@ -196,7 +208,7 @@ TEST_F(EnvContract, ANameOutsideTheCodePageIsThatName) {
   EXPECT_EQ("greek", ReadBytes(dir.Posix(name)));
   EXPECT_EQ("greek", Read(name));
   ASSERT_EQ(kSysOk, env.CreateFolder(P("Программы")));
-  EXPECT_EQ(kSysOk, env.Replace(P(name), P("Программы\\" + name)));
+  EXPECT_EQ(kSysOk, CreateInPlaceOf("ёлка.new", "greek", "Программы\\" + name));
   EXPECT_EQ(std::vector<std::string>{name}, ListDir(dir.Posix("Программы")));
 }
 
@@ -246,8 +258,7 @@ TEST_F(EnvContract, NamesCompareWithoutRegardToCase) {
   FileFacts facts;
   EXPECT_EQ(kSysOk, env.LookUp(P("GALVERY.exe"), &facts));
   EXPECT_EQ(kSysFileExists, Create("galvery.exe"));
-  ASSERT_EQ(kSysOk, Create("new", "new"));
-  EXPECT_EQ(kSysOk, env.Replace(P("new"), P("galvery.exe")));
+  EXPECT_EQ(kSysOk, CreateInPlaceOf("new", "new", "galvery.exe"));
   EXPECT_EQ(1u, ListDir(dir.path()).size());
   EXPECT_EQ("new", Read("GALVERY.EXE"));
 }
@@ -258,14 +269,17 @@ TEST_F(EnvContract, AFileHeldWithoutSharingRefusesEveryOtherUse) {
   ASSERT_EQ(kSysOk, env.OpenForWriting(P("held"), CreateMode::kNew, &held));  // shared with nobody
   std::unique_ptr<CReadableFile> file;
   EXPECT_EQ(kSysSharingViolation, env.OpenForReading(P("held"), &file));
-  EXPECT_EQ(kSysSharingViolation, Create("held", "x", CreateMode::kNewElseProbe));
+  // A look at it does not open it: whether it is held shows when it is replaced.
+  EXPECT_EQ(kSysFileExists, Create("held", "x", CreateMode::kNewElseLookUp));
   EXPECT_EQ(kSysSharingViolation, Create("held", "x", CreateMode::kAlways));
   EXPECT_EQ(kSysSharingViolation, env.Remove(P("held")));
-  ASSERT_EQ(kSysOk, Create("new"));
-  const SysError replaced = env.Replace(P("new"), P("held"));
-  EXPECT_TRUE(replaced == kSysAccessDenied || replaced == kSysSharingViolation) << replaced;
+  EXPECT_EQ(kSysSharingViolation, CreateInPlaceOf("new", "new", "held"));
+  EXPECT_EQ("new", Read("new"));  // where it was written
   held.reset();
-  EXPECT_EQ(kSysOk, env.Replace(P("new"), P("held")));
+  ASSERT_EQ(kSysOk, env.Remove(P("new")));
+  EXPECT_EQ(kSysOk, CreateInPlaceOf("new", "new", "held"));
+  EXPECT_EQ("new", Read("held"));
+  EXPECT_EQ(std::vector<std::string>{"held"}, ListDir(dir.path()));
 }
 
 TEST_F(EnvContract, AFileOpenForReadingMayBeReadAgainButNotWritten) {

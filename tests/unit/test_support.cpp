@@ -30,11 +30,12 @@ std::wstring Key(const std::wstring& path) {
 }
 
 // A file written while the disk has `room` bytes left (-1: as many as it takes), whose
-// close fails as on a full disk if `failClose`.
+// close fails as on a full disk if `failClose`, and which cannot take the place of a
+// file another program holds.
 class CLimitedFile : public CWritableFile {
  public:
-  CLimitedFile(std::unique_ptr<CWritableFile> file, int64_t* room, bool failClose)
-      : file_(std::move(file)), room_(room), failClose_(failClose) {}
+  CLimitedFile(std::unique_ptr<CWritableFile> file, CTestEnv* env, int64_t* room, bool failClose)
+      : file_(std::move(file)), env_(env), room_(room), failClose_(failClose) {}
   SysError Write(const void* data, size_t count) override {
     if (*room_ >= 0 && int64_t(count) > *room_) {
       const size_t fits = size_t(*room_);
@@ -52,9 +53,18 @@ class CLimitedFile : public CWritableFile {
     const SysError closed = file_->Close();
     return failClose_ ? kSysDiskFull : closed;
   }
+  SysError CloseInPlaceOf(const std::wstring& target, bool* atClose) override {
+    *atClose = failClose_;
+    if (failClose_ || env_->HeldByAnother(target)) {
+      file_->Close();
+      return failClose_ ? kSysDiskFull : kSysSharingViolation;
+    }
+    return file_->CloseInPlaceOf(target, atClose);
+  }
 
  private:
   std::unique_ptr<CWritableFile> file_;
+  CTestEnv* env_;
   int64_t* room_;
   bool failClose_;
 };
@@ -161,19 +171,11 @@ SysError CTestEnv::OpenForWriting(const std::wstring& path, CreateMode mode, std
   std::unique_ptr<CWritableFile> opened;
   const SysError error = CEnvWrapper::OpenForWriting(path, mode, &opened);
   if (error != kSysOk) return error;
-  if (diskRoom < 0 && !failCloses) {
-    *file = std::move(opened);
-  } else {
-    file->reset(new CLimitedFile(std::move(opened), &diskRoom, failCloses));
-  }
+  file->reset(new CLimitedFile(std::move(opened), this, &diskRoom, failCloses));
   return kSysOk;
 }
 
-SysError CTestEnv::Replace(const std::wstring& from, const std::wstring& to) {
-  if (Held(from, false) || InUse(from)) return kSysSharingViolation;
-  if (Held(to, false) || InUse(to)) return kSysAccessDenied;
-  return CEnvWrapper::Replace(from, to);
-}
+bool CTestEnv::HeldByAnother(const std::wstring& path) { return Held(path, false) || InUse(path); }
 
 SysError CTestEnv::Remove(const std::wstring& path) {
   if (Held(path, false) || InUse(path)) return kSysSharingViolation;

@@ -103,10 +103,12 @@ class CTestEnv : public CEnvWrapper {
   // to open it (-1: for ever): they fail with 32; until then it can be neither written,
   // deleted nor replaced.
   void HoldWithoutSharing(const std::string& path, int opens);
-  // Another program has the file open, sharing reading only: writing, deleting or
-  // renaming it fails with 32, replacing it with 5, as on Windows.
+  // Another program has the file open, sharing reading only: writing, deleting,
+  // renaming or replacing it fails with 32, as on Windows.
   void MarkInUse(const std::string& path);
   int sharingViolations = 0;
+  // Whether the file is held or in use, as said above: no file takes its place then (32).
+  bool HeldByAnother(const std::wstring& path);
   // Files written from now on take this many bytes in all before the disk is full
   // (112); -1: no limit.
   int64_t diskRoom = -1;
@@ -117,7 +119,6 @@ class CTestEnv : public CEnvWrapper {
 
   SysError OpenForReading(const std::wstring& path, std::unique_ptr<CReadableFile>* file) override;
   SysError OpenForWriting(const std::wstring& path, CreateMode mode, std::unique_ptr<CWritableFile>* file) override;
-  SysError Replace(const std::wstring& from, const std::wstring& to) override;
   SysError Remove(const std::wstring& path) override;
   SysError FreeSpace(const std::wstring& path, uint64_t* bytes) override {
     if (freeSpace < 0) return CEnvWrapper::FreeSpace(path, bytes);
