@@ -5,6 +5,9 @@
 #
 #   bash bench/install_vs_plain.sh [big] [5000] [20000]      (all three when none is named)
 #   BENCH_ROUNDS=N: runs of each, whose medians are shown (default 3)
+#   BENCH_BEFORE_win64=SETUP.EXE (or _win32): an earlier build's setup program, measured in
+#          the same rounds as a third program (the "before" columns), on setup files built
+#          the same way with it as the stub
 #
 # Needs the native build (mksetup, the e2e template test) and the win64 build; the win32
 # build is measured too where the kernel runs 32-bit programs, else skipped with a line.
@@ -14,10 +17,10 @@
 #
 # What is timed, for both programs alike:
 #   step:  the installation step alone. For the setup program, from the click on "Accept"
-#          (the driver holds at a checkpoint just before it) to the report message box,
-#          which appears once every file is written and closed: the check, the room count,
-#          the pack file, the unpacking and the progress window. For plain_extract, its
-#          own clock from its start to its end (it prints it).
+#          to the report message box, which appears once every file is written and closed:
+#          the check, the room count, the pack file, the unpacking and the progress window.
+#          The driver marks both on its own clock and looks for the box every 5 ms. For
+#          plain_extract, its own clock from its start to its end (it prints it).
 #   whole: from starting the program to that point, one Wine process start included, and
 #          for the setup program the dialogs too (the baseline row shows what a one-file
 #          setup file takes).
@@ -51,9 +54,9 @@ if [ "${1:-}" != --arch ]; then
   done
   echo
   echo "medians of ${BENCH_ROUNDS:-3} runs; step: the installation step alone; whole: from the program's start, dialogs included (seconds)"
-  printf '%-9s %-6s %8s %8s %6s %8s %8s %6s %8s %8s %10s %10s\n' payload build 'fresh' 'plain' ratio \
-    'upgrade' 'plain' ratio 'whole f.' 'plain' 'setup KiB' 'plain KiB'
-  awk '{ printf "%-9s %-6s %8.2f %8.2f %6.2f %8.2f %8.2f %6.2f %8.2f %8.2f %10s %10s\n", $1, $2, $3, $4, $3 / $4, $5, $6, $5 / $6, $7, $8, $9, $10 }' "$results"
+  printf '%-9s %-6s %8s %8s %6s %8s %8s %6s %8s %8s %10s %10s %9s %9s\n' payload build 'fresh' 'plain' ratio \
+    'upgrade' 'plain' ratio 'whole f.' 'plain' 'setup KiB' 'plain KiB' 'before f.' 'before u.'
+  awk '{ printf "%-9s %-6s %8.2f %8.2f %6.2f %8.2f %8.2f %6.2f %8.2f %8.2f %10s %10s %9s %9s\n", $1, $2, $3, $4, $3 / $4, $5, $6, $5 / $6, $7, $8, $9, $10, $11, $12 }' "$results"
   exit 0
 fi
 
@@ -64,6 +67,9 @@ source "$top/tests/e2e/install_env.sh"
 source "$top/bench/payloads.sh"
 e2e_init > /dev/null
 plain=$E2E_WIN_DIR/plain_extract.exe
+before_name=BENCH_BEFORE_$E2E_ARCH
+before=${!before_name:-}
+[ -z "$before" ] || [ -f "$before" ] || e2e_fail "no $before ($before_name)"
 mkdir -p "$E2E_C/dl"
 
 # setup_run NAME: runs C:\dl\NAME\SetupGalvery.exe (the name selects the product) to its report (text in $E2E_WORK/NAME.report),
@@ -74,19 +80,18 @@ setup_run() {
   start=$(e2e_now)
   E2E_CHECKPOINT_WAIT=900 e2e_driver_async timeout 900 \
     start "$exe" "\"$exe\"" dialog 'Setup Galvery' click 1 dialog 'License Agreement' \
-    checkpoint "$(e2e_checkpoint accept)" click 1 \
-    msgbox-file SetupGalvery "$(e2e_windows_path "$E2E_WORK/$1.report")" 1 \
+    poll 5 mark accept click 1 \
+    msgbox-file SetupGalvery "$(e2e_windows_path "$E2E_WORK/$1.report")" 1 mark report poll 20 \
     checkpoint "$(e2e_checkpoint report)" \
-    timeout 120 click 1 "${E2E_NO_SHORTCUT[@]}" exit 0 > /dev/null
-  E2E_CHECKPOINT_WAIT=120 e2e_at_checkpoint accept at_accept
+    timeout 120 click 1 "${E2E_NO_SHORTCUT[@]}" exit 0 > "$E2E_WORK/driver.out"
   E2E_CHECKPOINT_WAIT=900 e2e_at_checkpoint report at_report "$exe" "$start"
   e2e_driver_wait || e2e_fail "the driver failed on $1 (transcript in $E2E_WORK/transcript.txt)"
+  step=$(awk '$1 == "mark" && $2 == "accept" { a = $3 } $1 == "mark" && $2 == "report" { r = $3 }
+              END { if (a != "" && r != "") printf "%.3f", (r - a) / 1000 }' "$E2E_WORK/driver.out")
+  [ -n "$step" ] || e2e_fail "the driver marked no step on $1: $(cat "$E2E_WORK/driver.out")"
 }
-at_accept() { accepted=$(e2e_now); }
 at_report() {
-  local now; now=$(e2e_now)
-  secs=$(awk -v a="$2" -v b="$now" 'BEGIN { printf "%.3f", b - a }')
-  step=$(awk -v a="$accepted" -v b="$now" 'BEGIN { printf "%.3f", b - a }')
+  secs=$(awk -v a="$2" -v b="$(e2e_now)" 'BEGIN { printf "%.3f", b - a }')
   peak=$(e2e_peak_memory "$1" 2>/dev/null)
 }
 
@@ -119,6 +124,12 @@ make_setup() {
                for (i = 1; i <= NR; ++i) { if (total + length(lines[i]) > limit) break; report = report lines[i]; total += length(lines[i]) }
                printf "Unpacked files:\n%s", report; if (i <= NR) printf "and %d more files\n", NR - i + 1 }' > "$E2E_WORK/$1.report"
   [ -s "$E2E_C/dl/$1/SetupGalvery.exe" ] || e2e_fail "mksetup made no setup file for $1"
+  if [ -n "$before" ]; then
+    mkdir -p "$E2E_C/dl/$1-before"
+    "$E2E_MKSETUP" build --stub "$before" --product Galvery --out "$E2E_C/dl/$1-before/SetupGalvery.exe" \
+      --add-dir "d:/Galvery=$2" > /dev/null
+    cp "$E2E_WORK/$1.report" "$E2E_WORK/$1-before.report"
+  fi
 }
 
 # measure NAME COUNT: fresh and upgrade, both programs; one line of figures per payload.
@@ -129,7 +140,7 @@ median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 
 # line of figures per payload.
 measure() {
   local ps pp round got
-  local -a fs=() fp=() us=() up=() fw=() pw=()
+  local -a fs=() fp=() us=() up=() fw=() pw=() fb=() ub=()
   for ((round = 0; round < ${BENCH_ROUNDS:-3}; ++round)); do
     rm -rf "$E2E_C/Galvery" "$E2E_C/Plain"
     setup_run "$1"; fs+=("$step"); fw+=("$secs"); ps=$peak
@@ -141,9 +152,16 @@ measure() {
     setup_run "$1"; us+=("$step")
     plain_run "$1"; up+=("$step")
     [ ! -e "$E2E_C/Galvery/~setup" ] || e2e_fail "$1: the upgrade left C:\\Galvery\\~setup behind"
-    echo "$E2E_ARCH $1: step: setup ${fs[-1]} s / ${us[-1]} s, plain ${fp[-1]} s / ${up[-1]} s (fresh / upgrade); whole fresh: setup ${fw[-1]} s, plain ${pw[-1]} s"
+    if [ -n "$before" ]; then
+      rm -rf "$E2E_C/Galvery"
+      setup_run "$1-before"; fb+=("$step")
+      setup_run "$1-before"; ub+=("$step")
+    fi
+    echo "$E2E_ARCH $1: step: setup ${fs[-1]} s / ${us[-1]} s, plain ${fp[-1]} s / ${up[-1]} s (fresh / upgrade); whole fresh: setup ${fw[-1]} s, plain ${pw[-1]} s${before:+; before ${fb[-1]} s / ${ub[-1]} s}"
   done
-  echo "$1 $E2E_ARCH $(median "${fs[@]}") $(median "${fp[@]}") $(median "${us[@]}") $(median "${up[@]}") $(median "${fw[@]}") $(median "${pw[@]}") $ps $pp" >> "$BENCH_RESULTS"
+  local bf=- bu=-
+  [ -z "$before" ] || { bf=$(median "${fb[@]}"); bu=$(median "${ub[@]}"); }
+  echo "$1 $E2E_ARCH $(median "${fs[@]}") $(median "${fp[@]}") $(median "${us[@]}") $(median "${up[@]}") $(median "${fw[@]}") $(median "${pw[@]}") $ps $pp $bf $bu" >> "$BENCH_RESULTS"
 }
 
 data=$E2E_WORK/data
@@ -159,5 +177,5 @@ for p in "$@"; do
   make_setup "$p" "$data/$p"
   echo "$E2E_ARCH $p: setup file of $(( $(stat -c %s "$E2E_C/dl/$p/SetupGalvery.exe") / 1000000 )) MB, $(du -sm "$data/$p" | cut -f1) MiB in $count files"
   measure "$p" "$count"
-  rm -rf "$data/$p" "$E2E_C/Galvery" "$E2E_C/Plain" "$E2E_C/dl/$p"
+  rm -rf "$data/$p" "$E2E_C/Galvery" "$E2E_C/Plain" "$E2E_C/dl/$p" "$E2E_C/dl/$p-before"
 done

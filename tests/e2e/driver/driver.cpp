@@ -6,6 +6,10 @@
 // (quote them in the shell). All steps are checked before the first one runs.
 //
 //   timeout SECONDS              later waits give up after SECONDS (default 10, decimals allowed)
+//   poll MS                      later waits look again every MS milliseconds (default 20):
+//                                1 for a mark that must not lag what it marks
+//   mark NAME                    print "mark NAME MS", MS the driver's clock in milliseconds
+//                                (decimals), for timing what the program does between steps
 //   start APP CMDLINE            CreateProcessA(APP, CMDLINE): the command line is passed exactly
 //                                as given, quotes and all; APP "-" passes NULL instead
 //   start-in DIR APP CMDLINE     the same, with DIR as the working directory
@@ -94,7 +98,7 @@
 
 namespace {
 
-constexpr DWORD kPollMs = 20;
+DWORD kPollMs = 20;  // the poll step sets it
 
 struct StepFailed : std::runtime_error {
   using std::runtime_error::runtime_error;
@@ -110,7 +114,7 @@ constexpr StepKind kSteps[] = {
     {"text", 2},    {"focus", 1}, {"type", 2},      {"click", 1},      {"no-window", 1},
     {"exit", 1},    {"kill", 0},  {"checkpoint", 1}, {"dump", 0},    {"msgbox-file", 3},
     {"codepage", 1}, {"rect", 1}, {"lines-fit", 1}, {"hold", 2}, {"start-wide", 2}, {"responsive", 1},
-    {"move", 2}, {"workarea", 0}, {"msgbox-icon", 1}, {"window-icons", 0},
+    {"move", 2}, {"workarea", 0}, {"msgbox-icon", 1}, {"window-icons", 0}, {"poll", 1}, {"mark", 1},
 };
 
 struct Step {
@@ -412,6 +416,26 @@ class Driver {
     else if (s == "workarea") WorkArea();
     else if (s == "msgbox-icon") ExpectMessageBoxIcon(a[0]);
     else if (s == "window-icons") ExpectWindowIcons();
+    else if (s == "poll") Poll(a[0]);
+    else if (s == "mark") Mark(a[0]);
+  }
+
+  void Poll(const std::string& ms) {
+    char* end = nullptr;
+    const unsigned long value = strtoul(ms.c_str(), &end, 10);
+    if (ms.empty() || *end || value == 0 || value > 1000)
+      throw StepFailed("poll wants 1 to 1000 milliseconds, not " + ms);
+    kPollMs = DWORD(value);  // Wine sleeps as asked; Windows would round up to its tick
+    Say("poll " + ms + " ms");
+  }
+
+  void Mark(const std::string& name) {
+    LARGE_INTEGER frequency, now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&now);
+    char ms[32];
+    snprintf(ms, sizeof ms, "%.1f", double(now.QuadPart) * 1000.0 / double(frequency.QuadPart));
+    Say("mark " + name + " " + ms);
   }
 
   // After a failure: show what the program had on screen, then make sure it is gone.
