@@ -147,16 +147,19 @@ class CWindowsEnv : public CEnv {
 
   SysError OpenForWriting(const std::wstring& path, CreateMode mode, std::unique_ptr<CWritableFile>* file) override {
     const bool fresh = mode != CreateMode::kAlways;
-    // A new file may be put in place of another later, which takes the right to delete it.
-    const HANDLE h = ::CreateFileW(path.c_str(), fresh ? GENERIC_WRITE | DELETE : GENERIC_READ | GENERIC_WRITE,
-                                   fresh ? 0 : FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    // A kNew file may be put in place of another later, which takes the right to delete it.
+    const DWORD access = mode == CreateMode::kNew ? GENERIC_WRITE | DELETE
+                         : fresh                   ? GENERIC_WRITE
+                                                   : GENERIC_READ | GENERIC_WRITE;
+    const HANDLE h = ::CreateFileW(path.c_str(), access, fresh ? 0 : FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                    fresh ? CREATE_NEW : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h != INVALID_HANDLE_VALUE) {
       file->reset(new CWindowsWritable(h, path));
       return kSysOk;
     }
     const SysError error = LastError();
-    if (mode != CreateMode::kNewElseLookUp || (error != ERROR_FILE_EXISTS && error != ERROR_ACCESS_DENIED)) return error;
+    if (mode != CreateMode::kNewElseLookUp || (error != ERROR_FILE_EXISTS && error != ERROR_ACCESS_DENIED))
+      return error;
     // Its attributes, read without opening it: opening costs more under Wine than the
     // whole look-up.
     const DWORD attributes = ::GetFileAttributesW(path.c_str());

@@ -493,6 +493,30 @@ TEST(InstallRoom, TheRoomIsTheFilesPeakInClustersWithAMargin) {
   EXPECT_EQ(kMiB, upgrade.Needed(2 * kMiB, 10 * kMiB));
 }
 
+// A directory still to be made has the room of the nearest folder above it that exists;
+// a drive's root is measured with its separator, and a path that runs out of folders
+// measures nothing.
+TEST(InstallRoom, TheFreeRoomOfADirectoryToBeMadeIsMeasuredWhereItWillBe) {
+  struct CRootOnly : CEnvWrapper {
+    CRootOnly() : CEnvWrapper(CEnv::Default()) {}
+    SysError FreeSpace(const std::wstring& path, uint64_t* bytes) override {
+      asked.push_back(path);
+      if (path != L"c:\\") return kSysPathNotFound;
+      *bytes = 123456;
+      return kSysOk;
+    }
+    std::vector<std::wstring> asked;
+  } env;
+  CScopedEnv use(&env);
+  uint64_t bytes = 0;
+  EXPECT_TRUE(FreeRoomFor(CStringW(L"c:\\Programs\\Galvery\\"), &bytes));
+  EXPECT_EQ(123456u, bytes);
+  EXPECT_EQ((std::vector<std::wstring>{L"c:\\Programs\\Galvery\\", L"c:\\Programs\\", L"c:\\"}), env.asked);
+  env.asked.clear();
+  EXPECT_FALSE(FreeRoomFor(CStringW(L"d:\\Galvery"), &bytes));
+  EXPECT_EQ((std::vector<std::wstring>{L"d:\\Galvery", L"d:\\"}), env.asked);
+}
+
 TEST(InstallRoom, AnEarlierVersionIsLookedUpUnderTheNameItWasInstalledAs) {
   ScratchDir dir;
   MakeDir(dir.Posix("Galvery"));

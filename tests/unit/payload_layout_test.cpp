@@ -110,6 +110,16 @@ TEST_F(PayloadLayoutTest, ADirectoryShortOfItsCountOrALocalHeaderOutsideTheArchi
   zip.entries[1].headerOffsetField = 1000000;
   EXPECT_EQ(PayloadVerdict::kDamaged, Judge(Image() + kMarker + zip.Build()));
   EXPECT_EQ(PayloadVerdict::kDamaged, Judge(Image() + kMarker + "no archive at all"));
+
+  // An offset the record gives in its ZIP64 block (0xFFFFFFFF in its own field), as
+  // archivers write it past 4 GiB: b.txt's header is 36 bytes in, behind a.txt's.
+  zip.entries[1].headerOffsetField = 0xFFFFFFFF;
+  zip.entries[1].centralExtra = testing_support::Zip64Block({36});
+  EXPECT_EQ(PayloadVerdict::kWhole, Judge(Image() + kMarker + zip.Build()));
+  zip.entries[1].centralExtra = testing_support::Zip64Block({1000000});
+  EXPECT_EQ(PayloadVerdict::kDamaged, Judge(Image() + kMarker + zip.Build()));
+  zip.entries[1].centralExtra.clear();  // no block to give it
+  EXPECT_EQ(PayloadVerdict::kDamaged, Judge(Image() + kMarker + zip.Build()));
 }
 
 TEST_F(PayloadLayoutTest, AnEndRecordInTheDataOrTheCommentIsPassedOverAndZip64IsRead) {

@@ -6,8 +6,10 @@
 // (quote them in the shell). All steps are checked before the first one runs.
 //
 //   timeout SECONDS              later waits give up after SECONDS (default 10, decimals allowed)
-//   poll MS                      later waits look again every MS milliseconds (default 20):
-//                                1 for a mark that must not lag what it marks
+//   poll MS                      later waits look again after a fiftieth of the time they have
+//                                waited, 1 to MS milliseconds (without it, every 20 ms): a mark
+//                                lags what it marks by 2 % at most, and a long wait asks little
+//                                of the system that the program shares
 //   mark NAME                    print "mark NAME MS", MS the driver's clock in milliseconds
 //                                (decimals), for timing what the program does between steps
 //   start APP CMDLINE            CreateProcessA(APP, CMDLINE): the command line is passed exactly
@@ -99,6 +101,13 @@
 namespace {
 
 DWORD kPollMs = 20;  // the poll step sets it
+bool gAdaptivePoll = false;
+
+// The pause between two looks of a wait that began at `start` (GetTickCount).
+void PollPause(DWORD start) {
+  const DWORD waited = GetTickCount() - start;
+  Sleep(gAdaptivePoll ? std::min(kPollMs, std::max<DWORD>(1, waited / 50)) : kPollMs);
+}
 
 struct StepFailed : std::runtime_error {
   using std::runtime_error::runtime_error;
@@ -426,6 +435,7 @@ class Driver {
     if (ms.empty() || *end || value == 0 || value > 1000)
       throw StepFailed("poll wants 1 to 1000 milliseconds, not " + ms);
     kPollMs = DWORD(value);  // Wine sleeps as asked; Windows would round up to its tick
+    gAdaptivePoll = true;
     Say("poll " + ms + " ms");
   }
 
@@ -653,7 +663,7 @@ class Driver {
                          " while waiting for " + what);
       if (GetTickCount() - start > timeoutMs_)
         throw StepFailed("timed out after " + std::to_string(timeoutMs_) + " ms waiting for " + what);
-      Sleep(kPollMs);
+      PollPause(start);
     }
   }
 
@@ -756,7 +766,7 @@ class Driver {
     while (!IsWindowVisible(c) || !IsWindowEnabled(c) || !IsWindowEnabled(current_)) {
       if (GetTickCount() - start > timeoutMs_)
         throw StepFailed("button " + std::to_string(id) + " cannot be clicked (hidden or disabled)");
-      Sleep(kPollMs);
+      PollPause(start);
     }
     std::string label;
     ControlText(c, timeoutMs_, &label);
@@ -786,7 +796,7 @@ class Driver {
         if (IsWindowVisible(w) && !known.count(w))
           throw StepFailed("a window showed: " + ClassOf(w) + " " + Show(CaptionOf(w)));
       if (ended || GetTickCount() - start >= ms) break;
-      Sleep(kPollMs);
+      PollPause(start);
     }
     Say("no-window " + seconds + " s" + (Running() ? "" : " (process ended)"));
   }
@@ -809,7 +819,7 @@ class Driver {
         DeleteFileA(path.c_str());
         throw StepFailed("nobody released the checkpoint within " + std::to_string(timeoutMs_) + " ms");
       }
-      Sleep(kPollMs);
+      PollPause(start);
     }
     Say("checkpoint " + path);
   }
@@ -912,7 +922,7 @@ class Driver {
     while ((value = reinterpret_cast<INT_PTR>(GetPropA(current_, property))) == 0) {
       if (GetTickCount() - start > timeoutMs_)
         throw StepFailed(std::string("e2e_spy.dll recorded no ") + property + " for the current window");
-      Sleep(kPollMs);
+      PollPause(start);
     }
     return value;
   }
@@ -966,7 +976,7 @@ class Driver {
         throw StepFailed("control " + std::to_string(id) + " did not answer WM_GETTEXT");
       if (text.empty() && GetTickCount() - start > timeoutMs_)
         throw StepFailed("control " + std::to_string(id) + " shows no text");
-      if (text.empty()) Sleep(kPollMs);
+      if (text.empty()) PollPause(start);
     }
     const int lines = static_cast<int>(Ask(c, EM_GETLINECOUNT, 0));
     int widest = 0, counted = 0;
