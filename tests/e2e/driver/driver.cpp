@@ -12,6 +12,10 @@
 //                                of the system that the program shares
 //   mark NAME                    print "mark NAME MS", MS the driver's clock in milliseconds
 //                                (decimals), for timing what the program does between steps
+//   no-spy                       the next start hooks no spy into the program, so that
+//                                nothing of the driver runs inside it (for timing: the hook
+//                                sees every message the program sends); no-window and the
+//                                icon steps then see nothing
 //   start APP CMDLINE            CreateProcessA(APP, CMDLINE): the command line is passed exactly
 //                                as given, quotes and all; APP "-" passes NULL instead
 //   start-in DIR APP CMDLINE     the same, with DIR as the working directory
@@ -124,6 +128,7 @@ constexpr StepKind kSteps[] = {
     {"exit", 1},    {"kill", 0},  {"checkpoint", 1}, {"dump", 0},    {"msgbox-file", 3},
     {"codepage", 1}, {"rect", 1}, {"lines-fit", 1}, {"hold", 2}, {"start-wide", 2}, {"responsive", 1},
     {"move", 2}, {"workarea", 0}, {"msgbox-icon", 1}, {"window-icons", 0}, {"poll", 1}, {"mark", 1},
+    {"no-spy", 0},
 };
 
 struct Step {
@@ -427,6 +432,12 @@ class Driver {
     else if (s == "window-icons") ExpectWindowIcons();
     else if (s == "poll") Poll(a[0]);
     else if (s == "mark") Mark(a[0]);
+    else if (s == "no-spy") NoSpy();
+  }
+
+  void NoSpy() {
+    noSpy_ = true;
+    Say("no-spy");
   }
 
   void Poll(const std::string& ms) {
@@ -521,8 +532,11 @@ class Driver {
       process_ = {};
       throw StepFailed("CreateProcess failed with error " + std::to_string(err));
     }
-    hook_ = SetWindowsHookExA(WH_CALLWNDPROC, spyProc, spyModule_, process_.dwThreadId);
-    if (!hook_) throw StepFailed("cannot hook the spy into the program: error " + std::to_string(GetLastError()));
+    if (!noSpy_) {
+      hook_ = SetWindowsHookExA(WH_CALLWNDPROC, spyProc, spyModule_, process_.dwThreadId);
+      if (!hook_) throw StepFailed("cannot hook the spy into the program: error " + std::to_string(GetLastError()));
+    }
+    noSpy_ = false;
     ResumeThread(process_.hThread);
     Say(shown + " (pid " + std::to_string(process_.dwProcessId) + ")");
   }
@@ -1033,6 +1047,7 @@ class Driver {
   }
 
   HMODULE spyModule_ = nullptr;
+  bool noSpy_ = false;  // for the next start only
   HHOOK hook_ = nullptr;
   SpyLog spy_;
   PROCESS_INFORMATION process_ = {};
