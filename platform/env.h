@@ -99,7 +99,7 @@ enum class CreateMode {
   // As kNew for a file that is not there. One that is, is only looked at: 80 when it is
   // a file that may be replaced, 5 when it is read-only or a folder. One look-up of the
   // name where a new file that may replace another would take two; whether another
-  // program holds the file shows when it is replaced (PutInPlaceOf).
+  // program holds the file shows when it is replaced (CloseInPlaceOf).
   kNewElseLookUp,
 };
 

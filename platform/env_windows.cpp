@@ -160,8 +160,8 @@ class CWindowsEnv : public CEnv {
     const SysError error = LastError();
     if (mode != CreateMode::kNewElseLookUp || (error != ERROR_FILE_EXISTS && error != ERROR_ACCESS_DENIED))
       return error;
-    // Its attributes, read without opening it: opening costs more under Wine than the
-    // whole look-up.
+    // Only its attributes, read without opening it: under Wine, opening and closing it
+    // took a fifth to a third of what replacing it takes.
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return error;
     if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) return kSysAccessDenied;
