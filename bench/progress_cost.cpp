@@ -42,7 +42,6 @@ void Empty(const std::wstring& directory) {
 enum class Shown { kNothing, kWindowOnly, kWindow };
 
 // One installation step; the seconds it took, or a negative number when it failed.
-
 double Install(const SetupImage& image, const std::wstring& directory, Shown shown) {
   Empty(directory);
   ::CreateDirectoryW(directory.c_str(), nullptr);

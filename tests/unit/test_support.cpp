@@ -167,7 +167,11 @@ SysError CTestEnv::OpenForReading(const std::wstring& path, std::unique_ptr<CRea
 }
 
 SysError CTestEnv::OpenForWriting(const std::wstring& path, CreateMode mode, std::unique_ptr<CWritableFile>* file) {
-  if (Held(path, true) || InUse(path)) return kSysSharingViolation;
+  // Of a file that is there, kNewElseLookUp reads only the attributes, which no hold
+  // refuses: as on Windows, the hold shows when the file is replaced.
+  FileFacts facts;
+  const bool looksOnly = mode == CreateMode::kNewElseLookUp && CEnvWrapper::LookUp(path, &facts) == kSysOk;
+  if (!looksOnly && (Held(path, true) || InUse(path))) return kSysSharingViolation;
   std::unique_ptr<CWritableFile> opened;
   const SysError error = CEnvWrapper::OpenForWriting(path, mode, &opened);
   if (error != kSysOk) return error;
