@@ -108,6 +108,7 @@ struct ArchiveReader {
   CStringW temporaryFolder;
   CStringW temporaryFolderFor;  // the directory it was sought in
   ArchiveStreamOpener opener{kArchiveReadAheadDefault, nullptr, false};
+  std::unique_ptr<unsigned char[]> copyBuffer;  // made at the first entry written
   ArchiveWriteObserver observer = nullptr;
   void* observerContext = nullptr;
 };

@@ -99,7 +99,7 @@ start=$(e2e_now)
 install "$huge"
 echo "e2e: installed in $(e2e_since "$start"), peak memory $((peak / 1024)) MiB"
 
-# The copy buffer is a megabyte, the unpacking one 16 KiB with zlib's and minizip's small
+# The copy buffer is a megabyte, the unpacking one 256 KiB with zlib's and minizip's small
 # state; a few megabytes more than the small setup file's peak covers them and what the
 # allocator keeps, and is far from the 2.3 GB of a whole-file read.
 bound=$((baseline + 8 * 1024))
