@@ -1,17 +1,29 @@
 #include "app/win32/install_progress_dlg.h"
 
-CInstallProgressDlg::CInstallProgressDlg(CWnd* owner, const CStringW& packFile, const CStringW& directory)
-    : CDialog(IDD, owner), m_pOwner(owner), m_strPackFile(packFile), m_strDirectory(directory) {}
+CInstallProgressDlg::CInstallProgressDlg(CWnd* owner, const CStringW& packFile, const CStringW& directory,
+                                         DWORD showAfterMs)
+    : CDialog(IDD, owner), m_pOwner(owner), m_strPackFile(packFile), m_strDirectory(directory),
+      m_showAfterMs(showAfterMs) {}
 
 CInstallProgressDlg::~CInstallProgressDlg() { Close(); }
 
 void CInstallProgressDlg::Open() {
+  // A message box told before the window shows is owned by the disabled dialog, and
+  // leaves it disabled.
+  if (m_pOwner) ::EnableWindow(m_pOwner->m_hWnd, FALSE);
+  m_openedAt = ::GetTickCount();
+  m_bWorking = true;
+  Answer(true);
+}
+
+void CInstallProgressDlg::Show() {
+  m_bShowTried = true;
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
   ::InitCommonControlsEx(&controls);
   // Without its window the installation still runs, only without showing its progress.
   m_bOpen = Create(m_pOwner) != FALSE;
-  if (m_pOwner) ::EnableWindow(m_pOwner->m_hWnd, FALSE);
-  Answer(true);
+  if (m_bOpen) SetDlgItemText(IDC_PROGRESS_TEXT, m_strStage);
+  m_position = -1;  // the new bar is to be set
 }
 
 void CInstallProgressDlg::Close() {
@@ -19,6 +31,7 @@ void CInstallProgressDlg::Close() {
   if (m_pOwner) ::EnableWindow(m_pOwner->m_hWnd, TRUE);
   if (m_bOpen) DestroyWindow();
   m_bOpen = false;
+  m_bWorking = false;
   m_pOwner = nullptr;
 }
 
@@ -36,9 +49,9 @@ BOOL CInstallProgressDlg::OnInitDialog() {
 void CInstallProgressDlg::BeginStage(InstallStage stage, uint64_t total) {
   m_total = total;
   m_position = -1;
-  const CStringW text = stage == InstallStage::kCopying ? L"Copying the archive to " + m_strPackFile
-                                                       : L"Unpacking the files into " + m_strDirectory;
-  if (m_bOpen) SetDlgItemText(IDC_PROGRESS_TEXT, text);
+  m_strStage = stage == InstallStage::kCopying ? L"Copying the archive to " + m_strPackFile
+                                               : L"Unpacking the files into " + m_strDirectory;
+  if (m_bOpen) SetDlgItemText(IDC_PROGRESS_TEXT, m_strStage);
   m_done = 0;
   Answer(true);
 }
@@ -52,6 +65,7 @@ void CInstallProgressDlg::Answer(bool now) {
   const DWORD tick = ::GetTickCount();
   if (!now && tick - m_lastAnswer < kAnswerEveryMs) return;
   m_lastAnswer = tick;
+  if (m_bWorking && !m_bShowTried && tick - m_openedAt >= m_showAfterMs) Show();
   // The bar moves only here: the control redraws itself at once on every new position,
   // and a redraw per piece written would cost more than the writing.
   // A stage that writes nothing is complete from its start.

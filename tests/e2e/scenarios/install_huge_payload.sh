@@ -98,6 +98,10 @@ e2e_report report 'c:\Galvery\part1.bin' 'c:\Galvery\part2.bin' 'c:\Galvery\manu
 start=$(e2e_now)
 install "$huge"
 echo "e2e: installed in $(e2e_since "$start"), peak memory $((peak / 1024)) MiB"
+# An installation of seconds shows its progress window, over the setup dialog and with
+# its caption, once it has run a second.
+shown=$(awk '/ #32770 Setup Galvery$/ { print $1 }' "$E2E_WORK/spy.log" | sort -u | wc -l)
+[ "$shown" -ge 2 ] || e2e_fail "no progress window showed over the setup dialog: $(cat "$E2E_WORK/spy.log")"
 
 # The copy buffer is a megabyte, the unpacking one 256 KiB with zlib's and minizip's small
 # state; a few megabytes more than the small setup file's peak covers them and what the
