@@ -12,16 +12,10 @@
 #include "platform/env.h"
 
 #include <cstring>
-#include <new>
 #include <string>
 
 namespace {
 
-// An entry's data is written in pieces of this size: under Wine each WriteFile has a cost of
-// its own, and 180 MiB written in 16 KiB pieces took 35 ms longer than in 256 KiB ones.
-const size_t kCopyBufferSize = 256 * 1024;
-// The piece on the stack, should that buffer not be had.
-const size_t kFallbackCopyBufferSize = 16 * 1024;
 // The longest path the file calls take without the long-path prefix (MAX_PATH less the
 // terminator).
 const int kMaxPathLength = int(kMaxPath) - 1;
@@ -136,12 +130,9 @@ ArchiveResult ArchiveExtractEntryW(ArchiveHandle handle, int32_t index, const wc
   // A failure to open the data shows as a failure of the first read.
   const bool opened = unzOpenCurrentFile(reader.archive) == UNZ_OK;
   bool failed = !opened;
-  unsigned char fallback[kFallbackCopyBufferSize];
-  if (!reader.copyBuffer) reader.copyBuffer.reset(new (std::nothrow) unsigned char[kCopyBufferSize]);
-  unsigned char* const buffer = reader.copyBuffer ? reader.copyBuffer.get() : fallback;
-  const unsigned capacity = unsigned(reader.copyBuffer ? kCopyBufferSize : sizeof fallback);
+  unsigned char* const buffer = reader.copyBuffer;
   while (!failed) {
-    const int read = unzReadCurrentFile(reader.archive, buffer, capacity);
+    const int read = unzReadCurrentFile(reader.archive, buffer, unsigned(sizeof reader.copyBuffer));
     if (read < 0) failed = true;
     if (read <= 0) break;
     if (file->Write(buffer, size_t(read)) != kSysOk) failed = true;
